@@ -1,0 +1,148 @@
+// kd.h — the engine's platform layer: the subset of the OpenKODE Core API the engine uses.
+//
+// Everything above the platform layer reaches the machine through these functions. Conventions: functions return
+// 0 (or a pointer) on success and -1 (or null) on failure, and set the process-wide last-error code
+// (kdGetError). All of it runs on the main thread unless a function says otherwise.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+using KDint8 = int8_t;
+using KDuint8 = uint8_t;
+using KDint16 = int16_t;
+using KDuint16 = uint16_t;
+using KDint32 = int32_t;
+using KDuint32 = uint32_t;
+using KDint64 = int64_t;
+using KDuint64 = uint64_t;
+using KDint = int32_t;
+using KDuint = uint32_t;
+using KDust = uint64_t;  // unadjusted system time: nanoseconds of the monotonic clock
+using KDtime = int64_t;  // calendar time in seconds
+using KDsize = size_t;
+using KDssize = ptrdiff_t;
+using KDboolean = int32_t;
+using KDchar = char;
+
+#define KD_TRUE 1
+#define KD_FALSE 0
+
+// ---------------------------------------------------------------------------------------------------------------
+// Process entry and environment
+
+// Provided by the application: the engine's main. Returns the process exit code
+// (0 normal end, -1 main script missing, -2 display failed, -3 system component failed).
+int kdMain();
+
+// The process environment, after the configuration file was applied. "KD_UDID" falls back to "COMPUTERNAME",
+// then to the host name. The text belongs to the environment; copy it before changing the environment.
+const KDchar* kdGetEnv(const KDchar* name);
+
+// Primary screen size recorded at start-up (0 x 0 until a display layer supplies it).
+KDint kdGetScreenWidth();
+KDint kdGetScreenHeight();
+
+// ---------------------------------------------------------------------------------------------------------------
+// Events, callbacks and timers
+
+enum : KDint32 {
+    KD_EVENT_TIMER = 42,
+    KD_EVENT_QUIT = 43,
+    KD_EVENT_WINDOW_CLOSE = 44,
+    KD_EVENT_PAUSE = 45,
+    KD_EVENT_RESUME = 46,
+    KD_EVENT_WINDOWPROPERTY_CHANGE = 47,
+    KD_EVENT_INPUT = 56,
+    KD_EVENT_INPUT_POINTER = 57,
+    KD_EVENT_WINDOW_FOCUS = 60,
+};
+
+enum : KDint32 {
+    KD_TIMER_PERIODIC_MINIMUM = 63,
+    KD_WINDOWPROPERTY_SIZE = 66,
+};
+
+// Pointer input indices (KDEventInputPointer::index).
+enum : KDint32 {
+    KD_INPUT_POINTER_X = 16385,      // a pointer move
+    KD_INPUT_POINTER_SELECT = 16387, // buttons changed
+    KD_INPUT_POINTER_WHEEL = 16388,  // wheel turned
+};
+
+struct KDEventInput {          // KD_EVENT_INPUT
+    KDint32 index;             // input index (key, game key, joystick control)
+    KDint32 reserved;
+    KDint64 value;             // low word: state; high word: the OS key data
+};
+
+struct KDEventInputPointer {   // KD_EVENT_INPUT_POINTER
+    KDint32 index;             // KD_INPUT_POINTER_X, _SELECT or _WHEEL
+    KDint32 select;            // button mask, or the wheel value
+    KDint32 x;
+    KDint32 y;
+};
+
+struct KDEventWindowProperty { // KD_EVENT_WINDOWPROPERTY_CHANGE
+    KDint32 pname;
+    KDint32 reserved[3];
+};
+
+struct KDEventWindowFocus {    // KD_EVENT_WINDOW_FOCUS
+    KDint32 focusstate;        // 1 gained, 0 lost
+    KDint32 reserved[3];
+};
+
+union KDEventData {
+    KDEventInput input;
+    KDEventInputPointer inputpointer;
+    KDEventWindowProperty windowproperty;
+    KDEventWindowFocus windowfocus;
+    KDint32 words[4];
+};
+static_assert(sizeof(KDEventData) == 16);
+
+struct KDEvent {
+    KDust timestamp;           // nanoseconds at posting, unless the poster set it
+    KDint32 type;              // 0 marks a free pool record, -1 a record being filled
+    void* userptr;
+    KDEventData data;
+    KDEvent* next;             // queue links, owned by the queue
+    KDEvent* previous;
+};
+
+using KDCallbackFunc = void(const KDEvent* event);
+struct KDTimer;
+
+KDust kdGetTimeUST();
+KDEvent* kdCreateEvent();
+KDint kdPostEvent(KDEvent* event);
+void kdFreeEvent(KDEvent* event);
+KDint kdInstallCallback(KDCallbackFunc* func, KDint eventtype, void* eventuserptr);
+KDint kdPumpEvents();
+const KDEvent* kdWaitEvent();
+KDTimer* kdSetTimer(KDint64 interval, void* eventuserptr);
+KDint kdCancelTimer(KDTimer* timer);
+
+// ---------------------------------------------------------------------------------------------------------------
+// Logging
+
+// printf-style; the whole message reaches the log output (stderr, the log file, an installed hook) uncut.
+void kdLogMessage(const KDchar* format, ...) __attribute__((format(printf, 1, 2)));
+
+enum class LogLevel { Plain, Info, Warning, Error };
+
+// "[tag] <prefix>message\n", or "<prefix>message\n" when tag is null; the message is cut to 1023 characters.
+void logTagged(LogLevel level, const KDchar* tag, const KDchar* format, ...)
+    __attribute__((format(printf, 3, 4)));
+void logPlain(const KDchar* tag, const KDchar* format, ...) __attribute__((format(printf, 2, 3)));
+void logInfo(const KDchar* tag, const KDchar* format, ...) __attribute__((format(printf, 2, 3)));
+void logWarning(const KDchar* tag, const KDchar* format, ...) __attribute__((format(printf, 2, 3)));
+void logError(const KDchar* tag, const KDchar* format, ...) __attribute__((format(printf, 2, 3)));
+
+// An extra receiver of every log line (the debug console). Pass null to remove it.
+using KDLogHook = void(const KDchar* text, void* user);
+void kdSetLogHook(KDLogHook* hook, void* user);
+
+#include "platform/kd_file.h"
+#include "platform/kd_window.h"

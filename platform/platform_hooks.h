@@ -1,0 +1,29 @@
+// platform_hooks.h — seams inside the platform layer: the steps of start-up and of the event pump that the
+// platform's areas (window and input, file system) fill in. Not for use outside platform/.
+#pragma once
+
+#include "platform/kd.h"
+
+namespace platform {
+
+// Start-up and shutdown steps owned by other areas, called in order by the process entry.
+void startVideo();         // start-up step 2: bring up the video layer and record the screen size (window area)
+void stopVideo();          // last shutdown step: release the video layer (window area)
+void mountFileSystems();   // start-up step 6: native files, then every .bar archive, then http (file area)
+void unmountFileSystems(); // shutdown step 2: unmount, the most recently mounted first (file area)
+
+// Called at the start of every kdPumpEvents: drain all pending OS input and post its events.
+using PumpHook = void();
+void setOsPumpHook(PumpHook* hook);
+// Called right after the OS pump: poll joystick 1.
+void setJoystickPollHook(PumpHook* hook);
+
+// Queue maintenance: remove every queued event with this type and user pointer (timer coalescing).
+void purgeEvents(KDint32 type, void* userptr);
+// Remove every queued pointer-move event (type 57, index KD_INPUT_POINTER_X) with this user pointer.
+void purgePointerMoves(void* userptr);
+
+// The primary screen size, recorded by the window area during start-up.
+void setScreenSize(KDint width, KDint height);
+
+} // namespace platform
