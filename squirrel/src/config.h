@@ -1,0 +1,35 @@
+// Every knob of the VM in one place, with why it exists and what it trades.
+#ifndef SQUIRREL_SRC_CONFIG_H
+#define SQUIRREL_SRC_CONFIG_H
+
+// A frame addresses at most 255 slots: byte operands name slots and 0xFF means "none".
+constexpr int kMaxFuncStackSize = 0xFF;
+
+// Nested entries from native code back into the VM (call, pcall, metamethods, sort comparators...). Each such
+// entry recurses on the C stack, so this bounds C stack use; the text "Native stack overflow" is the script's.
+constexpr int kMaxNativeCalls = 100;
+
+// Script-to-script calls do not recurse in C, so depth is bounded only by memory. These caps turn runaway
+// recursion into a "stack overflow" script error long before the host runs out of memory.
+constexpr int kMaxCallDepth = 200000;
+constexpr int kMaxStackSlots = 1 << 22;
+
+// Largest string or array the VM builds; beyond it the script gets "out of memory" instead of the host
+// thrashing. Both are far beyond anything a game script needs.
+constexpr unsigned kMaxStringLength = 1u << 28;
+constexpr unsigned kMaxArrayLength = 1u << 26;
+
+// Dispatch through a table of label addresses (GCC/Clang) instead of a switch: one indirect jump per
+// instruction with better branch prediction.
+#if defined(__GNUC__) || defined(__clang__)
+#define SQ_COMPUTED_GOTO 1
+#else
+#define SQ_COMPUTED_GOTO 0
+#endif
+
+// Debug switch: run the collector's invariant validator after every collection (tests turn it on).
+#ifndef SQ_VALIDATE_GC
+#define SQ_VALIDATE_GC 0
+#endif
+
+#endif
