@@ -1,7 +1,7 @@
 // kd.h — the engine's platform layer: the subset of the OpenKODE Core API the engine uses.
 //
-// Everything above the platform layer reaches the machine through these functions. Conventions: functions return
-// 0 (or a pointer) on success and -1 (or null) on failure, and set the process-wide last-error code
+// Everything above the platform layer reaches the machine through these functions. Conventions: functions
+// return 0 (or a pointer) on success and -1 (or null) on failure, and set the process-wide last-error code
 // (kdGetError). All of it runs on the main thread unless a function says otherwise.
 #pragma once
 
@@ -18,8 +18,8 @@ using KDint64 = int64_t;
 using KDuint64 = uint64_t;
 using KDint = int32_t;
 using KDuint = uint32_t;
-using KDust = uint64_t;  // unadjusted system time: nanoseconds of the monotonic clock
-using KDtime = int64_t;  // calendar time in seconds
+using KDust = uint64_t; // unadjusted system time: nanoseconds of the monotonic clock
+using KDtime = int64_t; // calendar time in seconds
 using KDsize = size_t;
 using KDssize = ptrdiff_t;
 using KDboolean = int32_t;
@@ -35,9 +35,30 @@ using KDchar = char;
 // (0 normal end, -1 main script missing, -2 display failed, -3 system component failed).
 int kdMain();
 
+// The process entry, called by `main` with its arguments: refuses a second running copy (unless
+// KD_PARENT_WINDOW is in the process environment), starts the platform, runs kdMain, stops the platform and
+// returns kdMain's result. A refused copy starts nothing and returns nonzero when the running copy
+// acknowledged its "come to front" request, 0 otherwise.
+int platformMain(int argc, char** argv);
+
+// The process's argument vector as given to platformMain (argc 0 and a null vector before it ran).
+int processArgumentCount();
+char** processArguments();
+
+// Identity texts of the engine: the banner's version and vendor texts and the platform description
+// ("Linux v<major>.<minor>.<patch>" from the running kernel), shared by the banner, the HTTP client
+// identification and the crash report. Process-wide, never null.
+const KDchar* engineVersionText();
+const KDchar* engineVendorText();
+const KDchar* platformDescription();
+
 // The process environment, after the configuration file was applied. "KD_UDID" falls back to "COMPUTERNAME",
 // then to the host name. The text belongs to the environment; copy it before changing the environment.
 const KDchar* kdGetEnv(const KDchar* name);
+
+// The application's thread-local pointer (null until set on a thread).
+void kdSetTLS(void* ptr);
+void* kdGetTLS();
 
 // Primary screen size recorded at start-up (0 x 0 until a display layer supplies it).
 KDint kdGetScreenWidth();
@@ -70,15 +91,15 @@ enum : KDint32 {
     KD_INPUT_POINTER_WHEEL = 16388,  // wheel turned
 };
 
-struct KDEventInput {          // KD_EVENT_INPUT
-    KDint32 index;             // input index (key, game key, joystick control)
+struct KDEventInput { // KD_EVENT_INPUT
+    KDint32 index;    // input index (key, game key, joystick control)
     KDint32 reserved;
-    KDint64 value;             // low word: state; high word: the OS key data
+    KDint64 value; // low word: state; high word: the OS key data
 };
 
-struct KDEventInputPointer {   // KD_EVENT_INPUT_POINTER
-    KDint32 index;             // KD_INPUT_POINTER_X, _SELECT or _WHEEL
-    KDint32 select;            // button mask, or the wheel value
+struct KDEventInputPointer { // KD_EVENT_INPUT_POINTER
+    KDint32 index;           // KD_INPUT_POINTER_X, _SELECT or _WHEEL
+    KDint32 select;          // button mask, or the wheel value
     KDint32 x;
     KDint32 y;
 };
@@ -88,8 +109,8 @@ struct KDEventWindowProperty { // KD_EVENT_WINDOWPROPERTY_CHANGE
     KDint32 reserved[3];
 };
 
-struct KDEventWindowFocus {    // KD_EVENT_WINDOW_FOCUS
-    KDint32 focusstate;        // 1 gained, 0 lost
+struct KDEventWindowFocus { // KD_EVENT_WINDOW_FOCUS
+    KDint32 focusstate;     // 1 gained, 0 lost
     KDint32 reserved[3];
 };
 
@@ -103,17 +124,18 @@ union KDEventData {
 static_assert(sizeof(KDEventData) == 16);
 
 struct KDEvent {
-    KDust timestamp;           // nanoseconds at posting, unless the poster set it
-    KDint32 type;              // 0 marks a free pool record, -1 a record being filled
+    KDust timestamp; // nanoseconds at posting, unless the poster set it
+    KDint32 type;    // 0 marks a free pool record, -1 a record being filled
     void* userptr;
     KDEventData data;
-    KDEvent* next;             // queue links, owned by the queue
+    KDEvent* next; // queue links, owned by the queue
     KDEvent* previous;
 };
 
 using KDCallbackFunc = void(const KDEvent* event);
 struct KDTimer;
 
+// Nanoseconds of the monotonic clock.
 KDust kdGetTimeUST();
 KDEvent* kdCreateEvent();
 KDint kdPostEvent(KDEvent* event);

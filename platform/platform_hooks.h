@@ -7,9 +7,9 @@
 namespace platform {
 
 // Start-up and shutdown steps owned by other areas, called in order by the process entry.
-void startVideo();         // start-up step 2: bring up the video layer and record the screen size (window area)
-void stopVideo();          // last shutdown step: release the video layer (window area)
-void mountFileSystems();   // start-up step 6: native files, then every .bar archive, then http (file area)
+void startVideo();       // start-up step 2: bring up the video layer and record the screen size (window area)
+void stopVideo();        // last shutdown step: release the video layer (window area)
+void mountFileSystems(); // start-up step 6: native files, then every .bar archive, then http (file area)
 void unmountFileSystems(); // shutdown step 2: unmount, the most recently mounted first (file area)
 
 // Called at the start of every kdPumpEvents: drain all pending OS input and post its events.
@@ -25,5 +25,14 @@ void purgePointerMoves(void* userptr);
 
 // The primary screen size, recorded by the window area during start-up.
 void setScreenSize(KDint width, KDint height);
+
+// True once after a second copy of the game asked this one to come to the front (the window area raises its
+// window). Safe to call from the main thread at any time; the request arrives on the guard's listener thread.
+bool takeComeToFrontRequest();
+
+// Shows the crash message to the user (a dialog once a window exists). Called last in the crash handler, on
+// the crashing thread; returns false when it could not show it, and the text then goes to stderr.
+using CrashMessageHook = bool(const KDchar* caption, const KDchar* text);
+void setCrashMessageHook(CrashMessageHook* hook);
 
 } // namespace platform
