@@ -1,0 +1,82 @@
+// The safe-replace protocol for "data/" files: X.kdtmp → (X → X.kdbak) → X, each step checked and synced.
+#include "platform/src/fs_safe_replace.h"
+
+#include "platform/src/fs_last_error.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+bool exists(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0;
+}
+
+// Makes the renames in path's folder durable: without it a power cut can undo a commit close already
+// reported.
+void syncFolderOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    fsync(fd);
+    close(fd);
+}
+
+} // namespace
+
+void restoreBackup(const std::string& target) {
+    std::string backup = target + kBackupSuffix;
+    if (!exists(backup) || exists(target)) return;
+    if (renameat2(AT_FDCWD, backup.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return;
+    if (errno != EINVAL && errno != ENOSYS) return;
+    // A file system without the no-replace rename: link refuses an existing target just the same.
+    if (link(backup.c_str(), target.c_str()) == 0) unlink(backup.c_str());
+}
+
+KDint commitReplace(FILE* tempFile, const std::string& target) {
+    std::string temp = target + kTempSuffix;
+    std::string backup = target + kBackupSuffix;
+
+    // The new contents must be complete on disk before anything else is touched.
+    int writeError = 0;
+    if (fflush(tempFile) != 0) writeError = errno ? errno : EIO;
+    if (!writeError && ferror(tempFile)) writeError = EIO;
+    if (!writeError && fsync(fileno(tempFile)) != 0) writeError = errno;
+    if (fclose(tempFile) != 0 && !writeError) writeError = errno ? errno : EIO;
+    if (writeError) {
+        unlink(temp.c_str());
+        // A write that failed is an I/O failure unless the disk was full.
+        setErrorFromErrno(writeError == ENOSPC || writeError == EFBIG ? writeError : EIO);
+        return -1;
+    }
+
+    // The old version becomes the backup; a leftover backup from an earlier cut-short commit goes first.
+    if (unlink(backup.c_str()) != 0 && errno != ENOENT) {
+        setErrorFromErrno(errno);
+        return -1;
+    }
+    bool hadOld = exists(target);
+    if (hadOld && rename(target.c_str(), backup.c_str()) != 0) {
+        setErrorFromErrno(errno);
+        return -1; // X untouched; the new contents stay in X.kdtmp
+    }
+    if (rename(temp.c_str(), target.c_str()) != 0) {
+        int renameError = errno;
+        if (hadOld) rename(backup.c_str(), target.c_str());
+        setErrorFromErrno(renameError);
+        return -1;
+    }
+    syncFolderOf(target);
+    // Failing to delete the backup loses nothing: it is never restored over an existing X.
+    if (hadOld) unlink(backup.c_str());
+    return 0;
+}
+
+} // namespace platform
