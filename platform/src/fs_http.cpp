@@ -10,7 +10,6 @@
 #include <curl/curl.h>
 #include <new>
 #include <string>
-#include <sys/utsname.h>
 #include <vector>
 
 namespace platform {
@@ -24,17 +23,10 @@ constexpr size_t kMaxBody = size_t(256) << 20;
 constexpr long kConnectTimeoutSeconds = 15;
 constexpr long kStallSeconds = 30; // a reply that delivers nothing for this long fails
 
-constexpr const char* kVendor = "Harbor Haven";
-constexpr const char* kVersion = "1.0.1 (Compiled Oct  3 2011 17:12:47)";
-
-// "OpenKODE <vendor> <version> <platform>", the platform being "Linux v<major>.<minor>.<patch>".
+// "OpenKODE <vendor> <version> <platform>", the texts the start-up banner shows.
 std::string clientIdentification() {
-    long major = 0, minor = 0, patch = 0;
-    utsname name{};
-    if (uname(&name) == 0) std::sscanf(name.release, "%ld.%ld.%ld", &major, &minor, &patch);
-    char platform[128];
-    std::snprintf(platform, sizeof platform, "Linux v%ld.%ld.%ld", major, minor, patch);
-    return std::string("OpenKODE ") + kVendor + " " + kVersion + " " + platform;
+    return std::string("OpenKODE ") + engineVendorText() + " " + engineVersionText() + " " +
+           platformDescription();
 }
 
 // The session shared by every HTTP file: one connection cache, so keep-alive connections are reused.

@@ -40,7 +40,7 @@ public:
             munmap(m_map, m_mapSize);
             m_map = nullptr;
         }
-        if (!m_commitTarget.empty()) return commitReplace(file, m_commitTarget);
+        if (!m_commitTarget.empty()) return commitReplace(file, m_commitTarget, m_writeError);
         if (fclose(file) != 0) {
             setErrorFromErrno(errno);
             return -1;
@@ -58,12 +58,16 @@ public:
 
     KDsize write(const void* buffer, KDsize bytes) override {
         KDsize put = fwrite(buffer, 1, bytes, m_file);
-        if (put < bytes) setErrorFromErrno(errno);
+        if (put < bytes) noteWriteError();
         return put;
     }
 
     KDint getc() override { return fgetc(m_file); }
-    KDint putc(KDint c) override { return fputc(c, m_file); }
+    KDint putc(KDint c) override {
+        KDint put = fputc(c, m_file);
+        if (put == EOF) noteWriteError();
+        return put;
+    }
     KDchar* gets(KDchar* buffer, KDsize size) override {
         return fgets(buffer, int(size > INT32_MAX ? INT32_MAX : size), m_file);
     }
@@ -130,6 +134,13 @@ public:
     }
 
 private:
+    // The first write error decides what a failed commit reports (a full disk rather than a generic I/O
+    // error).
+    void noteWriteError() {
+        if (!m_writeError) m_writeError = errno ? errno : EIO;
+        setErrorFromErrno(m_writeError);
+    }
+
     static KDint check(int result) {
         if (result == 0) return 0;
         setErrorFromErrno(errno);
@@ -140,6 +151,7 @@ private:
     std::string m_commitTarget;
     void* m_map = nullptr;
     size_t m_mapSize = 0;
+    int m_writeError = 0;
 };
 
 // stdio mode without 't' (Linux has no text mode); empty when the mode is not an open mode.

@@ -40,13 +40,12 @@ void restoreBackup(const std::string& target) {
     if (link(backup.c_str(), target.c_str()) == 0) unlink(backup.c_str());
 }
 
-KDint commitReplace(FILE* tempFile, const std::string& target) {
+KDint commitReplace(FILE* tempFile, const std::string& target, int writeError) {
     std::string temp = target + kTempSuffix;
     std::string backup = target + kBackupSuffix;
 
     // The new contents must be complete on disk before anything else is touched.
-    int writeError = 0;
-    if (fflush(tempFile) != 0) writeError = errno ? errno : EIO;
+    if (fflush(tempFile) != 0 && !writeError) writeError = errno ? errno : EIO;
     if (!writeError && ferror(tempFile)) writeError = EIO;
     if (!writeError && fsync(fileno(tempFile)) != 0) writeError = errno;
     if (fclose(tempFile) != 0 && !writeError) writeError = errno ? errno : EIO;
