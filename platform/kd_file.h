@@ -60,9 +60,9 @@ inline constexpr KDmode KD_S_IFDIR = 0x4000;
 inline constexpr KDmode KD_S_IFREG = 0x8000;
 
 struct KDStat {
-    KDmode st_mode;  // KD_S_IFDIR or KD_S_IFREG
-    KDoff st_size;   // bytes
-    KDtime st_mtime; // seconds since 1970-01-01 UTC
+    KDmode st_mode;    // KD_S_IFDIR or KD_S_IFREG
+    KDoff st_size;     // bytes
+    KDtime st_modtime; // seconds since 1970-01-01 UTC (not "st_mtime": the C library defines that as a macro)
 };
 
 // Opens path with a stdio mode ("r", "rb", "w", "wb", "wt", "a", "ab", "r+", "r+b", ...) through the path

@@ -108,6 +108,7 @@ protected:
         stdfs::remove_all(m_root, ignored);
     }
 
+    stdfs::path root() const { return m_root; }
     stdfs::path work() const { return m_root / "work"; }
     stdfs::path userData() const { return m_root / "xdg" / "Harbor Haven"; }
 
