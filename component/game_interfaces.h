@@ -1,0 +1,154 @@
+#pragma once
+// The game's world interfaces: tile layers, tile objects and animations, the pass map and its
+// overlays, routing, routes, road rendering and the tour solver.
+
+#include <cstdint>
+#include <vector>
+
+#include "component/component_ref.h"
+#include "component/frame_interfaces.h"
+#include "component/object_interfaces.h"
+#include "script/matrix3.h"
+#include "script/vector2.h"
+
+class IGraphics;
+class IGridRenderer;
+class IGridRouter;
+struct TileRecord;
+struct TileAnimationRecord;
+struct RoadCellRecord;
+struct CellPosition;
+struct RoutePoint;
+struct RouteProgress;
+
+// The animations of a tile-animation data object, by name.
+class ITileAnimationData : public virtual IAbstract {
+public:
+    static constexpr char Name[] = "ITileAnimationData";
+    static constexpr InterfaceId ID{Name};
+
+    // The animation `name`, or null.
+    virtual const TileAnimationRecord* FindAnimation(const char* name) = 0;
+    virtual const TileAnimationMap& GetAnimations() = 0;
+};
+
+// A tile drawn at a position; also its IRenderable.
+class ITileObject : public IRenderable {
+public:
+    static constexpr char Name[] = "ITileObject";
+    static constexpr InterfaceId ID{Name};
+
+    virtual std::int32_t GetTile() = 0;
+    virtual void SetTile(std::int32_t tile) = 0;
+    virtual void SetRenderLayer(std::int32_t layer) = 0;
+    virtual void SetColor(std::uint32_t argb) = 0;
+    virtual void SetHighlighted(bool highlighted) = 0;
+    virtual void EnableFloatCoords(bool enabled) = 0;
+    virtual float GetDepthKey(const ComponentRef<ICamera>& camera) = 0;
+    // The joint `index` as a positionable, or null.
+    virtual ComponentRef<IPositionable> GetJoint(std::int32_t index) = 0;
+};
+
+// The grid of cell values; its IPositionable is the grid-to-world transform.
+class IGridMap : public IPositionable {
+public:
+    static constexpr char Name[] = "IGridMap";
+    static constexpr InterfaceId ID{Name};
+
+    virtual std::int32_t GetWidth() = 0;
+    virtual std::int32_t GetHeight() = 0;
+    // The cell's value, or -1 outside the map.
+    virtual std::int32_t GetCellValue(std::int32_t x, std::int32_t y) = 0;
+    virtual void SetCellValue(std::int32_t x, std::int32_t y, std::int32_t value) = 0;
+    // Appends a non-null overlay (duplicates allowed).
+    virtual void AddRenderer(const ComponentRef<IGridRenderer>& renderer) = 0;
+    // Removes every entry equal to the overlay.
+    virtual void RemoveRenderer(const ComponentRef<IGridRenderer>& renderer) = 0;
+};
+
+// An overlay drawn over a grid map.
+class IGridRenderer : public virtual IAbstract {
+public:
+    static constexpr char Name[] = "IGridRenderer";
+    static constexpr InterfaceId ID{Name};
+
+    virtual void Render(IGraphics* graphics) = 0;
+};
+
+// Shortest paths over a grid map.
+class IGridRouter : public virtual IAbstract {
+public:
+    static constexpr char Name[] = "IGridRouter";
+    static constexpr InterfaceId ID{Name};
+
+    // Sets the passable cell values; returns the mask.
+    virtual std::uint64_t SetPassMask(std::uint64_t mask) = 0;
+    // The number of points of the path found, 0 when there is none.
+    virtual std::int32_t FindPath(const Vector2& from, const Vector2& to, bool worldCoordinates) = 0;
+    virtual const Vector2& GetPoint(std::int32_t index) = 0;
+    virtual std::int32_t GetPointCount() = 0;
+};
+
+// A layer of tiles.
+class ITileLayer : public virtual IAbstract {
+public:
+    static constexpr char Name[] = "ITileLayer";
+    static constexpr InterfaceId ID{Name};
+
+    virtual const std::vector<TileRecord>& GetTiles() = 0;
+    // Inserted before the first record whose y is not below its y.
+    virtual void InsertTile(const TileRecord& tile) = 0;
+    virtual void AppendTile(const TileRecord& tile) = 0;
+    virtual void RemoveTile(std::int32_t index) = 0;
+    virtual void SetTileNumber(std::int32_t index, std::int32_t tile) = 0;
+};
+
+// The road network drawn over a grid map; also its IRenderable.
+class IRoadRenderer : public IRenderable {
+public:
+    static constexpr char Name[] = "IRoadRenderer";
+    static constexpr InterfaceId ID{Name};
+
+    virtual void SetGridMap(IGridMap* map) = 0;
+    virtual void AddRoadCell(std::int32_t x, std::int32_t y, std::int32_t kind, bool sameStateLinksOnly) = 0;
+    virtual void BreakRoadCell(std::int32_t x, std::int32_t y) = 0;
+    virtual void RepairRoadCell(std::int32_t x, std::int32_t y) = 0;
+    virtual void RemoveRoadCell(std::int32_t x, std::int32_t y) = 0;
+    virtual void SetDraft(const std::vector<CellPosition>& cells, bool valid) = 0;
+    virtual void HighlightRoadCells(const std::vector<Vector2>& cells, bool value) = 0;
+    virtual void DrawDraft(IGraphics* graphics, const std::vector<CellPosition>& draft) = 0;
+    virtual void DrawMarks(IGraphics* graphics, const std::vector<RoadCellRecord>& cells) = 0;
+    // Copies of the records of those cells that hold a road.
+    virtual std::vector<RoadCellRecord> GetRoadCells(const std::vector<CellPosition>& cells) = 0;
+};
+
+// A polyline with distances along it.
+class IRoute : public virtual IAbstract {
+public:
+    static constexpr char Name[] = "IRoute";
+    static constexpr InterfaceId ID{Name};
+
+    virtual void AddPosition(const Vector2& position) = 0;
+    // Replaces the points by the router's path; returns the number of points.
+    virtual std::int32_t InitFromRouter(IGridRouter* router, const Vector2& from, const Vector2& to,
+                                        bool worldCoordinates) = 0;
+    virtual void CopyFromRouter(IGridRouter* router) = 0;
+    virtual void Clear() = 0;
+    virtual bool IsEmpty() = 0;
+    virtual float GetLength() = 0;
+    virtual const std::vector<RoutePoint>& GetPoints() = 0;
+    virtual RouteProgress GetProgress(float distance) = 0;
+    virtual void Transform(const Matrix3& matrix) = 0;
+};
+
+// Orders places into a short tour.
+class ITSPSolver : public virtual IAbstract {
+public:
+    static constexpr char Name[] = "ITSPSolver";
+    static constexpr InterfaceId ID{Name};
+
+    // `distances` holds n rows of n integers.
+    virtual void Solve(const std::vector<std::vector<std::int32_t>>& distances, std::int32_t start) = 0;
+    // The place number at `index` of the tour.
+    virtual std::int32_t GetResultID(std::int32_t index) = 0;
+};
