@@ -1,0 +1,24 @@
+# Standard libraries, compiled scripts and the `sq` interpreter: GoogleTest programs, and the conformance corpus
+# run through `sq` by the corpus runner (one CTest per script; the cnut_ tests run a script and its compiled file).
+set(SQ_STD_TEST_DIR ${CMAKE_CURRENT_LIST_DIR})
+
+if(TARGET squirrel_std)
+  hh_add_gtest(test_std_regex SOURCES ${SQ_STD_TEST_DIR}/test_std_regex.cpp LIBS squirrel_std squirrel)
+  hh_add_gtest(test_std_libs SOURCES ${SQ_STD_TEST_DIR}/test_std_libs.cpp LIBS squirrel_std squirrel)
+  hh_add_gtest(test_bytecode SOURCES ${SQ_STD_TEST_DIR}/test_bytecode.cpp LIBS squirrel_std squirrel)
+  target_compile_definitions(test_bytecode PRIVATE SQ_CORPUS_DIR="${SQ_STD_TEST_DIR}/corpus")
+endif()
+
+if(TARGET sq)
+  file(GLOB SQ_CORPUS_SCRIPTS CONFIGURE_DEPENDS ${SQ_STD_TEST_DIR}/corpus/*.nut)
+  foreach(script IN LISTS SQ_CORPUS_SCRIPTS)
+    get_filename_component(name ${script} NAME_WE)
+    add_test(NAME sq_corpus.${name}
+             COMMAND ${SQ_STD_TEST_DIR}/run-corpus.sh -v --no-cnut --only ${name} $<TARGET_FILE:sq>)
+  endforeach()
+  file(GLOB SQ_CORPUS_CNUTS CONFIGURE_DEPENDS ${SQ_STD_TEST_DIR}/corpus/cnut/*.cnut)
+  foreach(compiled IN LISTS SQ_CORPUS_CNUTS)
+    get_filename_component(name ${compiled} NAME_WE)
+    add_test(NAME sq_cnut.${name} COMMAND ${SQ_STD_TEST_DIR}/run-corpus.sh -v --only ${name} $<TARGET_FILE:sq>)
+  endforeach()
+endif()
