@@ -170,6 +170,11 @@ public:
         bytes(&x, 1);
         return x;
     }
+    bool flag() {
+        uint8_t b = u8();
+        if (b > 1) throw StreamError{kCorrupted};
+        return b != 0;
+    }
     void expectTag(int32_t tag) {
         if (int32() != tag) throw StreamError{kCorrupted};
     }
@@ -275,8 +280,8 @@ public:
         expectTag(kPartTag);
         for (int32_t i = 0; i < nfunctions; ++i) d.functions.push_back(proto(depth + 1));
         d.stacksize = int32();
-        d.generator = u8() != 0;
-        d.varparams = u8() != 0;
+        d.generator = flag();
+        d.varparams = flag();
         verify(d);
         return build(d);
     }
