@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Times the script benchmarks in vm_scripts/ under several interpreters, side by side.
+#
+#   vm_compare.sh [-n RUNS] "INTERPRETER 1" ["INTERPRETER 2" ...]
+#
+# Each interpreter command is run as: COMMAND <script.nut>. For each script the best wall time of RUNS runs
+# (default 5) is printed per interpreter, in milliseconds, then the ratio of each to the first and the
+# geometric mean of those ratios.
+set -u
+runs=5
+if [ "${1:-}" = "-n" ]; then runs="$2"; shift 2; fi
+if [ $# -lt 1 ]; then sed -n '2,9p' "$0"; exit 2; fi
+here="$(cd "$(dirname "$0")" && pwd)"
+declare -a logsum
+for ((k = 0; k < $#; k++)); do logsum[$k]=0; done
+count=0
+printf '%-12s' script
+for cmd in "$@"; do printf ' %14s' "$(basename "${cmd%% *}")"; done
+echo
+for script in "$here"/vm_scripts/*.nut; do
+  name="$(basename "$script" .nut)"
+  printf '%-12s' "$name"
+  first=""
+  k=0
+  for cmd in "$@"; do
+    best=""
+    for ((r = 0; r < runs; r++)); do
+      start=$(date +%s%N)
+      $cmd "$script" >/dev/null 2>&1
+      end=$(date +%s%N)
+      ms=$(( (end - start) / 1000000 ))
+      if [ -z "$best" ] || [ "$ms" -lt "$best" ]; then best=$ms; fi
+    done
+    [ "$best" -lt 1 ] && best=1
+    [ -z "$first" ] && first=$best
+    ratio=$(awk -v a="$best" -v b="$first" 'BEGIN { printf "%.2f", a / b }')
+    logsum[$k]=$(awk -v s="${logsum[$k]}" -v r="$ratio" 'BEGIN { print s + log(r) }')
+    printf ' %8d (%4sx)' "$best" "$ratio"
+    k=$((k + 1))
+  done
+  count=$((count + 1))
+  echo
+done
+printf '%-12s' geomean
+for ((k = 0; k < $#; k++)); do
+  printf ' %14s' "$(awk -v s="${logsum[$k]}" -v n="$count" 'BEGIN { printf "%.2fx", exp(s / n) }')"
+done
+echo
