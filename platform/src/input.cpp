@@ -435,6 +435,7 @@ void pumpOsInput() {
     while (SDL_PollEvent(&event) != 0) {
         translateSdlEvent(event);
     }
+    serveComeToFrontRequest();
     reportCursor();
 }
 

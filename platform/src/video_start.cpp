@@ -41,11 +41,13 @@ void startVideo() {
     }
     setOsPumpHook(&pumpOsInput);
     setJoystickPollHook(&pollJoystick);
+    setCrashMessageHook(&showCrashMessage);
 }
 
 void stopVideo() {
     setOsPumpHook(nullptr);
     setJoystickPollHook(nullptr);
+    setCrashMessageHook(nullptr);
     closeJoystick();
     resetInputState();
     if (g_joystickStarted) {

@@ -162,6 +162,26 @@ KDWindow* windowFromId(Uint32 windowId) {
     return sdl != nullptr ? static_cast<KDWindow*>(SDL_GetWindowData(sdl, kRecordKey)) : nullptr;
 }
 
+void serveComeToFrontRequest() {
+    if (!takeComeToFrontRequest()) {
+        return;
+    }
+    KDWindow* window = g_visibleWindow != nullptr ? g_visibleWindow : g_mainWindow;
+    if (window != nullptr) {
+        SDL_ShowWindow(window->m_window);
+        SDL_RestoreWindow(window->m_window);
+        SDL_RaiseWindow(window->m_window);
+    }
+}
+
+bool showCrashMessage(const KDchar* caption, const KDchar* text) {
+    if (SDL_WasInit(SDL_INIT_VIDEO) == 0 || !videoHasRealPointer()) {
+        return false; // no one could see a dialog: the text goes to stderr
+    }
+    SDL_Window* owner = g_mainWindow != nullptr ? g_mainWindow->m_window : nullptr;
+    return SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text, owner) == 0;
+}
+
 } // namespace platform
 
 using namespace platform;

@@ -36,12 +36,18 @@ KDWindow* mainWindow();
 // The window of an SDL event's window id (0: the main window); null for a window that is not ours.
 KDWindow* windowFromId(Uint32 windowId);
 
+// Raises the visible window when a second copy of the game asked for it (called on every pump).
+void serveComeToFrontRequest();
+// The crash dialog, owned by the game window; false when there is no display to show it on.
+bool showCrashMessage(const KDchar* caption, const KDchar* text);
+
 // Input (input.cpp): the OS pump hook, one SDL event's translation, and per-window bookkeeping.
 void pumpOsInput();
 void translateSdlEvent(const SDL_Event& event);
 void resetInputState();
 void forgetWindowInput(KDWindow* window);
-// True when the video driver has a real pointer whose screen position can be read.
+// True when the video driver shows things to a person: a real pointer and real dialogs (not offscreen,
+// dummy).
 bool videoHasRealPointer();
 
 // Joystick 1 (joystick.cpp): the poll hook, hot-plug handling and shutdown.
