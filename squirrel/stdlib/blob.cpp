@@ -12,6 +12,9 @@ namespace {
 
 #define SQSTD_BLOB_CLASS_KEY "std_blob"
 
+// The largest blob: a script asking for more gets "out of memory" rather than the host thrashing.
+constexpr SQInteger kMaxBlobSize = 1 << 28;
+
 // A blob's length is what has been written (or the size it was created with); its capacity may be larger.
 class Blob final : public SQStream {
 public:
@@ -31,7 +34,7 @@ public:
     }
     SQInteger write(const void* buffer, SQInteger size) override {
         if (size <= 0) return 0;
-        if (size > INT32_MAX - m_pos) return 0;
+        if (size > kMaxBlobSize - m_pos) return 0;
         if (m_pos + size > m_cap && !reserve(grownCapacity(m_pos + size))) return 0;
         std::memcpy(m_data + m_pos, buffer, (size_t)size);
         m_pos += size;
@@ -88,7 +91,7 @@ public:
 private:
     static SQInteger grownCapacity(SQInteger needed) {
         int64_t c = needed < 16 ? 16 : (int64_t)needed * 2;
-        return c > INT32_MAX ? INT32_MAX : (SQInteger)c;
+        return c > kMaxBlobSize ? kMaxBlobSize : (SQInteger)c;
     }
     bool reserve(SQInteger cap) {
         if (cap <= m_cap) return true;
@@ -122,6 +125,7 @@ SQInteger blobConstructor(HSQUIRRELVM v) {
     SQInteger size = 0;
     if (sq_gettop(v) > 1) sq_getinteger(v, 2, &size);
     if (size < 0) return sq_throwerror(v, "cannot create blob with negative size");
+    if (size > kMaxBlobSize) return sq_throwerror(v, "out of memory");
     auto* b = new (std::nothrow) Blob();
     if (!b || !b->init(size)) {
         delete b;
@@ -155,6 +159,7 @@ SQInteger blobResize(HSQUIRRELVM v) {
     SQInteger size;
     sq_getinteger(v, 2, &size);
     if (size < 0) return sq_throwerror(v, "negative size");
+    if (size > kMaxBlobSize) return sq_throwerror(v, "out of memory");
     if (!b->resize(size)) return sq_throwerror(v, "resize failed");
     return 0;
 }
