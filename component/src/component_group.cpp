@@ -13,6 +13,12 @@ void leaveGroup(IAbstract* component, IAbstract* group) {
     }
 }
 
+// The owner's class name, as the tag of its log lines.
+const char* logTag(IAbstract* self) {
+    auto* scriptObject = queryInterface<IScriptObject>(self);
+    return scriptObject ? scriptObject->GetTypeName() : nullptr;
+}
+
 } // namespace
 
 bool groupContains(IComponentGroup* group, IAbstract* target) {
@@ -29,21 +35,15 @@ bool groupContains(IComponentGroup* group, IAbstract* target) {
     return false;
 }
 
-const char* ComponentGroupBase::logTag() {
-    auto* scriptObject = queryInterface<IScriptObject>(this);
-    return scriptObject ? scriptObject->GetTypeName() : nullptr;
-}
-
-bool ComponentGroupBase::RegisterObject(std::string_view identifier, IAbstract* component) {
+bool ComponentGroupParts::registerObject(IAbstract* self, std::string_view identifier, IAbstract* component) {
     if (component == nullptr) {
-        UnregisterObject(identifier);
+        unregisterObject(identifier);
         return true;
     }
-    IAbstract* self = abstractOf(this);
     IAbstract* added = abstractOf(component);
     auto* addedGroup = queryInterface<IComponentGroup>(added);
     if (added == self || (addedGroup != nullptr && groupContains(addedGroup, self))) {
-        logError(logTag(), "Object %s not registered: a group cannot contain itself",
+        logError(logTag(self), "Object %s not registered: a group cannot contain itself",
                  std::string(identifier).c_str());
         return false;
     }
@@ -56,7 +56,7 @@ bool ComponentGroupBase::RegisterObject(std::string_view identifier, IAbstract* 
     return true;
 }
 
-ComponentRef<> ComponentGroupBase::UnregisterObject(std::string_view identifier) {
+ComponentRef<> ComponentGroupParts::unregisterObject(std::string_view identifier) {
     std::size_t position = m_parts.find(identifier);
     if (position != GroupMap::npos) {
         ComponentRef<> removed = m_parts.removeAt(position);
@@ -73,7 +73,7 @@ ComponentRef<> ComponentGroupBase::UnregisterObject(std::string_view identifier)
     return nullptr;
 }
 
-ComponentRef<> ComponentGroupBase::GetObject(std::string_view identifier) {
+ComponentRef<> ComponentGroupParts::getObject(std::string_view identifier) {
     if (IAbstract* own = m_parts.lookup(identifier)) {
         return ComponentRef<>(own);
     }
@@ -87,7 +87,7 @@ ComponentRef<> ComponentGroupBase::GetObject(std::string_view identifier) {
     return nullptr;
 }
 
-const std::vector<ComponentRef<>>& ComponentGroupBase::GetObjectsByInterface(InterfaceId id) {
+const std::vector<ComponentRef<>>& ComponentGroupParts::getObjectsByInterface(InterfaceId id) {
     m_found.clear();
     for (const GroupEntry& entry : m_parts) {
         IAbstract* part = entry.component.get();
@@ -102,7 +102,7 @@ const std::vector<ComponentRef<>>& ComponentGroupBase::GetObjectsByInterface(Int
     return m_found;
 }
 
-void ComponentGroupBase::ClearCache() {
+void ComponentGroupParts::clearCache() {
     for (const GroupEntry& entry : m_parts) {
         if (auto* nested = queryInterface<IComponentGroup>(entry.component.get())) {
             nested->ClearCache();
@@ -111,8 +111,8 @@ void ComponentGroupBase::ClearCache() {
     m_found.clear();
 }
 
-void ComponentGroupBase::Shutdown() {
-    ClearCache();
+void ComponentGroupParts::shutdown() {
+    clearCache();
     while (!m_parts.empty()) {
         // Taken out of the map first, so a part that reaches back into this group sees it gone.
         ComponentRef<> part = m_parts.removeAt(m_parts.size() - 1);

@@ -5,6 +5,7 @@
 
 #include "component/classifiable_base.h"
 #include "component/component_group.h"
+#include "component/engine_interfaces.h"
 #include "component/identifiable_base.h"
 #include "test_fixtures.h"
 
@@ -180,6 +181,29 @@ TEST(ComponentGroup, ShutdownEmptiesFromTheEnd) {
     EXPECT_EQ(g_destroyedLeaves, destroyedBefore + 3);
     EXPECT_EQ(kept->refCount(), 1);
     EXPECT_EQ(kept->parent, nullptr);
+}
+
+class FakeSystem final : public ComponentGroupBase<ISystem> {
+public:
+    void* QueryInterface(InterfaceId id) override {
+        return queryAmong<ISystem, IComponentGroup, IShutdownable>(this, id);
+    }
+    bool Init(IDisplay*) override { return true; }
+    IDisplay* GetDisplay() override { return nullptr; }
+};
+
+TEST(ComponentGroup, AnInterfaceExtendingTheGroupSharesTheImplementation) {
+    auto system = ComponentRef<ISystem>::adopt(new FakeSystem);
+    auto leaf = newLeaf();
+    auto* group = queryInterface<IComponentGroup>(system.get());
+    auto* shutdownable = queryInterface<IShutdownable>(system.get());
+    ASSERT_NE(group, nullptr);
+    ASSERT_NE(shutdownable, nullptr);
+    EXPECT_TRUE(group->RegisterObject("SoundDriver", leaf.get()));
+    EXPECT_EQ(system->GetObject("SoundDriver").get(), abstractOf(leaf.get()));
+    EXPECT_EQ(leaf->parent, abstractOf(system.get()));
+    shutdownable->Shutdown();
+    EXPECT_EQ(leaf->refCount(), 1);
 }
 
 TEST(Identity, IdentifiersAndClassificators) {

@@ -44,7 +44,7 @@ private:
     bool m_visible = true;
 };
 
-class Group final : public ComponentGroupBase, public IScriptObject {
+class Group final : public ComponentGroupBase<>, public IScriptObject {
 public:
     void* QueryInterface(InterfaceId id) override {
         return queryAmong<IComponentGroup, IShutdownable, IScriptObject>(this, id);
