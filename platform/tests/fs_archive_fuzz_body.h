@@ -1,0 +1,116 @@
+// The archive mount and open path fed with arbitrary bytes: shared by the libFuzzer target (fuzz_archive.cpp)
+// and the mutation test that runs in every build (test_fs_archive_mutations.cpp).
+#pragma once
+
+#include "platform/kd.h"
+#include "platform/src/fs_file_system.h"
+#include "platform/src/fs_seven_zip.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace fs_fuzz {
+
+// A file held in memory, so that the hostile bytes reach the archive handler through the chain like a real
+// file.
+class MemoryFile final : public KDFile {
+public:
+    explicit MemoryFile(const std::string& bytes) : m_bytes(bytes) {}
+    KDsize read(void* buffer, KDsize bytes) override {
+        KDsize count = m_position < m_bytes.size() ? std::min(bytes, m_bytes.size() - m_position) : 0;
+        if (count) std::memcpy(buffer, m_bytes.data() + m_position, count);
+        m_position += count;
+        return count;
+    }
+    KDint getc() override {
+        return m_position < m_bytes.size() ? (unsigned char)m_bytes[m_position++] : KD_EOF;
+    }
+    KDchar* gets(KDchar*, KDsize) override { return nullptr; }
+    KDint eof() override { return m_position >= m_bytes.size(); }
+    KDint seek(KDoff offset, KDfileSeekOrigin origin) override {
+        KDoff base = origin == KD_SEEK_SET   ? 0
+                     : origin == KD_SEEK_CUR ? KDoff(m_position)
+                                             : KDoff(m_bytes.size());
+        if (offset > KDoff(m_bytes.size()) || base + offset < 0 || base + offset > KDoff(m_bytes.size()))
+            return -1;
+        m_position = KDsize(base + offset);
+        return 0;
+    }
+    KDoff tell() override { return KDoff(m_position); }
+    KDint fstat(KDStat* buf) override {
+        *buf = {KD_S_IFREG, KDoff(m_bytes.size()), 0};
+        return 0;
+    }
+
+private:
+    const std::string& m_bytes;
+    KDsize m_position = 0;
+};
+
+class MemoryFileSystem final : public platform::FileSystem {
+public:
+    static std::string& bytes() {
+        static std::string current;
+        return current;
+    }
+    KDFile* open(const KDchar* path, const KDchar*) override {
+        return std::strcmp(path, "fuzz.bar") == 0 ? new MemoryFile(bytes()) : nullptr;
+    }
+    KDint stat(const KDchar*, KDStat*) override { return -1; }
+    KDint access(const KDchar*, KDint) override { return -1; }
+};
+
+inline std::unique_ptr<platform::FileSystem> mountMemory(const KDchar*, KDint*) {
+    return std::make_unique<MemoryFileSystem>();
+}
+
+// Names worth asking for: what the seed archives hold, in other cases too.
+inline const char* const kProbeNames[] = {"a.txt",     "A.TXT", "dir", "dir/b.bin",
+                                          "dir/c.bin", "empty", "x",   ""};
+
+inline void run(const uint8_t* data, size_t size) {
+    MemoryFileSystem::bytes().assign(reinterpret_cast<const char*>(data), size);
+
+    // The reader directly: every entry the header lists, decoded.
+    struct Source final : platform::sevenzip::Source {
+        bool readAt(uint64_t offset, void* buffer, size_t bytes) override {
+            const std::string& all = MemoryFileSystem::bytes();
+            if (offset > all.size() || bytes > all.size() - offset) return false;
+            std::memcpy(buffer, all.data() + offset, bytes);
+            return true;
+        }
+        uint64_t size() const override { return MemoryFileSystem::bytes().size(); }
+    } source;
+    platform::sevenzip::Archive archive;
+    if (platform::sevenzip::readArchive(source, &archive) == 0) {
+        for (const auto& entry : archive.entries) {
+            std::vector<uint8_t> contents;
+            if (platform::sevenzip::readEntry(source, archive, entry, &contents) == 0 &&
+                contents.size() != entry.size)
+                __builtin_trap(); // a decoded entry must have exactly its stated size
+        }
+    }
+
+    // The same bytes through the chain: mount, stat, open, read, map.
+    kdMount("mem", "", mountMemory);
+    if (kdMount("bar", "fuzz.bar", platform::mountArchive)) {
+        for (const char* name : kProbeNames) {
+            KDStat st{};
+            kdStat(name, &st);
+            if (KDFile* file = kdFopen(name, "rb")) {
+                char buffer[256];
+                while (kdFread(buffer, 1, sizeof buffer, file) > 0) {
+                }
+                kdFseek(file, -1, KD_SEEK_END);
+                KDsize mapped = 0;
+                if (void* map = kdMapFile(file, &mapped)) kdUnmapFile(file, map);
+                kdFclose(file);
+            }
+        }
+    }
+    kdUnmountAll();
+}
+
+} // namespace fs_fuzz
