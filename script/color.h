@@ -13,6 +13,9 @@ struct ValueConstant {
 };
 
 struct Color {
+    // The script class name; its address identifies the class to the binding layer.
+    static constexpr char ScriptName[] = "Color";
+
     std::uint32_t value = 0xFF000000u; // opaque black
 
     constexpr Color() = default;

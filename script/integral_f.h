@@ -9,6 +9,9 @@
 
 class IntegralF {
 public:
+    // The script class name; its address identifies the class to the binding layer.
+    static constexpr char ScriptName[] = "IntegralF";
+
     // Largest accepted window; a script asking for more gets this with a warning, rather than one
     // allocation of its whole request on the next push.
     static constexpr std::int32_t MaxIntegralSize = 65536;

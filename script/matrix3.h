@@ -8,6 +8,9 @@
 #include "script/vector3.h"
 
 struct Matrix3 {
+    // The script class name; its address identifies the class to the binding layer.
+    static constexpr char ScriptName[] = "Matrix3";
+
     float m[3][3] = {{1.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f}, {0.0f, 0.0f, 1.0f}};
 
     // Identity.

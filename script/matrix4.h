@@ -8,6 +8,9 @@
 #include "script/vector4.h"
 
 struct Matrix4 {
+    // The script class name; its address identifies the class to the binding layer.
+    static constexpr char ScriptName[] = "Matrix4";
+
     float m[4][4] = {{1.0f, 0.0f, 0.0f, 0.0f},
                      {0.0f, 1.0f, 0.0f, 0.0f},
                      {0.0f, 0.0f, 1.0f, 0.0f},

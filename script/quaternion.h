@@ -10,6 +10,9 @@
 #include "script/vector3.h"
 
 struct Quaternion {
+    // The script class name; its address identifies the class to the binding layer.
+    static constexpr char ScriptName[] = "Quaternion";
+
     Vector3 v; // x, y, z
     float w = 0.0f;
 

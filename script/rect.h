@@ -10,6 +10,9 @@
 #include "script/value_member.h"
 
 struct Rect {
+    // The script class name; its address identifies the class to the binding layer.
+    static constexpr char ScriptName[] = "Rect";
+
     std::int32_t X = 0;
     std::int32_t Y = 0;
     std::int32_t Width = 0;

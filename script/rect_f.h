@@ -7,6 +7,9 @@
 #include "script/value_member.h"
 
 struct RectF {
+    // The script class name; its address identifies the class to the binding layer.
+    static constexpr char ScriptName[] = "RectF";
+
     float X = 0.0f;
     float Y = 0.0f;
     float Width = 0.0f;

@@ -7,6 +7,9 @@
 #include "script/value_member.h"
 
 struct Vector3 {
+    // The script class name; its address identifies the class to the binding layer.
+    static constexpr char ScriptName[] = "Vector3";
+
     float x = 0.0f;
     float y = 0.0f;
     float z = 0.0f;

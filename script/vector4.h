@@ -8,6 +8,9 @@
 #include "script/vector3.h"
 
 struct Vector4 {
+    // The script class name; its address identifies the class to the binding layer.
+    static constexpr char ScriptName[] = "Vector4";
+
     float x = 0.0f;
     float y = 0.0f;
     float z = 0.0f;
