@@ -3,9 +3,6 @@
 #include <SDL.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdint>
-#include <cstdlib>
 #include <cstring>
 
 #include "input_text.h"
@@ -24,33 +21,6 @@ constexpr const char* kRecordKey = "KDWindow";
 
 KDWindow* g_mainWindow = nullptr;
 KDWindow* g_visibleWindow = nullptr;
-
-// The X11 window id in KD_PARENT_WINDOW (hexadecimal, "0x" allowed); 0 when absent or not a number.
-std::uintptr_t parentWindowHandle() {
-    const KDchar* text = kdGetEnv("KD_PARENT_WINDOW");
-    if (text == nullptr || *text == '\0') {
-        return 0;
-    }
-    char* end = nullptr;
-    errno = 0;
-    const unsigned long long value = std::strtoull(text, &end, 16);
-    if (end == text || *end != '\0' || errno != 0) {
-        logWarning(kTag, "KD_PARENT_WINDOW \"%s\" is not a window id", text);
-        return 0;
-    }
-    return static_cast<std::uintptr_t>(value);
-}
-
-SDL_Window* embedInParent(std::uintptr_t handle) {
-    // The host's window becomes ours; it must accept an OpenGL context like our own windows do.
-    SDL_SetHint(SDL_HINT_VIDEO_FOREIGN_WINDOW_OPENGL, "1");
-    SDL_Window* window = SDL_CreateWindowFrom(reinterpret_cast<const void*>(handle));
-    if (window == nullptr) {
-        logWarning(kTag, "embedding into window 0x%llx is not available (%s), running in a window of its own",
-                   static_cast<unsigned long long>(handle), SDL_GetError());
-    }
-    return window;
-}
 
 // Border sizes of the windowed style. The window manager reports them only for a mapped, bordered window;
 // until then the last known ones stay (zero at first, as on a display without a window manager).
@@ -192,13 +162,9 @@ KDWindow* kdCreateWindow() {
         kdSetError(kErrorNotSupported);
         return nullptr;
     }
-    SDL_Window* sdl = nullptr;
-    bool embedded = false;
-    if (const std::uintptr_t parent = parentWindowHandle()) {
-        sdl = embedInParent(parent);
-        embedded = sdl != nullptr;
-    }
-    if (sdl == nullptr) {
+    SDL_Window* sdl = createEmbeddedWindow();
+    const bool embedded = sdl != nullptr;
+    if (!embedded) {
         sdl = SDL_CreateWindow("Window", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 800, 600,
                                SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
     }

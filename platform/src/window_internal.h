@@ -36,6 +36,9 @@ KDWindow* mainWindow();
 // The window of an SDL event's window id (0: the main window); null for a window that is not ours.
 KDWindow* windowFromId(Uint32 windowId);
 
+// The host's window named by KD_PARENT_WINDOW, made the game's; null when there is none or embedding is not
+// possible (logged).
+SDL_Window* createEmbeddedWindow();
 // Raises the visible window when a second copy of the game asked for it (called on every pump).
 void serveComeToFrontRequest();
 // The crash dialog, owned by the game window; false when there is no display to show it on.

@@ -6,6 +6,7 @@
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/keysym.h>
 
 #include <chrono>
 #include <cstring>
@@ -124,10 +125,12 @@ protected:
     bool createsWindow() const override { return false; }
 };
 
-TEST_F(X11EmbedTest, GameRunsInsideTheParentWindow) {
+TEST_F(X11EmbedTest, GameRunsInsideTheParentWindowAndGetsItsInput) {
     ::Display* display = XOpenDisplay(nullptr);
     ASSERT_NE(nullptr, display);
     const ::Window parent = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 320, 240, 0, 0, 0);
+    // The host takes the parent's clicks itself, as a toolkit would.
+    XSelectInput(display, parent, ButtonPressMask | ButtonReleaseMask);
     XMapWindow(display, parent);
     XSync(display, False);
     char handle[32];
@@ -149,6 +152,20 @@ TEST_F(X11EmbedTest, GameRunsInsideTheParentWindow) {
     if (context != nullptr) {
         SDL_GL_DeleteContext(context);
     }
+
+    // A key typed into the host's window reaches the game.
+    XEvent key{};
+    key.xkey.type = KeyPress;
+    key.xkey.display = display;
+    key.xkey.window = parent;
+    key.xkey.root = DefaultRootWindow(display);
+    key.xkey.same_screen = True;
+    key.xkey.keycode = XKeysymToKeycode(display, XK_a);
+    XSendEvent(display, parent, True, KeyPressMask, &key);
+    XFlush(display);
+    EXPECT_TRUE(pumpUntil([&](const Recorded& e) {
+        return e.type == KD_EVENT_INPUT && e.index() == KD_INPUT_KEY_BASE + 'A' && e.userptr == window;
+    }));
     EXPECT_EQ(0, kdDestroyWindow(window));
 
     // The host's window outlives the game.
