@@ -63,6 +63,7 @@ void runTimers() {
         if (!event) continue;
         event->type = KD_EVENT_TIMER;
         event->userptr = timer->userptr;
+        event->timestamp = now; // the firing time, from which the next expiry is measured
         purgeEvents(KD_EVENT_TIMER, timer->userptr);
         kdPostEvent(event);
     }
