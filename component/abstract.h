@@ -70,8 +70,3 @@ template <class... Interfaces, class Self> void* queryAmong(Self* self, Interfac
     }
     return result;
 }
-
-// The release hook of a script instance that held `component`: drops the instance's reference and
-// forgets the instance as the component's script representative only when it still is that
-// representative (a cloned handle must not clear its original's entry).
-void releaseFromScriptInstance(IAbstract* component, const void* instance);

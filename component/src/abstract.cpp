@@ -22,13 +22,3 @@ std::int32_t IAbstract::Release() {
 void IAbstract::destroy() {
     delete this;
 }
-
-void releaseFromScriptInstance(IAbstract* component, const void* instance) {
-    if (component == nullptr) {
-        return;
-    }
-    if (component->scriptInstance() == instance) {
-        component->setScriptInstance(nullptr);
-    }
-    component->Release();
-}

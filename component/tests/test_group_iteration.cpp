@@ -1,8 +1,11 @@
-// Script-style iteration over a group's identifiers, and the release hook of script handles.
+// Script-style iteration over a group's identifiers, and what script handles need of a component.
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "component/group_iteration.h"
+#include "component/script_handle.h"
 #include "test_fixtures.h"
 
 namespace {
@@ -83,6 +86,23 @@ TEST(ScriptRelease, OnlyTheRepresentingInstanceClearsTheCache) {
     EXPECT_EQ(leaf->scriptInstance(), nullptr);
     EXPECT_EQ(leaf->refCount(), 1);
     releaseFromScriptInstance(nullptr, &original);
+    leaf->Release();
+}
+
+TEST(ScriptHandle, OrderFollowsAddressesWithoutTruncation) {
+    // Two addresses 4 GiB apart differ only above bit 31: a 32-bit difference would call them equal.
+    alignas(8) static char storage[16];
+    auto* low = reinterpret_cast<const IAbstract*>(storage);
+    auto* high = reinterpret_cast<const IAbstract*>(reinterpret_cast<std::uintptr_t>(storage) +
+                                                    (std::uintptr_t{1} << 32));
+    EXPECT_EQ(compareComponentHandles(low, high), 1);
+    EXPECT_EQ(compareComponentHandles(high, low), -1);
+    EXPECT_EQ(compareComponentHandles(low, low), 0);
+    EXPECT_EQ(compareComponentHandles(nullptr, low), 1);
+
+    auto* leaf = new Leaf;
+    EXPECT_TRUE(canHandToScript(leaf));
+    EXPECT_FALSE(canHandToScript(nullptr));
     leaf->Release();
 }
 
