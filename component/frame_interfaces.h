@@ -42,7 +42,8 @@ public:
 
     // Draws what matches `mask` (classificator filtering is up to the class).
     virtual void Render(IGraphics* graphics, ClassMask mask) = 0;
-    // Render with the all-zero mask.
+    // Render with the all-zero mask. (A class overriding the masked form hides this one in its own
+    // scope; it adds `using IRenderable::Render;` if it calls it directly.)
     void Render(IGraphics* graphics) { Render(graphics, ClassMask{}); }
     virtual std::int32_t GetRenderLayer() = 0;
 };
