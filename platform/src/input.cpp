@@ -452,6 +452,10 @@ void forgetWindowInput(KDWindow* window) {
     }
 }
 
+bool inputHasFocus() {
+    return g_input.focused;
+}
+
 bool videoHasRealPointer() {
     const char* driver = SDL_GetCurrentVideoDriver();
     return driver != nullptr && std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0;

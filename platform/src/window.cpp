@@ -115,7 +115,7 @@ KDint invalid() {
 }
 
 bool hasFocus(const KDWindow* window) {
-    return (SDL_GetWindowFlags(window->m_window) & SDL_WINDOW_INPUT_FOCUS) != 0;
+    return window == g_mainWindow && inputHasFocus();
 }
 
 } // namespace

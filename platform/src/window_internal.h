@@ -49,6 +49,8 @@ void pumpOsInput();
 void translateSdlEvent(const SDL_Event& event);
 void resetInputState();
 void forgetWindowInput(KDWindow* window);
+// True while the main window has the keyboard focus, as its focus events said.
+bool inputHasFocus();
 // True when the video driver shows things to a person: a real pointer and real dialogs (not offscreen,
 // dummy).
 bool videoHasRealPointer();

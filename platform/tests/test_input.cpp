@@ -456,6 +456,13 @@ TEST_F(InputTest, FocusChangesPostFocusEventsOnce) {
         EXPECT_EQ(step.focus, events[0].data.windowfocus.focusstate);
         EXPECT_EQ(m_window, events[0].userptr);
     }
+    KDboolean focused = KD_TRUE;
+    ASSERT_EQ(0, kdGetWindowPropertybv(m_window, KD_WINDOWPROPERTY_FOCUS, &focused));
+    EXPECT_EQ(KD_FALSE, focused);
+    pushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
+    pump();
+    ASSERT_EQ(0, kdGetWindowPropertybv(m_window, KD_WINDOWPROPERTY_FOCUS, &focused));
+    EXPECT_EQ(KD_TRUE, focused);
 }
 
 TEST_F(InputTest, CloseRequestsBecomeWindowCloseEvents) {
