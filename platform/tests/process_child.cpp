@@ -1,8 +1,10 @@
 // A small program around the platform's process entry, run by the entry and crash tests as a child process.
-//   process_child wait        prints "ready", then waits for its stdin to close; exit code 7
+//   process_child wait        prints "ready", waits for its stdin to close, then tells whether a second copy
+//                             asked it to come to the front; exit code 7
 //   process_child env NAME    prints the value of NAME (or "(null)"); exit code 3
 //   process_child crash KIND  crashes: null, divide, abort, overflow, trap
 #include "platform/kd.h"
+#include "platform/platform_hooks.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -51,6 +53,7 @@ int kdMain() {
         char buffer[64];
         while (read(STDIN_FILENO, buffer, sizeof buffer) > 0) {
         }
+        std::printf("come to front: %s\n", platform::takeComeToFrontRequest() ? "asked" : "not asked");
         return 7;
     }
     if (argc >= 3 && std::strcmp(argv[1], "env") == 0) {
