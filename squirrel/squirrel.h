@@ -2,12 +2,12 @@
  * squirrel.h — the embedding API of the engine's Squirrel 2.2.4-compatible virtual machine.
  *
  * Configuration: 32-bit SQInteger (two's-complement wrap), 32-bit SQFloat, 8-bit SQChar. The names,
- * signatures and semantics follow the 2.2.4 embedding API, so a host written against it compiles with few or no
- * changes.
+ * signatures and semantics follow the 2.2.4 embedding API, so a host written against it compiles with few or
+ * no changes.
  *
  * Conventions
- * - Every function taking an `idx` addresses the stack of `v`: indices >= 1 count from the base of the current
- *   frame (1 is `this` inside a native function), negative indices count from the top (-1 is the top).
+ * - Every function taking an `idx` addresses the stack of `v`: indices >= 1 count from the base of the
+ * current frame (1 is `this` inside a native function), negative indices count from the top (-1 is the top).
  * - Functions returning SQRESULT give SQ_OK (0) on success and SQ_ERROR (-1) on failure; on failure the error
  *   object is retrievable with sq_getlasterror and the stack is left as documented for the function.
  * - Strings returned by the API are owned by the VM: they stay valid while the string value is referenced.
@@ -26,7 +26,8 @@ extern "C" {
 #define SQUIRREL_VERSION "Squirrel 2.2.4 stable"
 #define SQUIRREL_COPYRIGHT "Harbor Haven clean-room implementation"
 
-/* ---- Scalar types ---------------------------------------------------------------------------------------- */
+/* ---- Scalar types ----------------------------------------------------------------------------------------
+ */
 
 typedef int SQInteger;
 typedef unsigned int SQUnsignedInteger;
@@ -73,7 +74,8 @@ typedef char SQChar;
 #define SQ_VMSTATE_RUNNING 1
 #define SQ_VMSTATE_SUSPENDED 2
 
-/* ---- Object types ---------------------------------------------------------------------------------------- */
+/* ---- Object types ----------------------------------------------------------------------------------------
+ */
 
 /* Raw type bits: one per type; type masks of sq_setparamscheck combine them. */
 #define _RT_NULL 0x00000001
@@ -102,28 +104,29 @@ typedef char SQChar;
 
 /* Full type ids (also what compiled-script files store as an object's type). */
 typedef enum tagSQObjectType {
-  OT_NULL = (_RT_NULL | SQOBJECT_CANBEFALSE),
-  OT_INTEGER = (_RT_INTEGER | SQOBJECT_NUMERIC | SQOBJECT_CANBEFALSE),
-  OT_FLOAT = (_RT_FLOAT | SQOBJECT_NUMERIC | SQOBJECT_CANBEFALSE),
-  OT_BOOL = (_RT_BOOL | SQOBJECT_CANBEFALSE),
-  OT_STRING = (_RT_STRING | SQOBJECT_REF_COUNTED),
-  OT_TABLE = (_RT_TABLE | SQOBJECT_REF_COUNTED | SQOBJECT_DELEGABLE),
-  OT_ARRAY = (_RT_ARRAY | SQOBJECT_REF_COUNTED),
-  OT_USERDATA = (_RT_USERDATA | SQOBJECT_REF_COUNTED | SQOBJECT_DELEGABLE),
-  OT_CLOSURE = (_RT_CLOSURE | SQOBJECT_REF_COUNTED),
-  OT_NATIVECLOSURE = (_RT_NATIVECLOSURE | SQOBJECT_REF_COUNTED),
-  OT_GENERATOR = (_RT_GENERATOR | SQOBJECT_REF_COUNTED),
-  OT_USERPOINTER = _RT_USERPOINTER,
-  OT_THREAD = (_RT_THREAD | SQOBJECT_REF_COUNTED),
-  OT_FUNCPROTO = (_RT_FUNCPROTO | SQOBJECT_REF_COUNTED),
-  OT_CLASS = (_RT_CLASS | SQOBJECT_REF_COUNTED),
-  OT_INSTANCE = (_RT_INSTANCE | SQOBJECT_REF_COUNTED | SQOBJECT_DELEGABLE),
-  OT_WEAKREF = (_RT_WEAKREF | SQOBJECT_REF_COUNTED)
+    OT_NULL = (_RT_NULL | SQOBJECT_CANBEFALSE),
+    OT_INTEGER = (_RT_INTEGER | SQOBJECT_NUMERIC | SQOBJECT_CANBEFALSE),
+    OT_FLOAT = (_RT_FLOAT | SQOBJECT_NUMERIC | SQOBJECT_CANBEFALSE),
+    OT_BOOL = (_RT_BOOL | SQOBJECT_CANBEFALSE),
+    OT_STRING = (_RT_STRING | SQOBJECT_REF_COUNTED),
+    OT_TABLE = (_RT_TABLE | SQOBJECT_REF_COUNTED | SQOBJECT_DELEGABLE),
+    OT_ARRAY = (_RT_ARRAY | SQOBJECT_REF_COUNTED),
+    OT_USERDATA = (_RT_USERDATA | SQOBJECT_REF_COUNTED | SQOBJECT_DELEGABLE),
+    OT_CLOSURE = (_RT_CLOSURE | SQOBJECT_REF_COUNTED),
+    OT_NATIVECLOSURE = (_RT_NATIVECLOSURE | SQOBJECT_REF_COUNTED),
+    OT_GENERATOR = (_RT_GENERATOR | SQOBJECT_REF_COUNTED),
+    OT_USERPOINTER = _RT_USERPOINTER,
+    OT_THREAD = (_RT_THREAD | SQOBJECT_REF_COUNTED),
+    OT_FUNCPROTO = (_RT_FUNCPROTO | SQOBJECT_REF_COUNTED),
+    OT_CLASS = (_RT_CLASS | SQOBJECT_REF_COUNTED),
+    OT_INSTANCE = (_RT_INSTANCE | SQOBJECT_REF_COUNTED | SQOBJECT_DELEGABLE),
+    OT_WEAKREF = (_RT_WEAKREF | SQOBJECT_REF_COUNTED)
 } SQObjectType;
 
-#define ISREFCOUNTED(t) ((t) & SQOBJECT_REF_COUNTED)
+#define ISREFCOUNTED(t) ((t)&SQOBJECT_REF_COUNTED)
 
-/* ---- Opaque VM objects ----------------------------------------------------------------------------------- */
+/* ---- Opaque VM objects -----------------------------------------------------------------------------------
+ */
 
 struct SQVM;
 struct SQTable;
@@ -143,29 +146,29 @@ typedef struct SQVM* HSQUIRRELVM;
 
 /* The payload of a value; which member is valid depends on the SQObject's _type. */
 typedef union tagSQObjectValue {
-  struct SQTable* pTable;
-  struct SQArray* pArray;
-  struct SQClosure* pClosure;
-  struct SQGenerator* pGenerator;
-  struct SQNativeClosure* pNativeClosure;
-  struct SQString* pString;
-  struct SQUserData* pUserData;
-  SQInteger nInteger;
-  SQFloat fFloat;
-  SQUserPointer pUserPointer;
-  struct SQFunctionProto* pFunctionProto;
-  struct SQRefCounted* pRefCounted;
-  struct SQVM* pThread;
-  struct SQClass* pClass;
-  struct SQInstance* pInstance;
-  struct SQWeakRef* pWeakRef;
-  SQUnsignedInteger raw;
+    struct SQTable* pTable;
+    struct SQArray* pArray;
+    struct SQClosure* pClosure;
+    struct SQGenerator* pGenerator;
+    struct SQNativeClosure* pNativeClosure;
+    struct SQString* pString;
+    struct SQUserData* pUserData;
+    SQInteger nInteger;
+    SQFloat fFloat;
+    SQUserPointer pUserPointer;
+    struct SQFunctionProto* pFunctionProto;
+    struct SQRefCounted* pRefCounted;
+    struct SQVM* pThread;
+    struct SQClass* pClass;
+    struct SQInstance* pInstance;
+    struct SQWeakRef* pWeakRef;
+    SQUnsignedInteger raw;
 } SQObjectValue;
 
 /* A raw value handle. It holds no reference by itself: pin it with sq_addref while the host keeps it. */
 typedef struct tagSQObject {
-  SQObjectType _type;
-  SQObjectValue _unVal;
+    SQObjectType _type;
+    SQObjectValue _unVal;
 } SQObject;
 
 typedef SQObject HSQOBJECT;
@@ -193,19 +196,20 @@ typedef SQObject HSQOBJECT;
 
 /* One frame of the call stack as sq_stackinfos reports it ("NATIVE" and line -1 for native frames). */
 typedef struct tagSQStackInfos {
-  const SQChar* funcname;
-  const SQChar* source;
-  SQInteger line;
+    const SQChar* funcname;
+    const SQChar* source;
+    SQInteger line;
 } SQStackInfos;
 
 /* Identity and names of a script function (sq_getfunctioninfo). */
 typedef struct tagSQFunctionInfo {
-  SQUserPointer funcid;
-  const SQChar* name;
-  const SQChar* source;
+    SQUserPointer funcid;
+    const SQChar* name;
+    const SQChar* source;
 } SQFunctionInfo;
 
-/* ---- Callbacks ------------------------------------------------------------------------------------------- */
+/* ---- Callbacks -------------------------------------------------------------------------------------------
+ */
 
 /* A native function: arguments at stack indices 1 (`this`), 2, ...; return 1 to return the top value, 0 to
  * return null, SQ_ERROR (usually through sq_throwerror) to raise the last error. */
@@ -225,13 +229,14 @@ typedef SQInteger (*SQLEXREADFUNC)(SQUserPointer);
 
 /* A row of a registration table for hosts and libraries. */
 typedef struct tagSQRegFunction {
-  const SQChar* name;
-  SQFUNCTION f;
-  SQInteger nparamscheck;
-  const SQChar* typemask;
+    const SQChar* name;
+    SQFUNCTION f;
+    SQInteger nparamscheck;
+    const SQChar* typemask;
 } SQRegFunction;
 
-/* ---- VM ------------------------------------------------------------------------------------------------- */
+/* ---- VM -------------------------------------------------------------------------------------------------
+ */
 
 /* A new VM with a fresh root table; NULL if memory runs out. */
 HSQUIRRELVM sq_open(SQInteger initialstacksize);
@@ -252,7 +257,8 @@ SQRESULT sq_wakeupvm(HSQUIRRELVM v, SQBool resumedret, SQBool retval, SQBool rai
 /* SQ_VMSTATE_IDLE, SQ_VMSTATE_RUNNING or SQ_VMSTATE_SUSPENDED. */
 SQInteger sq_getvmstate(HSQUIRRELVM v);
 
-/* ---- Compiler ------------------------------------------------------------------------------------------- */
+/* ---- Compiler -------------------------------------------------------------------------------------------
+ */
 
 /* Compiles a script read byte by byte; pushes the main closure, or fails (and reports through the compiler
  * error handler when raiseerror is set). */
@@ -266,7 +272,8 @@ void sq_enabledebuginfo(HSQUIRRELVM v, SQBool enable);
 void sq_notifyallexceptions(HSQUIRRELVM v, SQBool enable);
 void sq_setcompilererrorhandler(HSQUIRRELVM v, SQCOMPILERERROR f);
 
-/* ---- Stack ---------------------------------------------------------------------------------------------- */
+/* ---- Stack ----------------------------------------------------------------------------------------------
+ */
 
 void sq_push(HSQUIRRELVM v, SQInteger idx);
 void sq_pop(HSQUIRRELVM v, SQInteger nelemstopop);
@@ -282,7 +289,8 @@ SQInteger sq_cmp(HSQUIRRELVM v);
 /* Pushes dest's copy of src's value at idx. */
 void sq_move(HSQUIRRELVM dest, HSQUIRRELVM src, SQInteger idx);
 
-/* ---- Object creation and reading ------------------------------------------------------------------------ */
+/* ---- Object creation and reading ------------------------------------------------------------------------
+ */
 
 /* Pushes a zero-filled userdata of size bytes and returns its memory. */
 SQUserPointer sq_newuserdata(HSQUIRRELVM v, SQUnsignedInteger size);
@@ -294,7 +302,8 @@ void sq_newclosure(HSQUIRRELVM v, SQFUNCTION func, SQUnsignedInteger nfreevars);
 /* Parameter check of the native closure on top: nparamscheck > 0 exact count, < 0 minimum count, 0 none,
  * SQ_MATCHTYPEMASKSTRING count from the mask; typemask letters as in the default delegates (may be NULL). */
 SQRESULT sq_setparamscheck(HSQUIRRELVM v, SQInteger nparamscheck, const SQChar* typemask);
-/* Replaces the closure at idx with a copy bound to the environment on top (popped): table, class or instance. */
+/* Replaces the closure at idx with a copy bound to the environment on top (popped): table, class or instance.
+ */
 SQRESULT sq_bindenv(HSQUIRRELVM v, SQInteger idx);
 /* Pushes a string; len < 0 means NUL-terminated. */
 void sq_pushstring(HSQUIRRELVM v, const SQChar* s, SQInteger len);
@@ -354,7 +363,8 @@ void sq_weakref(HSQUIRRELVM v, SQInteger idx);
 /* Pushes the default delegate table of a type. */
 SQRESULT sq_getdefaultdelegate(HSQUIRRELVM v, SQObjectType t);
 
-/* ---- Object manipulation -------------------------------------------------------------------------------- */
+/* ---- Object manipulation --------------------------------------------------------------------------------
+ */
 
 void sq_pushroottable(HSQUIRRELVM v);
 void sq_pushregistrytable(HSQUIRRELVM v);
@@ -397,10 +407,11 @@ SQRESULT sq_getweakrefval(HSQUIRRELVM v, SQInteger idx);
 /* Removes all slots/elements of the table or array at idx. */
 SQRESULT sq_clear(HSQUIRRELVM v, SQInteger idx);
 
-/* ---- Calls ---------------------------------------------------------------------------------------------- */
+/* ---- Calls ----------------------------------------------------------------------------------------------
+ */
 
-/* Calls the closure below params arguments (this included); pops the arguments, leaves the closure, pushes the
- * return value when retval. raiseerror: run the error handler on an uncaught error. */
+/* Calls the closure below params arguments (this included); pops the arguments, leaves the closure, pushes
+ * the return value when retval. raiseerror: run the error handler on an uncaught error. */
 SQRESULT sq_call(HSQUIRRELVM v, SQInteger params, SQBool retval, SQBool raiseerror);
 /* Resumes the generator on top; pushes the yielded value when retval. */
 SQRESULT sq_resume(HSQUIRRELVM v, SQBool retval, SQBool raiseerror);
@@ -414,7 +425,8 @@ void sq_reseterror(HSQUIRRELVM v);
 /* Pushes the last error object. */
 void sq_getlasterror(HSQUIRRELVM v);
 
-/* ---- Raw object handling -------------------------------------------------------------------------------- */
+/* ---- Raw object handling --------------------------------------------------------------------------------
+ */
 
 SQRESULT sq_getstackobj(HSQUIRRELVM v, SQInteger idx, HSQOBJECT* po);
 void sq_pushobject(HSQUIRRELVM v, HSQOBJECT obj);
@@ -429,30 +441,35 @@ SQInteger sq_objtointeger(HSQOBJECT* o);
 SQFloat sq_objtofloat(HSQOBJECT* o);
 SQRESULT sq_getobjtypetag(HSQOBJECT* o, SQUserPointer* typetag);
 
-/* ---- Collector ------------------------------------------------------------------------------------------ */
+/* ---- Collector ------------------------------------------------------------------------------------------
+ */
 
 /* Reclaims unreachable cycles; returns the number of objects finalized. */
 SQInteger sq_collectgarbage(HSQUIRRELVM v);
 
-/* ---- Compiled closures (implemented with the bytecode reader/writer) ------------------------------------- */
+/* ---- Compiled closures (implemented with the bytecode reader/writer) -------------------------------------
+ */
 
 /* Writes the closure on top as a compiled-script stream. */
 SQRESULT sq_writeclosure(HSQUIRRELVM vm, SQWRITEFUNC writef, SQUserPointer up);
 /* Reads a compiled-script stream and pushes the closure. */
 SQRESULT sq_readclosure(HSQUIRRELVM vm, SQREADFUNC readf, SQUserPointer up);
 
-/* ---- Memory --------------------------------------------------------------------------------------------- */
+/* ---- Memory ---------------------------------------------------------------------------------------------
+ */
 
-/* Every allocation of every VM goes through this hook. newsize 0 frees p (returns NULL); otherwise returns the
- * (re)allocated block or NULL on failure, which the VM turns into the script error "out of memory". */
-typedef void* (*SQREALLOCFUNC)(SQUserPointer ud, void* p, SQUnsignedInteger oldsize, SQUnsignedInteger newsize);
+/* Every allocation of every VM goes through this hook. newsize 0 frees p (returns NULL); otherwise returns
+ * the (re)allocated block or NULL on failure, which the VM turns into the script error "out of memory". */
+typedef void* (*SQREALLOCFUNC)(SQUserPointer ud, void* p, SQUnsignedInteger oldsize,
+                               SQUnsignedInteger newsize);
 /* Installs the process-wide allocator (NULL restores malloc/realloc/free). Set it while no VM is open. */
 void sq_setallocator(SQREALLOCFUNC f, SQUserPointer ud);
 void* sq_malloc(SQUnsignedInteger size);
 void* sq_realloc(void* p, SQUnsignedInteger oldsize, SQUnsignedInteger newsize);
 void sq_free(void* p, SQUnsignedInteger size);
 
-/* ---- Debug ---------------------------------------------------------------------------------------------- */
+/* ---- Debug ----------------------------------------------------------------------------------------------
+ */
 
 /* Frame `level` (0 = innermost) of the call stack. */
 SQRESULT sq_stackinfos(HSQUIRRELVM v, SQInteger level, SQStackInfos* si);

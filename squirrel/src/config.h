@@ -6,7 +6,8 @@
 constexpr int kMaxFuncStackSize = 0xFF;
 
 // Nested entries from native code back into the VM (call, pcall, metamethods, sort comparators...). Each such
-// entry recurses on the C stack, so this bounds C stack use; the text "Native stack overflow" is the script's.
+// entry recurses on the C stack, so this bounds C stack use; the text "Native stack overflow" is the
+// script's.
 constexpr int kMaxNativeCalls = 100;
 
 // Script-to-script calls do not recurse in C, so depth is bounded only by memory. These caps turn runaway

@@ -1,6 +1,6 @@
 // The single allocation path of the VM. Every VM allocation goes through the hook installed with
-// sq_setallocator; a failed allocation throws SQOutOfMemory, which the interpreter turns into the script error
-// "out of memory" at the nearest boundary. Nothing outside the library ever sees the exception.
+// sq_setallocator; a failed allocation throws SQOutOfMemory, which the interpreter turns into the script
+// error "out of memory" at the nearest boundary. Nothing outside the library ever sees the exception.
 #ifndef SQUIRREL_SRC_MEMORY_H
 #define SQUIRREL_SRC_MEMORY_H
 
@@ -19,104 +19,103 @@ void* sqAlloc(size_t size);
 void* sqRealloc(void* p, size_t oldsize, size_t newsize);
 void sqFree(void* p, size_t size);
 
-// Test seam: make allocation number `n` (counted from now, 1-based) fail once; 0 disables. Returns the number of
-// allocations made since the last call.
+// Test seam: make allocation number `n` (counted from now, 1-based) fail once; 0 disables. Returns the number
+// of allocations made since the last call.
 unsigned long sqAllocFailAt(unsigned long n);
 
 // Base for VM objects allocated with `new`: routes them through the hook.
 struct SQAllocated {
-  static void* operator new(size_t size) { return sqAlloc(size); }
-  static void* operator new(size_t, void* where) { return where; }
-  static void operator delete(void* p, size_t size) { sqFree(p, size); }
-  static void operator delete(void*, void*) {}
+    static void* operator new(size_t size) { return sqAlloc(size); }
+    static void* operator new(size_t, void* where) { return where; }
+    static void operator delete(void* p, size_t size) { sqFree(p, size); }
+    static void operator delete(void*, void*) {}
 };
 
 // A growable array on the VM allocator. Elements are moved with their move constructors; T must be
 // nothrow-movable.
-template <typename T>
-class SQVector {
+template <typename T> class SQVector {
 public:
-  SQVector() = default;
-  SQVector(const SQVector&) = delete;
-  SQVector& operator=(const SQVector&) = delete;
-  ~SQVector() {
-    resize(0);
-    if (m_data) sqFree(m_data, m_cap * sizeof(T));
-  }
-  size_t size() const { return m_size; }
-  size_t capacity() const { return m_cap; }
-  bool empty() const { return m_size == 0; }
-  T* data() { return m_data; }
-  const T* data() const { return m_data; }
-  T& operator[](size_t i) { return m_data[i]; }
-  const T& operator[](size_t i) const { return m_data[i]; }
-  T& back() { return m_data[m_size - 1]; }
-  T* begin() { return m_data; }
-  T* end() { return m_data + m_size; }
-  const T* begin() const { return m_data; }
-  const T* end() const { return m_data + m_size; }
-  void reserve(size_t n) {
-    if (n <= m_cap) return;
-    T* nd = static_cast<T*>(sqAlloc(n * sizeof(T)));
-    for (size_t i = 0; i < m_size; ++i) {
-      new (&nd[i]) T(std::move(m_data[i]));
-      m_data[i].~T();
+    SQVector() = default;
+    SQVector(const SQVector&) = delete;
+    SQVector& operator=(const SQVector&) = delete;
+    ~SQVector() {
+        resize(0);
+        if (m_data) sqFree(m_data, m_cap * sizeof(T));
     }
-    if (m_data) sqFree(m_data, m_cap * sizeof(T));
-    m_data = nd;
-    m_cap = n;
-  }
-  void push_back(const T& v) {
-    if (m_size == m_cap) {
-      T copy(v); // v may live inside this vector
-      reserve(m_cap ? m_cap * 2 : 4);
-      new (&m_data[m_size]) T(std::move(copy));
-    } else {
-      new (&m_data[m_size]) T(v);
+    size_t size() const { return m_size; }
+    size_t capacity() const { return m_cap; }
+    bool empty() const { return m_size == 0; }
+    T* data() { return m_data; }
+    const T* data() const { return m_data; }
+    T& operator[](size_t i) { return m_data[i]; }
+    const T& operator[](size_t i) const { return m_data[i]; }
+    T& back() { return m_data[m_size - 1]; }
+    T* begin() { return m_data; }
+    T* end() { return m_data + m_size; }
+    const T* begin() const { return m_data; }
+    const T* end() const { return m_data + m_size; }
+    void reserve(size_t n) {
+        if (n <= m_cap) return;
+        T* nd = static_cast<T*>(sqAlloc(n * sizeof(T)));
+        for (size_t i = 0; i < m_size; ++i) {
+            new (&nd[i]) T(std::move(m_data[i]));
+            m_data[i].~T();
+        }
+        if (m_data) sqFree(m_data, m_cap * sizeof(T));
+        m_data = nd;
+        m_cap = n;
     }
-    ++m_size;
-  }
-  void pop_back() { m_data[--m_size].~T(); }
-  void resize(size_t n, const T& fill = T()) {
-    if (n > m_size) {
-      if (n > m_cap) reserve(n > m_cap * 2 ? n : m_cap * 2);
-      for (size_t i = m_size; i < n; ++i) new (&m_data[i]) T(fill);
-    } else {
-      for (size_t i = n; i < m_size; ++i) m_data[i].~T();
+    void push_back(const T& v) {
+        if (m_size == m_cap) {
+            T copy(v); // v may live inside this vector
+            reserve(m_cap ? m_cap * 2 : 4);
+            new (&m_data[m_size]) T(std::move(copy));
+        } else {
+            new (&m_data[m_size]) T(v);
+        }
+        ++m_size;
     }
-    m_size = n;
-  }
-  void insert(size_t at, const T& v) {
-    push_back(v);
-    for (size_t i = m_size - 1; i > at; --i) std::swap(m_data[i], m_data[i - 1]);
-  }
-  void erase(size_t at) {
-    for (size_t i = at; i + 1 < m_size; ++i) std::swap(m_data[i], m_data[i + 1]);
-    pop_back();
-  }
-  // Gives back unused capacity (after a shrink).
-  void shrinkToFit() {
-    if (m_cap == m_size) return;
-    if (m_size == 0) {
-      sqFree(m_data, m_cap * sizeof(T));
-      m_data = nullptr;
-      m_cap = 0;
-      return;
+    void pop_back() { m_data[--m_size].~T(); }
+    void resize(size_t n, const T& fill = T()) {
+        if (n > m_size) {
+            if (n > m_cap) reserve(n > m_cap * 2 ? n : m_cap * 2);
+            for (size_t i = m_size; i < n; ++i) new (&m_data[i]) T(fill);
+        } else {
+            for (size_t i = n; i < m_size; ++i) m_data[i].~T();
+        }
+        m_size = n;
     }
-    T* nd = static_cast<T*>(sqAlloc(m_size * sizeof(T)));
-    for (size_t i = 0; i < m_size; ++i) {
-      new (&nd[i]) T(std::move(m_data[i]));
-      m_data[i].~T();
+    void insert(size_t at, const T& v) {
+        push_back(v);
+        for (size_t i = m_size - 1; i > at; --i) std::swap(m_data[i], m_data[i - 1]);
     }
-    sqFree(m_data, m_cap * sizeof(T));
-    m_data = nd;
-    m_cap = m_size;
-  }
+    void erase(size_t at) {
+        for (size_t i = at; i + 1 < m_size; ++i) std::swap(m_data[i], m_data[i + 1]);
+        pop_back();
+    }
+    // Gives back unused capacity (after a shrink).
+    void shrinkToFit() {
+        if (m_cap == m_size) return;
+        if (m_size == 0) {
+            sqFree(m_data, m_cap * sizeof(T));
+            m_data = nullptr;
+            m_cap = 0;
+            return;
+        }
+        T* nd = static_cast<T*>(sqAlloc(m_size * sizeof(T)));
+        for (size_t i = 0; i < m_size; ++i) {
+            new (&nd[i]) T(std::move(m_data[i]));
+            m_data[i].~T();
+        }
+        sqFree(m_data, m_cap * sizeof(T));
+        m_data = nd;
+        m_cap = m_size;
+    }
 
 private:
-  T* m_data = nullptr;
-  size_t m_size = 0;
-  size_t m_cap = 0;
+    T* m_data = nullptr;
+    size_t m_size = 0;
+    size_t m_cap = 0;
 };
 
 #endif

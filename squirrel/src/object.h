@@ -1,8 +1,8 @@
 // The value representation shared by every part of the VM: reference-counted heap objects, the owning value
 // handle SQObjectPtr, interned strings and weak references.
 //
-// Ownership: an SQObjectPtr holds one reference to a counted object. An object dies the moment its count drops
-// to zero (release hooks run then); cycles among collectable objects are reclaimed by the collector
+// Ownership: an SQObjectPtr holds one reference to a counted object. An object dies the moment its count
+// drops to zero (release hooks run then); cycles among collectable objects are reclaimed by the collector
 // (collector.h). Strings, weak references and function prototypes cannot form cycles and are never collected.
 #ifndef SQUIRREL_SRC_OBJECT_H
 #define SQUIRREL_SRC_OBJECT_H
@@ -19,137 +19,143 @@ struct SQCollector;
 const char* sqTypeName(SQObjectType t);
 
 struct SQRefCounted : SQAllocated {
-  SQUnsignedInteger _uiRef = 0;
-  struct SQWeakRef* _weakref = nullptr;
-  virtual ~SQRefCounted();
-  // Called when the last reference goes; destroys the object.
-  virtual void release() { delete this; }
-  // The object's unique weak reference (created on first use). `type` is the object's own type.
-  SQWeakRef* getWeakRef(SQObjectType type);
+    SQUnsignedInteger _uiRef = 0;
+    struct SQWeakRef* _weakref = nullptr;
+    virtual ~SQRefCounted();
+    // Called when the last reference goes; destroys the object.
+    virtual void release() { delete this; }
+    // The object's unique weak reference (created on first use). `type` is the object's own type.
+    SQWeakRef* getWeakRef(SQObjectType type);
 };
 
 inline void sqAddRef(const SQObject& o) {
-  if (ISREFCOUNTED(o._type)) ++o._unVal.pRefCounted->_uiRef;
+    if (ISREFCOUNTED(o._type)) ++o._unVal.pRefCounted->_uiRef;
 }
 inline void sqRelease(SQObjectType t, SQObjectValue v) {
-  if (ISREFCOUNTED(t) && --v.pRefCounted->_uiRef == 0) v.pRefCounted->release();
+    if (ISREFCOUNTED(t) && --v.pRefCounted->_uiRef == 0) v.pRefCounted->release();
 }
 
 // An owning value handle.
 struct SQObjectPtr : SQObject {
-  SQObjectPtr() {
-    _type = OT_NULL;
-    _unVal.pRefCounted = nullptr;
-  }
-  SQObjectPtr(const SQObjectPtr& o) {
-    _type = o._type;
-    _unVal = o._unVal;
-    sqAddRef(*this);
-  }
-  SQObjectPtr(const SQObject& o) {
-    _type = o._type;
-    _unVal = o._unVal;
-    sqAddRef(*this);
-  }
-  SQObjectPtr(SQObjectPtr&& o) noexcept {
-    _type = o._type;
-    _unVal = o._unVal;
-    o._type = OT_NULL;
-    o._unVal.pRefCounted = nullptr;
-  }
-  explicit SQObjectPtr(bool b) {
-    _type = OT_BOOL;
-    _unVal.pRefCounted = nullptr;
-    _unVal.nInteger = b ? 1 : 0;
-  }
-  SQObjectPtr(SQInteger i) {
-    _type = OT_INTEGER;
-    _unVal.pRefCounted = nullptr;
-    _unVal.nInteger = i;
-  }
-  SQObjectPtr(SQFloat f) {
-    _type = OT_FLOAT;
-    _unVal.pRefCounted = nullptr;
-    _unVal.fFloat = f;
-  }
-#define SQ_PTR_CTOR(T, OT, FIELD)                                                                             \
-  SQObjectPtr(T* p) {                                                                                          \
-    _type = OT;                                                                                                \
-    _unVal.pRefCounted = nullptr;                                                                              \
-    _unVal.FIELD = p;                                                                                          \
-    sqAddRef(*this);                                                                                           \
-  }
-  SQ_PTR_CTOR(SQTable, OT_TABLE, pTable)
-  SQ_PTR_CTOR(SQArray, OT_ARRAY, pArray)
-  SQ_PTR_CTOR(SQClosure, OT_CLOSURE, pClosure)
-  SQ_PTR_CTOR(SQNativeClosure, OT_NATIVECLOSURE, pNativeClosure)
-  SQ_PTR_CTOR(SQGenerator, OT_GENERATOR, pGenerator)
-  SQ_PTR_CTOR(SQString, OT_STRING, pString)
-  SQ_PTR_CTOR(SQUserData, OT_USERDATA, pUserData)
-  SQ_PTR_CTOR(SQFunctionProto, OT_FUNCPROTO, pFunctionProto)
-  SQ_PTR_CTOR(SQVM, OT_THREAD, pThread)
-  SQ_PTR_CTOR(SQClass, OT_CLASS, pClass)
-  SQ_PTR_CTOR(SQInstance, OT_INSTANCE, pInstance)
-  SQ_PTR_CTOR(SQWeakRef, OT_WEAKREF, pWeakRef)
-#undef SQ_PTR_CTOR
-  static SQObjectPtr userPointer(SQUserPointer p) {
-    SQObjectPtr o;
-    o._type = OT_USERPOINTER;
-    o._unVal.pUserPointer = p;
-    return o;
-  }
-  ~SQObjectPtr() { sqRelease(_type, _unVal); }
-
-  SQObjectPtr& operator=(const SQObjectPtr& o) { return assign(o); }
-  SQObjectPtr& operator=(const SQObject& o) { return assign(o); }
-  SQObjectPtr& operator=(SQObjectPtr&& o) noexcept {
-    if (this != &o) {
-      SQObjectType t = _type;
-      SQObjectValue v = _unVal;
-      _type = o._type;
-      _unVal = o._unVal;
-      o._type = OT_NULL;
-      o._unVal.pRefCounted = nullptr;
-      sqRelease(t, v);
+    SQObjectPtr() {
+        _type = OT_NULL;
+        _unVal.pRefCounted = nullptr;
     }
-    return *this;
-  }
-  SQObjectPtr& operator=(SQInteger i) {
-    SQObjectType t = _type;
-    SQObjectValue v = _unVal;
-    _type = OT_INTEGER;
-    _unVal.pRefCounted = nullptr;
-    _unVal.nInteger = i;
-    sqRelease(t, v);
-    return *this;
-  }
-  SQObjectPtr& operator=(SQFloat f) {
-    SQObjectType t = _type;
-    SQObjectValue v = _unVal;
-    _type = OT_FLOAT;
-    _unVal.pRefCounted = nullptr;
-    _unVal.fFloat = f;
-    sqRelease(t, v);
-    return *this;
-  }
-  void Null() {
-    SQObjectType t = _type;
-    SQObjectValue v = _unVal;
-    _type = OT_NULL;
-    _unVal.pRefCounted = nullptr;
-    sqRelease(t, v);
-  }
+    SQObjectPtr(const SQObjectPtr& o) {
+        _type = o._type;
+        _unVal = o._unVal;
+        sqAddRef(*this);
+    }
+    SQObjectPtr(const SQObject& o) {
+        _type = o._type;
+        _unVal = o._unVal;
+        sqAddRef(*this);
+    }
+    SQObjectPtr(SQObjectPtr&& o) noexcept {
+        _type = o._type;
+        _unVal = o._unVal;
+        o._type = OT_NULL;
+        o._unVal.pRefCounted = nullptr;
+    }
+    explicit SQObjectPtr(bool b) {
+        _type = OT_BOOL;
+        _unVal.pRefCounted = nullptr;
+        _unVal.nInteger = b ? 1 : 0;
+    }
+    SQObjectPtr(SQInteger i) {
+        _type = OT_INTEGER;
+        _unVal.pRefCounted = nullptr;
+        _unVal.nInteger = i;
+    }
+    SQObjectPtr(SQFloat f) {
+        _type = OT_FLOAT;
+        _unVal.pRefCounted = nullptr;
+        _unVal.fFloat = f;
+    }
+#define SQ_PTR_CTOR(T, OT, FIELD)                                                                            \
+    SQObjectPtr(T* p) {                                                                                      \
+        _type = OT;                                                                                          \
+        _unVal.pRefCounted = nullptr;                                                                        \
+        _unVal.FIELD = p;                                                                                    \
+        sqAddRef(*this);                                                                                     \
+    }
+    SQ_PTR_CTOR(SQTable, OT_TABLE, pTable)
+    SQ_PTR_CTOR(SQArray, OT_ARRAY, pArray)
+    SQ_PTR_CTOR(SQClosure, OT_CLOSURE, pClosure)
+    SQ_PTR_CTOR(SQNativeClosure, OT_NATIVECLOSURE, pNativeClosure)
+    SQ_PTR_CTOR(SQGenerator, OT_GENERATOR, pGenerator)
+    SQ_PTR_CTOR(SQString, OT_STRING, pString)
+    SQ_PTR_CTOR(SQUserData, OT_USERDATA, pUserData)
+    SQ_PTR_CTOR(SQFunctionProto, OT_FUNCPROTO, pFunctionProto)
+    SQ_PTR_CTOR(SQVM, OT_THREAD, pThread)
+    SQ_PTR_CTOR(SQClass, OT_CLASS, pClass)
+    SQ_PTR_CTOR(SQInstance, OT_INSTANCE, pInstance)
+    SQ_PTR_CTOR(SQWeakRef, OT_WEAKREF, pWeakRef)
+#undef SQ_PTR_CTOR
+    static SQObjectPtr userPointer(SQUserPointer p) {
+        SQObjectPtr o;
+        o._type = OT_USERPOINTER;
+        o._unVal.pUserPointer = p;
+        return o;
+    }
+    ~SQObjectPtr() {
+        sqRelease(_type, _unVal);
+    }
+
+    SQObjectPtr& operator=(const SQObjectPtr& o) {
+        return assign(o);
+    }
+    SQObjectPtr& operator=(const SQObject& o) {
+        return assign(o);
+    }
+    SQObjectPtr& operator=(SQObjectPtr&& o) noexcept {
+        if (this != &o) {
+            SQObjectType t = _type;
+            SQObjectValue v = _unVal;
+            _type = o._type;
+            _unVal = o._unVal;
+            o._type = OT_NULL;
+            o._unVal.pRefCounted = nullptr;
+            sqRelease(t, v);
+        }
+        return *this;
+    }
+    SQObjectPtr& operator=(SQInteger i) {
+        SQObjectType t = _type;
+        SQObjectValue v = _unVal;
+        _type = OT_INTEGER;
+        _unVal.pRefCounted = nullptr;
+        _unVal.nInteger = i;
+        sqRelease(t, v);
+        return *this;
+    }
+    SQObjectPtr& operator=(SQFloat f) {
+        SQObjectType t = _type;
+        SQObjectValue v = _unVal;
+        _type = OT_FLOAT;
+        _unVal.pRefCounted = nullptr;
+        _unVal.fFloat = f;
+        sqRelease(t, v);
+        return *this;
+    }
+    void Null() {
+        SQObjectType t = _type;
+        SQObjectValue v = _unVal;
+        _type = OT_NULL;
+        _unVal.pRefCounted = nullptr;
+        sqRelease(t, v);
+    }
 
 private:
-  SQObjectPtr& assign(const SQObject& o) {
-    SQObjectType t = _type;
-    SQObjectValue v = _unVal;
-    _type = o._type;
-    _unVal = o._unVal;
-    sqAddRef(*this);
-    sqRelease(t, v);
-    return *this;
-  }
+    SQObjectPtr& assign(const SQObject& o) {
+        SQObjectType t = _type;
+        SQObjectValue v = _unVal;
+        _type = o._type;
+        _unVal = o._unVal;
+        sqAddRef(*this);
+        sqRelease(t, v);
+        return *this;
+    }
 };
 
 // Field accessors, named after the payload they read.
@@ -173,22 +179,22 @@ private:
 #define _stringval(obj) ((obj)._unVal.pString->_val)
 
 inline SQFloat sqToFloat(const SQObject& o) {
-  return o._type == OT_INTEGER ? (SQFloat)o._unVal.nInteger : o._unVal.fFloat;
+    return o._type == OT_INTEGER ? (SQFloat)o._unVal.nInteger : o._unVal.fFloat;
 }
 inline SQInteger sqToInteger(const SQObject& o) {
-  return o._type == OT_FLOAT ? (SQInteger)o._unVal.fFloat : o._unVal.nInteger;
+    return o._type == OT_FLOAT ? (SQInteger)o._unVal.fFloat : o._unVal.nInteger;
 }
 
 // An interned, immutable byte string. Equal contents are the same object within one VM (and its threads).
 struct SQString : SQRefCounted {
-  SQSharedState* _sharedstate;
-  SQString* _next; // chain in the string table
-  SQInteger _len;
-  SQHash _hash;
-  SQChar _val[1]; // _len bytes plus a terminating zero
-  // The interned string for s[0..len) (len < 0: up to the zero byte). Throws SQOutOfMemory.
-  static SQString* create(SQSharedState* ss, const SQChar* s, SQInteger len = -1);
-  void release() override;
+    SQSharedState* _sharedstate;
+    SQString* _next; // chain in the string table
+    SQInteger _len;
+    SQHash _hash;
+    SQChar _val[1]; // _len bytes plus a terminating zero
+    // The interned string for s[0..len) (len < 0: up to the zero byte). Throws SQOutOfMemory.
+    static SQString* create(SQSharedState* ss, const SQChar* s, SQInteger len = -1);
+    void release() override;
 };
 
 // The hash strings are bucketed by (also the table's key hash for strings).
@@ -196,28 +202,28 @@ SQHash sqHashString(const SQChar* s, size_t len);
 
 // A weak reference: reads as its object while that lives, as null afterwards.
 struct SQWeakRef : SQRefCounted {
-  SQObject _obj;
-  void release() override;
+    SQObject _obj;
+    void release() override;
 };
 
 // Weak references stored in containers read back as their object.
 inline const SQObject& sqRealVal(const SQObject& o) {
-  return o._type == OT_WEAKREF ? o._unVal.pWeakRef->_obj : o;
+    return o._type == OT_WEAKREF ? o._unVal.pWeakRef->_obj : o;
 }
 
 // Objects that can take part in reference cycles: linked into the VM's chain so the collector can find them.
 struct SQCollectable : SQRefCounted {
-  SQCollectable* _gcnext = nullptr;
-  SQCollectable* _gcprev = nullptr;
-  SQSharedState* _sharedstate = nullptr;
-  bool _marked = false;
-  explicit SQCollectable(SQSharedState* ss);
-  ~SQCollectable() override;
-  // Marks everything this object references.
-  virtual void mark(SQCollector& c) = 0;
-  // Drops every reference this object holds (breaks cycles before the sweep frees it).
-  virtual void finalize() = 0;
-  virtual SQObjectType objType() const = 0;
+    SQCollectable* _gcnext = nullptr;
+    SQCollectable* _gcprev = nullptr;
+    SQSharedState* _sharedstate = nullptr;
+    bool _marked = false;
+    explicit SQCollectable(SQSharedState* ss);
+    ~SQCollectable() override;
+    // Marks everything this object references.
+    virtual void mark(SQCollector& c) = 0;
+    // Drops every reference this object holds (breaks cycles before the sweep frees it).
+    virtual void finalize() = 0;
+    virtual SQObjectType objType() const = 0;
 };
 
 #endif

@@ -1,0 +1,96 @@
+// Reference counting, weak references, interned strings and the collectable chain.
+#include "squirrel/src/object.h"
+
+#include "squirrel/src/shared_state.h"
+
+#include <cstring>
+
+const char* sqTypeName(SQObjectType t) {
+    switch (t) {
+    case OT_NULL:
+        return "null";
+    case OT_INTEGER:
+        return "integer";
+    case OT_FLOAT:
+        return "float";
+    case OT_BOOL:
+        return "bool";
+    case OT_STRING:
+        return "string";
+    case OT_TABLE:
+        return "table";
+    case OT_ARRAY:
+        return "array";
+    case OT_GENERATOR:
+        return "generator";
+    case OT_CLOSURE:
+    case OT_NATIVECLOSURE:
+    case OT_FUNCPROTO:
+        return "function";
+    case OT_USERDATA:
+    case OT_USERPOINTER:
+        return "userdata";
+    case OT_THREAD:
+        return "thread";
+    case OT_CLASS:
+        return "class";
+    case OT_INSTANCE:
+        return "instance";
+    case OT_WEAKREF:
+        return "weakref";
+    }
+    return "unknown";
+}
+
+SQRefCounted::~SQRefCounted() {
+    if (_weakref) {
+        _weakref->_obj._type = OT_NULL;
+        _weakref->_obj._unVal.pRefCounted = nullptr;
+    }
+}
+
+SQWeakRef* SQRefCounted::getWeakRef(SQObjectType t) {
+    if (!_weakref) {
+        _weakref = new SQWeakRef();
+        _weakref->_obj._type = t;
+        _weakref->_obj._unVal.pRefCounted = this;
+    }
+    return _weakref;
+}
+
+void SQWeakRef::release() {
+    if (ISREFCOUNTED(_obj._type)) _obj._unVal.pRefCounted->_weakref = nullptr;
+    delete this;
+}
+
+SQHash sqHashString(const SQChar* s, size_t len) {
+    SQHash h = (SQHash)len;
+    size_t step = (len >> 5) | 1;
+    for (size_t l = len; l >= step; l -= step) {
+        h = h ^ ((h << 5) + (h >> 2) + (SQHash)(unsigned short)(signed char)*s++);
+    }
+    return h;
+}
+
+SQString* SQString::create(SQSharedState* ss, const SQChar* s, SQInteger len) {
+    if (len < 0) len = (SQInteger)strlen(s);
+    return ss->_stringtable.add(ss, s, len);
+}
+
+void SQString::release() {
+    _sharedstate->_stringtable.remove(this);
+}
+
+SQCollectable::SQCollectable(SQSharedState* ss) : _sharedstate(ss) {
+    _gcnext = ss->_gcchain;
+    if (_gcnext) _gcnext->_gcprev = this;
+    ss->_gcchain = this;
+}
+
+SQCollectable::~SQCollectable() {
+    if (_gcprev)
+        _gcprev->_gcnext = _gcnext;
+    else
+        _sharedstate->_gcchain = _gcnext;
+    if (_gcnext) _gcnext->_gcprev = _gcprev;
+}

@@ -1,0 +1,233 @@
+// Chained scatter table. A key lives in its main position (hash & (size-1)) unless that node is taken; then
+// it goes to a free node found by _firstfree, which only moves downwards. When no free node is left the table
+// is rebuilt (grown, shrunk or kept) and the old nodes are reinserted in index order. This reproduces the
+// reference's slot order, which scripts observe through raw iteration.
+#include "squirrel/src/table.h"
+
+#include "squirrel/src/collector.h"
+
+SQHash sqHashKey(const SQObject& key) {
+    switch (key._type) {
+    case OT_STRING:
+        return key._unVal.pString->_hash;
+    case OT_FLOAT:
+        return (SQHash)(SQInteger)key._unVal.fFloat;
+    case OT_BOOL:
+    case OT_INTEGER:
+        return (SQHash)key._unVal.nInteger;
+    default:
+        return (SQHash)(((uintptr_t)key._unVal.pRefCounted) >> 3);
+    }
+}
+
+static inline bool sameKey(const SQObject& a, const SQObject& b) {
+    return a._type == b._type && a._unVal.pRefCounted == b._unVal.pRefCounted;
+}
+
+SQTable* SQTable::create(SQSharedState* ss, SQInteger ninitialsize) {
+    SQTable* t = new SQTable(ss);
+    SQInteger pow2size = 4;
+    while (ninitialsize > pow2size) pow2size <<= 1;
+    try {
+        t->allocNodes(pow2size);
+    } catch (...) {
+        delete t;
+        throw;
+    }
+    return t;
+}
+
+SQTable::~SQTable() {
+    if (_nodes) {
+        for (SQInteger i = 0; i < _numofnodes; ++i) _nodes[i].~Node();
+        sqFree(_nodes, sizeof(Node) * _numofnodes);
+    }
+}
+
+void SQTable::allocNodes(SQInteger size) {
+    Node* nodes = static_cast<Node*>(sqAlloc(sizeof(Node) * size));
+    for (SQInteger i = 0; i < size; ++i) new (&nodes[i]) Node();
+    _nodes = nodes;
+    _numofnodes = size;
+    _firstfree = &_nodes[size - 1];
+}
+
+SQTable::Node* SQTable::mainPosition(const SQObject& key) const {
+    return &_nodes[sqHashKey(key) & (_numofnodes - 1)];
+}
+
+SQTable::Node* SQTable::find(const SQObject& key) const {
+    if (key._type == OT_NULL) return nullptr;
+    Node* n = mainPosition(key);
+    do {
+        if (sameKey(n->key, key)) return n;
+    } while ((n = n->next));
+    return nullptr;
+}
+
+bool SQTable::get(const SQObject& key, SQObjectPtr& val) const {
+    Node* n = find(key);
+    if (!n) return false;
+    val = sqRealVal(n->val);
+    return true;
+}
+
+bool SQTable::set(const SQObject& key, const SQObject& val) {
+    Node* n = find(key);
+    if (!n) return false;
+    n->val = val;
+    return true;
+}
+
+void SQTable::rehash(bool force) {
+    SQInteger oldsize = _numofnodes;
+    if (oldsize < 4) oldsize = 4;
+    Node* nold = _nodes;
+    SQInteger nelems = _usednodes;
+    SQInteger newsize;
+    if (nelems >= oldsize - oldsize / 4)
+        newsize = oldsize * 2;
+    else if (nelems <= oldsize / 4 && oldsize > 4)
+        newsize = oldsize / 2;
+    else if (force)
+        newsize = oldsize;
+    else
+        return;
+    allocNodes(newsize); // on failure the old nodes stay in place
+    _usednodes = 0;
+    for (SQInteger i = 0; i < oldsize; ++i) {
+        Node* old = &nold[i];
+        if (old->key._type != OT_NULL) newSlot(old->key, old->val);
+    }
+    for (SQInteger i = 0; i < oldsize; ++i) nold[i].~Node();
+    sqFree(nold, sizeof(Node) * oldsize);
+}
+
+void SQTable::newSlot(const SQObject& key, const SQObject& val) {
+    if (Node* n = find(key)) {
+        n->val = val;
+        return;
+    }
+    Node* mp = mainPosition(key);
+    if (mp->key._type != OT_NULL) {
+        Node* n = _firstfree;
+        Node* othern = mainPosition(mp->key);
+        if (othern != mp) {
+            // The occupant is not in its own main position: move it to the free node.
+            while (othern->next != mp) othern = othern->next;
+            othern->next = n;
+            n->key = std::move(mp->key);
+            n->val = std::move(mp->val);
+            n->next = mp->next;
+            mp->key.Null();
+            mp->val.Null();
+            mp->next = nullptr;
+        } else {
+            n->next = mp->next;
+            mp->next = n;
+            mp = n;
+        }
+    }
+    mp->key = key;
+    mp->val = val;
+    ++_usednodes;
+    for (;;) {
+        if (_firstfree->key._type == OT_NULL && _firstfree->next == nullptr) return;
+        if (_firstfree == _nodes) break;
+        --_firstfree;
+    }
+    rehash(true);
+}
+
+void SQTable::remove(const SQObject& key) {
+    Node* n = find(key);
+    if (!n) return;
+    // Keep chains intact: a removed node never stays linked, so it can be reused as a free node.
+    Node* mp = mainPosition(key);
+    if (mp == n) {
+        if (Node* nx = n->next) {
+            n->key = std::move(nx->key);
+            n->val = std::move(nx->val);
+            n->next = nx->next;
+            nx->key.Null();
+            nx->val.Null();
+            nx->next = nullptr;
+        } else {
+            n->key.Null();
+            n->val.Null();
+        }
+    } else {
+        Node* prev = mp;
+        while (prev->next != n) prev = prev->next;
+        prev->next = n->next;
+        n->next = nullptr;
+        n->key.Null();
+        n->val.Null();
+    }
+    --_usednodes;
+    rehash(false);
+}
+
+SQInteger SQTable::next(SQInteger from, SQObjectPtr& outkey, SQObjectPtr& outval) const {
+    for (SQInteger i = from; i < _numofnodes; ++i) {
+        if (_nodes[i].key._type != OT_NULL) {
+            outkey = _nodes[i].key;
+            outval = sqRealVal(_nodes[i].val);
+            return i + 1;
+        }
+    }
+    return -1;
+}
+
+void SQTable::clear() {
+    for (SQInteger i = 0; i < _numofnodes; ++i) {
+        _nodes[i].key.Null();
+        _nodes[i].val.Null();
+        _nodes[i].next = nullptr;
+    }
+    _usednodes = 0;
+    _firstfree = &_nodes[_numofnodes - 1];
+    rehash(true);
+}
+
+SQTable* SQTable::clone() const {
+    SQTable* nt = create(_sharedstate, _numofnodes);
+    try {
+        for (SQInteger i = 0; i < _numofnodes; ++i)
+            if (_nodes[i].key._type != OT_NULL) nt->newSlot(_nodes[i].key, _nodes[i].val);
+    } catch (...) {
+        delete nt;
+        throw;
+    }
+    nt->setDelegate(_delegate);
+    return nt;
+}
+
+bool SQTable::setDelegate(SQTable* del) {
+    for (SQTable* d = del; d; d = d->_delegate)
+        if (d == this) return false;
+    if (del) ++del->_uiRef;
+    SQTable* old = _delegate;
+    _delegate = del;
+    if (old && --old->_uiRef == 0) old->release();
+    return true;
+}
+
+void SQTable::mark(SQCollector& c) {
+    if (_delegate) c.markObject(SQObjectPtr(_delegate));
+    for (SQInteger i = 0; i < _numofnodes; ++i) {
+        c.markObject(_nodes[i].key);
+        c.markObject(_nodes[i].val);
+    }
+}
+
+void SQTable::finalize() {
+    for (SQInteger i = 0; i < _numofnodes; ++i) {
+        _nodes[i].key.Null();
+        _nodes[i].val.Null();
+        _nodes[i].next = nullptr;
+    }
+    _usednodes = 0;
+    _firstfree = &_nodes[_numofnodes - 1];
+    setDelegate(nullptr);
+}

@@ -1,0 +1,1077 @@
+// The interpreter: call frames, the dispatch loop, exception traps, generators and threads.
+//
+// Script-to-script calls push a CallInfo and stay in the same execute() loop; only entries from native code
+// (the API, native functions calling back, metamethods) nest execute() on the C stack, and those are bounded
+// by kMaxNativeCalls.
+#include "squirrel/src/vm.h"
+
+#include "squirrel/src/array.h"
+#include "squirrel/src/class.h"
+#include "squirrel/src/closure.h"
+#include "squirrel/src/collector.h"
+#include "squirrel/src/table.h"
+#include "squirrel/src/userdata.h"
+
+#include <cstring>
+
+SQVM::SQVM(SQSharedState* ss) : SQCollectable(ss), _sharedstate(ss) {}
+
+SQVM::~SQVM() {
+    finalize();
+}
+
+void SQVM::init(SQVM* friendvm, SQInteger stacksize) {
+    if (stacksize < 64) stacksize = 64;
+    _stack.resize((size_t)stacksize);
+    _callsstack.reserve(16);
+    _etraps.reserve(8);
+    if (friendvm) {
+        _roottable = friendvm->_roottable;
+        _errorhandler = friendvm->_errorhandler;
+        _debughook = friendvm->_debughook;
+    } else {
+        _roottable = SQObjectPtr(SQTable::create(_sharedstate, 0));
+    }
+}
+
+void SQVM::finalize() {
+    _roottable.Null();
+    _lasterror.Null();
+    _errorhandler.Null();
+    _debughook.Null();
+    _callsstack.resize(0);
+    ci = nullptr;
+    _vargsstack.resize(0);
+    for (size_t i = 0; i < _stack.size(); ++i) _stack[i].Null();
+    _top = _stackbase = 0;
+}
+
+void SQVM::growStack(SQInteger n) {
+    size_t need = (size_t)(_top + n);
+    if (need <= _stack.size()) return;
+    if (need > (size_t)kMaxStackSlots) raiseError("stack overflow");
+    size_t ns = _stack.size() * 2;
+    while (ns < need) ns *= 2;
+    if (ns > (size_t)kMaxStackSlots) ns = kMaxStackSlots;
+    _stack.resize(ns);
+}
+
+SQInteger SQVM::stackLimit() const {
+    return (SQInteger)_stack.size();
+}
+
+void SQVM::remove(SQInteger idx) {
+    SQInteger n = idx >= 0 ? _stackbase + idx - 1 : _top + idx;
+    for (SQInteger i = n; i < _top - 1; ++i) _stack[i] = std::move(_stack[i + 1]);
+    _stack[--_top].Null();
+}
+
+void SQVM::clearStackAbove(SQInteger top) {
+    while (_top > top) _stack[--_top].Null();
+}
+
+// ---- frames ----
+
+void SQVM::enterFrame(SQInteger newbase, SQInteger newtop, bool tailcall) {
+    if (!tailcall) {
+        if ((SQInteger)_callsstack.size() >= kMaxCallDepth) raiseError("stack overflow");
+        _callsstack.push_back(CallInfo());
+        ci = &_callsstack.back();
+        ci->_prevstkbase = _stackbase;
+        ci->_prevtop = _top;
+    } else {
+        ci->_ncalls++;
+    }
+    _stackbase = newbase;
+    if (newtop + kMaxFuncStackSize > (SQInteger)_stack.size()) {
+        SQInteger savedtop = _top;
+        _top = newtop;
+        try {
+            growStack(kMaxFuncStackSize);
+        } catch (...) {
+            _top = savedtop;
+            if (!tailcall) {
+                _stackbase = ci->_prevstkbase;
+                _callsstack.pop_back();
+                ci = _callsstack.empty() ? nullptr : &_callsstack.back();
+            }
+            throw;
+        }
+    }
+    // Clear slots the previous user of this stack area left behind (tail calls shrink or grow the frame).
+    for (SQInteger i = _top; i < newtop; ++i) _stack[i].Null();
+    _top = newtop;
+}
+
+void SQVM::leaveFrame() {
+    SQInteger last_top = _top;
+    SQInteger oldbase = _stackbase;
+    CallInfo& c = *ci;
+    if (c._etraps > 0) _etraps.resize(_etraps.size() - (size_t)c._etraps);
+    if (c._nvargs > 0) _vargsstack.resize((size_t)c._vargsbase);
+    _stackbase = c._prevstkbase;
+    _top = c._prevtop;
+    _callsstack.pop_back();
+    ci = _callsstack.empty() ? nullptr : &_callsstack.back();
+    // Slots above the caller's top die with the frame; release their values now.
+    for (SQInteger i = _top > oldbase ? _top : oldbase; i < last_top; ++i) _stack[i].Null();
+}
+
+void SQVM::startCall(SQClosure* closure, SQInteger target, SQInteger nargs, SQInteger stackbase,
+                     bool tailcall) {
+    SQFunctionProto* func = closure->proto();
+    SQInteger paramssize = (SQInteger)func->_parameters.size();
+    SQInteger newtop = stackbase + func->_stacksize;
+    SQInteger nvargs = 0;
+    if (func->_varparams) {
+        if (nargs < paramssize) raiseError("wrong number of parameters");
+        nvargs = nargs - paramssize;
+    } else if (nargs != paramssize) {
+        SQInteger ndef = (SQInteger)func->_defaultparams.size();
+        SQInteger diff = paramssize - nargs;
+        if (ndef && nargs < paramssize && diff <= ndef) {
+            for (SQInteger n = ndef - diff; n < ndef; ++n)
+                _stack[stackbase + nargs++] = closure->_defaultparams[n];
+        } else {
+            raiseError("wrong number of parameters");
+        }
+    }
+    SQInteger vargsbase = (SQInteger)_vargsstack.size();
+    if (nvargs) {
+        for (SQInteger n = 0; n < nvargs; ++n) {
+            _vargsstack.push_back(_stack[stackbase + paramssize + n]);
+            _stack[stackbase + paramssize + n].Null();
+        }
+    }
+    if (closure->_env._type == OT_WEAKREF) _stack[stackbase] = closure->_env._unVal.pWeakRef->_obj;
+    if (tailcall) {
+        // drop the replaced frame's varargs and traps
+        if (ci->_nvargs > 0) {
+            // move our new varargs down over the old ones
+            SQInteger oldbase = ci->_vargsbase;
+            for (SQInteger n = 0; n < nvargs; ++n) _vargsstack[oldbase + n] = _vargsstack[vargsbase + n];
+            _vargsstack.resize((size_t)(oldbase + nvargs));
+            vargsbase = oldbase;
+        }
+        if (ci->_etraps > 0) {
+            _etraps.resize(_etraps.size() - (size_t)ci->_etraps);
+            ci->_etraps = 0;
+        }
+    }
+    try {
+        enterFrame(stackbase, newtop, tailcall);
+    } catch (...) {
+        if (!tailcall) _vargsstack.resize((size_t)vargsbase);
+        throw;
+    }
+    ci->_closure = SQObjectPtr(closure);
+    ci->_literals = func->_literals.data();
+    ci->_ip = func->_instructions.data();
+    ci->_generator = nullptr;
+    if (!tailcall) {
+        ci->_target = target;
+        ci->_etraps = 0;
+    }
+    ci->_vargsbase = vargsbase;
+    ci->_nvargs = nvargs;
+    if (_debughook._type != OT_NULL && !_debughook_running) callDebugHook('c');
+}
+
+bool SQVM::callNative(SQNativeClosure* nclosure, SQInteger nargs, SQInteger stackbase, SQObjectPtr& retval) {
+    SQInteger nparamscheck = nclosure->_nparamscheck;
+    if (_nnativecalls + 1 > kMaxNativeCalls) raiseError("Native stack overflow");
+    if ((nparamscheck > 0 && nparamscheck != nargs) || (nparamscheck < 0 && nargs < -nparamscheck))
+        raiseError("wrong number of parameters");
+    SQInteger tcs = (SQInteger)nclosure->_typecheck.size();
+    if (tcs) {
+        for (SQInteger i = 0; i < nargs && i < tcs; ++i) {
+            SQInteger m = nclosure->_typecheck[i];
+            if (m != -1 && !(_stack[stackbase + i]._type & m))
+                raiseParamTypeError(i, m, _stack[stackbase + i]._type);
+        }
+    }
+    SQObjectPtr keep(nclosure);
+    SQInteger outers = (SQInteger)nclosure->_outervalues.size();
+    enterFrame(stackbase, stackbase + nargs + outers, false);
+    ci->_closure = keep;
+    ci->_target = -1;
+    for (SQInteger i = 0; i < outers; ++i) _stack[stackbase + nargs + i] = nclosure->_outervalues[i];
+    if (nclosure->_env._type == OT_WEAKREF) _stack[stackbase] = nclosure->_env._unVal.pWeakRef->_obj;
+    _nnativecalls++;
+    SQInteger ret;
+    try {
+        ret = (nclosure->_function)(this);
+    } catch (...) {
+        _nnativecalls--;
+        leaveFrame();
+        throw;
+    }
+    _nnativecalls--;
+    if (_suspend_pending) {
+        // suspend(v): the value to hand out is on top
+        _suspend_pending = false;
+        retval = ret > 0 ? _stack[_top - 1] : SQObjectPtr();
+        leaveFrame();
+        _suspended = 1;
+        return false;
+    }
+    if (ret < 0) {
+        leaveFrame();
+        throw SQRaise{};
+    }
+    if (ret)
+        retval = _stack[_top - 1];
+    else
+        retval.Null();
+    leaveFrame();
+    return true;
+}
+
+void SQVM::call(const SQObjectPtr& closureref, SQInteger nparams, SQInteger stackbase, SQObjectPtr& outres,
+                bool raiseerror) {
+    SQObjectPtr closure = closureref;
+    switch (closure._type) {
+    case OT_CLOSURE:
+        if (_closure(closure)->proto()->_bgenerator) {
+            SQClosure* c = _closure(closure);
+            SQGenerator* gen = SQGenerator::create(_sharedstate, c);
+            SQObjectPtr g(gen);
+            // arity and defaults are checked as for a call: build the frame image in the generator
+            SQFunctionProto* f = c->proto();
+            SQInteger paramssize = (SQInteger)f->_parameters.size();
+            if (!f->_varparams && nparams != paramssize) {
+                SQInteger ndef = (SQInteger)f->_defaultparams.size();
+                SQInteger diff = paramssize - nparams;
+                if (!(ndef && nparams < paramssize && diff <= ndef)) raiseError("wrong number of parameters");
+            } else if (f->_varparams && nparams < paramssize) {
+                raiseError("wrong number of parameters");
+            }
+            gen->_stack.resize((size_t)(f->_stacksize > nparams ? f->_stacksize : nparams));
+            for (SQInteger i = 0; i < nparams; ++i) gen->_stack[i] = _stack[stackbase + i];
+            if (!f->_varparams && nparams < paramssize) {
+                SQInteger ndef = (SQInteger)f->_defaultparams.size();
+                SQInteger diff = paramssize - nparams;
+                for (SQInteger n = ndef - diff, k = nparams; n < ndef; ++n, ++k)
+                    gen->_stack[k] = c->_defaultparams[n];
+            }
+            if (c->_env._type == OT_WEAKREF) gen->_stack[0] = c->_env._unVal.pWeakRef->_obj;
+            outres = g;
+            return;
+        }
+        execute(closure, -1, nparams, stackbase, outres, raiseerror, ExecType::Call);
+        return;
+    case OT_NATIVECLOSURE: {
+        if (!callNative(_nativeclosure(closure), nparams, stackbase, outres)) {
+            raiseError("cannot suspend through native calls/metamethods");
+        }
+        return;
+    }
+    case OT_CLASS: {
+        SQObjectPtr inst(_class(closure)->createInstance());
+        SQObjectPtr ctor;
+        if (_class(closure)->get(_sharedstate->_constructoridx, ctor)) {
+            _stack[stackbase] = inst;
+            SQObjectPtr tmp;
+            call(ctor, nparams, stackbase, tmp, raiseerror);
+        }
+        outres = inst;
+        return;
+    }
+    case OT_TABLE:
+    case OT_USERDATA:
+    case OT_INSTANCE:
+        if (const SQObjectPtr* mm = getMetaMethod(closure, MT_CALL)) {
+            SQObjectPtr fn = *mm;
+            push(closure);
+            for (SQInteger i = 0; i < nparams; ++i) push(_stack[stackbase + i]);
+            callMetaMethod(fn, nparams + 1, outres);
+            return;
+        }
+        [[fallthrough]];
+    default:
+        raiseError("attempt to call '%s'", sqTypeName(closure._type));
+    }
+}
+
+void SQVM::callDebugHook(SQInteger type, SQInteger forcedline) {
+    _debughook_running = true;
+    SQObjectPtr hook = _debughook;
+    SQObjectPtr src, name;
+    SQInteger line = forcedline;
+    if (ci && ci->_closure._type == OT_CLOSURE) {
+        SQFunctionProto* f = _closure(ci->_closure)->proto();
+        src = f->_sourcename;
+        name = f->_name;
+        if (type == 'c' && !f->_lineinfos.empty()) line = f->_lineinfos[0]._line;
+    }
+    SQInteger base = _top;
+    try {
+        push(_roottable);
+        push(SQObjectPtr(type));
+        push(src);
+        push(SQObjectPtr(line));
+        push(name);
+        SQObjectPtr res;
+        call(hook, 5, base, res, false);
+    } catch (...) {
+        clearStackAbove(base);
+        _debughook_running = false;
+        throw;
+    }
+    clearStackAbove(base);
+    _debughook_running = false;
+}
+
+void SQVM::callErrorHandler(const SQObjectPtr& err) {
+    if (_errorhandler._type == OT_NULL) return;
+    SQObjectPtr eh = _errorhandler;
+    SQInteger base = _top;
+    try {
+        push(_roottable);
+        push(err);
+        SQObjectPtr res;
+        call(eh, 2, base, res, false);
+    } catch (...) {
+    }
+    clearStackAbove(base);
+}
+
+// ---- foreach ----
+
+bool SQVM::forEach(const SQObjectPtr& oref, SQObjectPtr& key, SQObjectPtr& val, SQObjectPtr& itr,
+                   bool& isgenerator) {
+    isgenerator = false;
+    SQObjectPtr o = oref;
+    switch (o._type) {
+    case OT_TABLE: {
+        SQInteger from = itr._type == OT_INTEGER ? _integer(itr) : 0;
+        SQInteger n = _table(o)->next(from, key, val);
+        if (n < 0) return false;
+        itr = n;
+        return true;
+    }
+    case OT_ARRAY: {
+        SQInteger idx = itr._type == OT_INTEGER ? _integer(itr) : 0;
+        if (idx >= _array(o)->size()) return false;
+        key = idx;
+        val = sqRealVal(_array(o)->_values[idx]);
+        itr = idx + 1;
+        return true;
+    }
+    case OT_STRING: {
+        SQInteger idx = itr._type == OT_INTEGER ? _integer(itr) : 0;
+        if (idx >= _string(o)->_len) return false;
+        key = idx;
+        val = (SQInteger)(signed char)_stringval(o)[idx];
+        itr = idx + 1;
+        return true;
+    }
+    case OT_CLASS: {
+        SQInteger from = itr._type == OT_INTEGER ? _integer(itr) : 0;
+        SQInteger n = _class(o)->next(from, key, val);
+        if (n < 0) return false;
+        itr = n;
+        return true;
+    }
+    case OT_USERDATA:
+    case OT_INSTANCE: {
+        const SQObjectPtr* mm = getMetaMethod(o, MT_NEXTI);
+        if (!mm) raiseError("cannot iterate %s", sqTypeName(o._type));
+        SQObjectPtr fn = *mm, prev = itr, res;
+        push(o);
+        push(prev);
+        callMetaMethod(fn, 2, res);
+        if (res._type == OT_NULL) return false;
+        SQObjectPtr v;
+        if (!get(o, res, v, false, false)) raiseError("_nexti returned an invalid idx");
+        key = res;
+        val = v;
+        itr = res;
+        return true;
+    }
+    case OT_GENERATOR:
+        isgenerator = true;
+        return true;
+    default:
+        raiseError("cannot iterate %s", sqTypeName(o._type));
+    }
+}
+
+// ---- generators ----
+
+// Pushes the generator's saved frame on top of the stack; the yielded value goes to the caller's slot
+// `target`.
+static void resumeGenerator(SQVM* v, SQGenerator* gen, SQInteger target) {
+    if (gen->_state == SQGeneratorState::Dead) v->raiseError("resuming dead generator");
+    if (gen->_state == SQGeneratorState::Running) v->raiseError("resuming active generator");
+    SQClosure* c = _closure(gen->_closure);
+    SQInteger size = (SQInteger)gen->_stack.size();
+    SQInteger newbase = v->_top;
+    SQObjectPtr keep(gen);
+    v->enterFrame(newbase, newbase + size, false);
+    SQVM::CallInfo* ci = v->ci;
+    ci->_closure = gen->_closure;
+    ci->_literals = c->proto()->_literals.data();
+    ci->_ip = gen->_ip ? gen->_ip : c->proto()->_instructions.data();
+    ci->_generator = gen;
+    ci->_target = target;
+    ci->_vargsbase = (SQInteger)v->_vargsstack.size();
+    ci->_nvargs = 0;
+    for (SQInteger i = 0; i < size; ++i) {
+        v->_stack[newbase + i] = std::move(gen->_stack[i]);
+    }
+    for (size_t i = 0; i < gen->_traps.size(); ++i) {
+        SQGenerator::Trap& t = gen->_traps[i];
+        v->_etraps.push_back(SQExceptionTrap{t.stackbase + newbase, t.stacksize + newbase, t.ip, t.target});
+    }
+    ci->_etraps = (SQInteger)gen->_traps.size();
+    gen->_traps.resize(0);
+    gen->_state = SQGeneratorState::Running;
+}
+
+// Saves the running generator frame into its generator and pops it.
+static void yieldGenerator(SQVM* v, SQGenerator* gen) {
+    SQVM::CallInfo* ci = v->ci;
+    SQInteger base = v->_stackbase;
+    SQInteger size = v->_top - base;
+    gen->_stack.resize((size_t)size);
+    for (SQInteger i = 0; i < size; ++i) gen->_stack[i] = v->_stack[base + i];
+    gen->_traps.resize(0);
+    for (SQInteger i = 0; i < ci->_etraps; ++i) {
+        SQExceptionTrap& t = v->_etraps[v->_etraps.size() - (size_t)ci->_etraps + (size_t)i];
+        gen->_traps.push_back(
+            SQGenerator::Trap{t._stackbase - base, t._stacksize - base, t._ip, t._extarget});
+    }
+    gen->_ip = ci->_ip;
+    gen->_state = SQGeneratorState::Suspended;
+}
+
+// ---- the interpreter ----
+
+#define STK(a) (_stack[_stackbase + (a)])
+#define TARGET STK(arg0)
+#define LIT(a) (ci->_literals[(a)])
+
+void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger nargs, SQInteger stackbase,
+                   SQObjectPtr& outres, bool raiseerror, ExecType et) {
+    if (_nnativecalls + 1 > kMaxNativeCalls) raiseError("Native stack overflow");
+    SQObjectPtr closure = closureref;
+    _nnativecalls++;
+    struct NativeCallGuard {
+        SQInteger& n;
+        ~NativeCallGuard() { n--; }
+    } guard{_nnativecalls};
+
+    switch (et) {
+    case ExecType::Call:
+        startCall(_closure(closure), target, nargs, stackbase, false);
+        ci->_root = true;
+        break;
+    case ExecType::ResumeGenerator:
+        resumeGenerator(this, _generator(closure), -1);
+        ci->_root = true;
+        break;
+    case ExecType::ResumeVM:
+        break; // frames already in place (thread wakeup)
+    }
+
+    SQObjectPtr temp_reg;
+    SQObjectPtr temp2;
+    for (;;) {
+        try {
+            for (;;) {
+                const SQInstruction _i_ = *ci->_ip++;
+                const SQInteger arg0 = _i_._arg0;
+                const SQInteger arg1 = _i_._arg1;
+                const SQInteger arg2 = _i_._arg2;
+                const SQInteger arg3 = _i_._arg3;
+#if SQ_COMPUTED_GOTO
+                static const void* const kDispatch[] = {
+#define SQ_OPCODE_LABEL(name, doc) &&L_##name,
+                    SQ_OPCODES(SQ_OPCODE_LABEL)
+#undef SQ_OPCODE_LABEL
+                };
+                if (_i_.op >= _OP_COUNT) raiseError("internal VM error");
+                goto* kDispatch[_i_.op];
+#define OPCODE(name) L_##name:
+#define NEXT continue
+#else
+#define OPCODE(name) case _OP_##name:
+#define NEXT continue
+                switch (_i_.op) {
+#endif
+                OPCODE(LINE) {
+                    if (_debughook._type != OT_NULL && !_debughook_running) callDebugHook('l', arg1);
+                    NEXT;
+                }
+                OPCODE(LOAD) {
+                    TARGET = LIT(arg1);
+                    NEXT;
+                }
+                OPCODE(LOADINT) {
+                    TARGET = (SQInteger)arg1;
+                    NEXT;
+                }
+                OPCODE(LOADFLOAT) {
+                    SQFloat f;
+                    int32_t bits = (int32_t)arg1;
+                    memcpy(&f, &bits, 4);
+                    TARGET = f;
+                    NEXT;
+                }
+                OPCODE(DLOAD) {
+                    TARGET = LIT(arg1);
+                    STK(arg2) = LIT(arg3);
+                    NEXT;
+                }
+                OPCODE(TAILCALL) {
+                    temp_reg = STK(arg1);
+                    if (temp_reg._type == OT_CLOSURE && !_closure(temp_reg)->proto()->_bgenerator &&
+                        !ci->_generator) {
+                        for (SQInteger i = 0; i < arg3; ++i) STK(i) = STK(arg2 + i);
+                        for (SQInteger i = arg3; i < _top - _stackbase; ++i) STK(i).Null();
+                        _top = _stackbase + arg3;
+                        if (_debughook._type != OT_NULL && !_debughook_running) callDebugHook('r');
+                        startCall(_closure(temp_reg), ci->_target, arg3, _stackbase, true);
+                        NEXT;
+                    }
+                    goto do_call;
+                }
+                OPCODE(CALL) {
+                do_call:
+                    temp_reg = STK(arg1);
+                    switch (temp_reg._type) {
+                    case OT_CLOSURE:
+                        if (!_closure(temp_reg)->proto()->_bgenerator) {
+                            startCall(_closure(temp_reg), arg0, arg3, _stackbase + arg2, false);
+                            NEXT;
+                        }
+                        call(temp_reg, arg3, _stackbase + arg2, temp2, false);
+                        STK(arg0) = temp2;
+                        NEXT;
+                    case OT_NATIVECLOSURE: {
+                        bool done = callNative(_nativeclosure(temp_reg), arg3, _stackbase + arg2, temp2);
+                        if (!done) {
+                            // suspended: leave the loop; wakeup continues after this CALL
+                            _suspended_target = arg0;
+                            _suspended_root = ci->_root;
+                            outres = temp2;
+                            return;
+                        }
+                        STK(arg0) = temp2;
+                        NEXT;
+                    }
+                    default:
+                        call(temp_reg, arg3, _stackbase + arg2, temp2, false);
+                        STK(arg0) = temp2;
+                        NEXT;
+                    }
+                }
+                OPCODE(PREPCALL) {
+                    temp_reg = STK(arg2);
+                    if (!get(temp_reg, STK(arg1), temp2, false, arg2 == 0)) raiseIdxError(STK(arg1));
+                    STK(arg3) = temp_reg._type == OT_CLASS ? STK(0) : temp_reg;
+                    TARGET = temp2;
+                    NEXT;
+                }
+                OPCODE(PREPCALLK) {
+                    temp_reg = STK(arg2);
+                    if (!get(temp_reg, LIT(arg1), temp2, false, arg2 == 0)) raiseIdxError(LIT(arg1));
+                    STK(arg3) = temp_reg._type == OT_CLASS ? STK(0) : temp_reg;
+                    TARGET = temp2;
+                    NEXT;
+                }
+                OPCODE(GETK) {
+                    if (!get(STK(arg2), LIT(arg1), temp2, false, arg2 == 0)) raiseIdxError(LIT(arg1));
+                    TARGET = temp2;
+                    NEXT;
+                }
+                OPCODE(MOVE) {
+                    TARGET = STK(arg1);
+                    NEXT;
+                }
+                OPCODE(NEWSLOT) {
+                    newSlot(STK(arg1), STK(arg2), STK(arg3), false);
+                    if (arg0 != arg3) TARGET = STK(arg3);
+                    NEXT;
+                }
+                OPCODE(DELETE) {
+                    deleteSlot(STK(arg1), STK(arg2), temp2);
+                    TARGET = temp2;
+                    NEXT;
+                }
+                OPCODE(SET) {
+                    if (!set(STK(arg1), STK(arg2), STK(arg3), arg1 == 0)) raiseIdxError(STK(arg2));
+                    if (arg0 != arg3) TARGET = STK(arg3);
+                    NEXT;
+                }
+                OPCODE(GET) {
+                    if (!get(STK(arg1), STK(arg2), temp2, false, arg1 == 0)) raiseIdxError(STK(arg2));
+                    TARGET = temp2;
+                    NEXT;
+                }
+                OPCODE(EQ) {
+                    bool r = isEqual(STK(arg2), arg3 ? LIT(arg1) : STK(arg1));
+                    TARGET = SQObjectPtr(r);
+                    NEXT;
+                }
+                OPCODE(NE) {
+                    bool r = !isEqual(STK(arg2), arg3 ? LIT(arg1) : STK(arg1));
+                    TARGET = SQObjectPtr(r);
+                    NEXT;
+                }
+                OPCODE(ARITH) {
+                    const SQObjectPtr& a = STK(arg2);
+                    const SQObjectPtr& b = STK(arg1);
+                    if (a._type == OT_INTEGER && b._type == OT_INTEGER && arg3 != '/' && arg3 != '%') {
+                        SQUnsignedInteger x = (SQUnsignedInteger)_integer(a),
+                                          y = (SQUnsignedInteger)_integer(b);
+                        TARGET = (SQInteger)(arg3 == '+' ? x + y : arg3 == '-' ? x - y : x * y);
+                        NEXT;
+                    }
+                    arith(arg3, temp2, a, b);
+                    TARGET = temp2;
+                    NEXT;
+                }
+                OPCODE(BITW) {
+                    bitwise(arg3, temp2, STK(arg2), STK(arg1));
+                    TARGET = temp2;
+                    NEXT;
+                }
+                OPCODE(RETURN) {
+                    if (ci->_generator) ci->_generator->_state = SQGeneratorState::Dead;
+                    if (arg0 != 0xFF)
+                        temp_reg = STK(arg1);
+                    else
+                        temp_reg.Null();
+                    bool root = ci->_root;
+                    SQInteger trg = ci->_target;
+                    if (_debughook._type != OT_NULL && !_debughook_running) callDebugHook('r');
+                    leaveFrame();
+                    if (root) {
+                        outres = temp_reg;
+                        temp_reg.Null();
+                        return;
+                    }
+                    if (trg != -1) STK(trg) = temp_reg;
+                    temp_reg.Null();
+                    NEXT;
+                }
+                OPCODE(LOADNULLS) {
+                    for (SQInteger n = 0; n < arg1; ++n) STK(arg0 + n).Null();
+                    NEXT;
+                }
+                OPCODE(LOADROOTTABLE) {
+                    TARGET = _roottable;
+                    NEXT;
+                }
+                OPCODE(LOADBOOL) {
+                    TARGET = SQObjectPtr(arg1 != 0);
+                    NEXT;
+                }
+                OPCODE(DMOVE) {
+                    STK(arg0) = STK(arg1);
+                    STK(arg2) = STK(arg3);
+                    NEXT;
+                }
+                OPCODE(JMP) {
+                    ci->_ip += arg1;
+                    NEXT;
+                }
+                OPCODE(JNZ) {
+                    if (!sqIsFalse(STK(arg0))) ci->_ip += arg1;
+                    NEXT;
+                }
+                OPCODE(JZ) {
+                    if (sqIsFalse(STK(arg0))) ci->_ip += arg1;
+                    NEXT;
+                }
+                OPCODE(LOADFREEVAR) {
+                    TARGET = _closure(ci->_closure)->_outervalues[arg1];
+                    NEXT;
+                }
+                OPCODE(VARGC) {
+                    TARGET = (SQInteger)ci->_nvargs;
+                    NEXT;
+                }
+                OPCODE(GETVARGV) {
+                    const SQObjectPtr& idx = STK(arg1);
+                    if (ci->_nvargs == 0) raiseError("the function doesn't have var args");
+                    if (!(idx._type & SQOBJECT_NUMERIC))
+                        raiseError("indexing 'vargv' with %s", sqTypeName(idx._type));
+                    SQInteger n = sqToInteger(idx);
+                    if (n < 0 || n >= ci->_nvargs) raiseError("vargv index out of range");
+                    TARGET = _vargsstack[ci->_vargsbase + n];
+                    NEXT;
+                }
+                OPCODE(NEWTABLE) {
+                    TARGET = SQObjectPtr(SQTable::create(_sharedstate, arg1));
+                    NEXT;
+                }
+                OPCODE(NEWARRAY) {
+                    SQArray* a = SQArray::create(_sharedstate, 0);
+                    TARGET = SQObjectPtr(a);
+                    a->_values.reserve((size_t)arg1);
+                    NEXT;
+                }
+                OPCODE(APPENDARRAY) {
+                    _array(STK(arg0))->append(arg3 != 0 ? LIT(arg1) : STK(arg1));
+                    NEXT;
+                }
+                OPCODE(GETPARENT) {
+                    const SQObjectPtr& o = STK(arg1);
+                    switch (o._type) {
+                    case OT_TABLE:
+                        temp2 = _table(o)->_delegate ? SQObjectPtr(_table(o)->_delegate) : SQObjectPtr();
+                        break;
+                    case OT_CLASS:
+                        temp2 = _class(o)->_base ? SQObjectPtr(_class(o)->_base) : SQObjectPtr();
+                        break;
+                    default:
+                        raiseError("the %s type doesn't have a parent slot", sqTypeName(o._type));
+                    }
+                    TARGET = temp2;
+                    NEXT;
+                }
+                OPCODE(COMPARITH) {
+                    SQInteger selfidx = ((SQUnsignedInteger)arg1 & 0xFFFF0000) >> 16;
+                    SQObjectPtr self = STK(selfidx), key = STK(arg2), val = STK(arg1 & 0x0000FFFF);
+                    SQObjectPtr cur;
+                    if (!get(self, key, cur, false, selfidx == 0)) raiseIdxError(key);
+                    arith(arg3, temp2, cur, val);
+                    if (!set(self, key, temp2, selfidx == 0)) raiseIdxError(key);
+                    TARGET = temp2;
+                    NEXT;
+                }
+                OPCODE(COMPARITHL) {
+                    arith(arg3, temp2, STK(arg1), STK(arg2));
+                    STK(arg1) = temp2;
+                    TARGET = temp2;
+                    NEXT;
+                }
+                OPCODE(INC)
+                OPCODE(PINC) {
+                    SQObjectPtr self = STK(arg1), key = STK(arg2);
+                    SQObjectPtr cur;
+                    if (!get(self, key, cur, false, arg1 == 0)) raiseIdxError(key);
+                    arith('+', temp2, cur, SQObjectPtr((SQInteger)(signed char)arg3));
+                    if (!set(self, key, temp2, arg1 == 0)) raiseIdxError(key);
+                    if (_i_.op == _OP_PINC)
+                        TARGET = cur;
+                    else
+                        TARGET = temp2;
+                    NEXT;
+                }
+                OPCODE(INCL)
+                OPCODE(PINCL) {
+                    SQObjectPtr cur = STK(arg1);
+                    if (cur._type == OT_INTEGER) {
+                        STK(arg1) = (SQInteger)((SQUnsignedInteger)_integer(cur) +
+                                                (SQUnsignedInteger)(SQInteger)(signed char)arg3);
+                        temp2 = STK(arg1);
+                    } else {
+                        arith('+', temp2, cur, SQObjectPtr((SQInteger)(signed char)arg3));
+                        STK(arg1) = temp2;
+                    }
+                    if (_i_.op == _OP_PINCL)
+                        TARGET = cur;
+                    else
+                        TARGET = temp2;
+                    NEXT;
+                }
+                OPCODE(CMP) {
+                    bool r = cmpOp(arg3, STK(arg2), STK(arg1));
+                    TARGET = SQObjectPtr(r);
+                    NEXT;
+                }
+                OPCODE(EXISTS) {
+                    bool r;
+                    const SQObjectPtr& o = STK(arg1);
+                    const SQObjectPtr& k = STK(arg2);
+                    if (o._type == OT_ARRAY) {
+                        r = (k._type & SQOBJECT_NUMERIC) &&
+                            (SQUnsignedInteger)sqToInteger(k) < (SQUnsignedInteger)_array(o)->size();
+                    } else {
+                        r = get(o, k, temp2, true, false);
+                    }
+                    TARGET = SQObjectPtr(r);
+                    NEXT;
+                }
+                OPCODE(INSTANCEOF) {
+                    const SQObjectPtr& c = STK(arg1);
+                    const SQObjectPtr& o = STK(arg2);
+                    if (c._type != OT_CLASS)
+                        raiseError("cannot apply instanceof between a %s and a %s", sqTypeName(c._type),
+                                   sqTypeName(o._type));
+                    bool r = o._type == OT_INSTANCE && _instance(o)->instanceOf(_class(c));
+                    TARGET = SQObjectPtr(r);
+                    NEXT;
+                }
+                OPCODE(AND) {
+                    if (sqIsFalse(STK(arg2))) {
+                        TARGET = STK(arg2);
+                        ci->_ip += arg1;
+                    }
+                    NEXT;
+                }
+                OPCODE(OR) {
+                    if (!sqIsFalse(STK(arg2))) {
+                        TARGET = STK(arg2);
+                        ci->_ip += arg1;
+                    }
+                    NEXT;
+                }
+                OPCODE(NEG) {
+                    negate(temp2, STK(arg1));
+                    TARGET = temp2;
+                    NEXT;
+                }
+                OPCODE(NOT) {
+                    TARGET = SQObjectPtr(sqIsFalse(STK(arg1)));
+                    NEXT;
+                }
+                OPCODE(BWNOT) {
+                    if (STK(arg1)._type != OT_INTEGER)
+                        raiseError("attempt to perform a bitwise op on a %s", sqTypeName(STK(arg1)._type));
+                    TARGET = (SQInteger)(~_integer(STK(arg1)));
+                    NEXT;
+                }
+                OPCODE(CLOSURE) {
+                    SQClosure* c = _closure(ci->_closure);
+                    SQFunctionProto* fp = _funcproto(c->proto()->_functions[arg1]);
+                    SQClosure* nc = SQClosure::create(_sharedstate, fp);
+                    SQObjectPtr ncp(nc);
+                    for (size_t i = 0; i < fp->_outervalues.size(); ++i) {
+                        SQOuterVar& v = fp->_outervalues[i];
+                        switch (v._type) {
+                        case otLOCAL:
+                            nc->_outervalues[i] = STK(_integer(v._src));
+                            break;
+                        case otOUTER:
+                            nc->_outervalues[i] = c->_outervalues[_integer(v._src)];
+                            break;
+                        case otSYMBOL:
+                            if (!get(STK(0), v._src, temp2, false, true)) raiseIdxError(v._src);
+                            nc->_outervalues[i] = temp2;
+                            break;
+                        }
+                    }
+                    for (size_t i = 0; i < fp->_defaultparams.size(); ++i)
+                        nc->_defaultparams[i] = STK(fp->_defaultparams[i]);
+                    TARGET = ncp;
+                    NEXT;
+                }
+                OPCODE(YIELD) {
+                    SQGenerator* gen = ci->_generator;
+                    if (!gen)
+                        raiseError("trying to yield a '%s',only genenerator can be yielded",
+                                   sqTypeName(OT_CLOSURE));
+                    if (arg0 != 0xFF)
+                        temp_reg = STK(arg1);
+                    else
+                        temp_reg.Null();
+                    yieldGenerator(this, gen);
+                    bool root = ci->_root;
+                    SQInteger trg = ci->_target;
+                    leaveFrame();
+                    if (root) {
+                        outres = temp_reg;
+                        temp_reg.Null();
+                        return;
+                    }
+                    if (trg != -1) STK(trg) = temp_reg;
+                    temp_reg.Null();
+                    NEXT;
+                }
+                OPCODE(RESUME) {
+                    const SQObjectPtr& g = STK(arg1);
+                    if (g._type != OT_GENERATOR)
+                        raiseError("trying to resume a '%s',only genenerator can be resumed",
+                                   sqTypeName(g._type));
+                    resumeGenerator(this, _generator(g), arg0);
+                    NEXT;
+                }
+                OPCODE(FOREACH) {
+                    bool isgen;
+                    SQObjectPtr container = STK(arg0);
+                    SQObjectPtr k = STK(arg2), v = STK(arg2 + 1), itr = STK(arg2 + 2);
+                    if (!forEach(container, k, v, itr, isgen)) {
+                        ci->_ip += arg1;
+                        NEXT;
+                    }
+                    if (isgen) {
+                        SQGenerator* gen = _generator(container);
+                        if (gen->_state == SQGeneratorState::Dead) {
+                            ci->_ip += arg1;
+                            NEXT;
+                        }
+                        SQInteger idx = STK(arg2 + 2)._type == OT_INTEGER ? _integer(STK(arg2 + 2)) : 0;
+                        STK(arg2) = idx;
+                        STK(arg2 + 2) = idx + 1;
+                        resumeGenerator(this, gen, arg2 + 1);
+                        NEXT;
+                    }
+                    STK(arg2) = k;
+                    STK(arg2 + 1) = v;
+                    STK(arg2 + 2) = itr;
+                    ci->_ip++;
+                    NEXT;
+                }
+                OPCODE(POSTFOREACH) {
+                    if (STK(arg0)._type == OT_GENERATOR &&
+                        _generator(STK(arg0))->_state == SQGeneratorState::Dead)
+                        ci->_ip += arg1 - 1;
+                    NEXT;
+                }
+                OPCODE(DELEGATE) {
+                    const SQObjectPtr& t = STK(arg1);
+                    const SQObjectPtr& d = STK(arg2);
+                    if (t._type != OT_TABLE) raiseError("delegating a '%s'", sqTypeName(t._type));
+                    if (d._type == OT_TABLE) {
+                        if (!_table(t)->setDelegate(_table(d))) raiseError("delegate cycle detected");
+                    } else if (d._type == OT_NULL) {
+                        _table(t)->setDelegate(nullptr);
+                    } else {
+                        raiseError("using '%s' as delegate", sqTypeName(d._type));
+                    }
+                    TARGET = STK(arg1);
+                    NEXT;
+                }
+                OPCODE(CLONE) {
+                    clone(STK(arg1), temp2);
+                    TARGET = temp2;
+                    NEXT;
+                }
+                OPCODE(TYPEOF) {
+                    typeOf(STK(arg1), temp2);
+                    TARGET = temp2;
+                    NEXT;
+                }
+                OPCODE(PUSHTRAP) {
+                    _etraps.push_back(SQExceptionTrap{_stackbase, _top, ci->_ip + arg1, arg0});
+                    ci->_etraps++;
+                    NEXT;
+                }
+                OPCODE(POPTRAP) {
+                    for (SQInteger i = 0; i < arg0; ++i) {
+                        _etraps.pop_back();
+                        ci->_etraps--;
+                    }
+                    NEXT;
+                }
+                OPCODE(THROW) {
+                    raise(STK(arg0));
+                }
+                OPCODE(CLASS) {
+                    SQClass* base = nullptr;
+                    if (arg1 != -1) {
+                        const SQObjectPtr& b = STK(arg1);
+                        if (b._type != OT_CLASS)
+                            raiseError("trying to inherit from a %s", sqTypeName(b._type));
+                        base = _class(b);
+                    }
+                    SQObjectPtr attrs;
+                    if (arg2 != 0xFF) attrs = STK(arg2);
+                    SQObjectPtr cls(SQClass::create(_sharedstate, base));
+                    _class(cls)->_attributes = attrs;
+                    if (base && base->_metamethods[MT_INHERITED]._type != OT_NULL) {
+                        SQObjectPtr fn = base->_metamethods[MT_INHERITED];
+                        push(cls);
+                        push(attrs);
+                        SQObjectPtr r;
+                        callMetaMethod(fn, 2, r);
+                    }
+                    TARGET = cls;
+                    NEXT;
+                }
+                OPCODE(NEWSLOTA) {
+                    SQObjectPtr self = STK(arg1), key = STK(arg2), val = STK(arg3);
+                    SQObjectPtr attrs;
+                    if (arg0 & NEW_SLOT_ATTRIBUTES_FLAG) attrs = STK(arg2 - 1);
+                    bool bstatic = (arg0 & NEW_SLOT_STATIC_FLAG) != 0;
+                    if (self._type == OT_CLASS) {
+                        if (_class(self)->_metamethods[MT_NEWMEMBER]._type != OT_NULL) {
+                            SQObjectPtr fn = _class(self)->_metamethods[MT_NEWMEMBER];
+                            push(self);
+                            push(key);
+                            push(val);
+                            push(attrs);
+                            SQObjectPtr r;
+                            callMetaMethod(fn, 4, r);
+                            NEXT;
+                        }
+                    }
+                    newSlot(self, key, val, bstatic);
+                    if (arg0 & NEW_SLOT_ATTRIBUTES_FLAG) _class(self)->setAttributes(key, attrs);
+                    NEXT;
+                }
+#if !SQ_COMPUTED_GOTO
+            default:
+                raiseError("internal VM error");
+            }
+#endif
+        }
+    }
+    catch (SQRaise&) {
+    }
+    catch (SQOutOfMemory&) {
+        _lasterror = _sharedstate->_oomerror;
+    }
+    // An error: find a trap inside this execute() or unwind to its entry frame and rethrow.
+    temp_reg.Null();
+    temp2.Null();
+    SQObjectPtr currerror = _lasterror;
+    bool caught = false;
+    for (SQInteger i = (SQInteger)_callsstack.size() - 1; i >= 0; --i) {
+        if (_callsstack[i]._etraps > 0) {
+            caught = true;
+            break;
+        }
+        if (_callsstack[i]._root) break;
+    }
+    if ((!caught || _sharedstate->_notifyallexceptions) && raiseerror) callErrorHandler(currerror);
+    bool resumed = false;
+    while (ci) {
+        if (ci->_etraps > 0) {
+            SQExceptionTrap t = _etraps.back();
+            _etraps.pop_back();
+            ci->_etraps--;
+            // drop anything above the trap's frame
+            while (_top > t._stacksize) _stack[--_top].Null();
+            _stackbase = t._stackbase;
+            _top = t._stacksize;
+            ci->_ip = t._ip;
+            STK(t._extarget) = currerror;
+            resumed = true;
+            break;
+        }
+        if (ci->_generator) ci->_generator->kill();
+        bool root = ci->_root;
+        leaveFrame();
+        if (root) break;
+    }
+    if (resumed) continue;
+    _lasterror = currerror;
+    throw SQRaise{};
+}
+}
+
+bool SQVM::resumeThread(SQObjectPtr& outres, bool raiseerror) {
+    // A suspended thread's innermost frame is waiting in a CALL to `suspend`: the wakeup value is that call's
+    // result.
+    SQObjectPtr val = outres;
+    _suspended = 0;
+    if (_suspended_target != -1) STK(_suspended_target) = val;
+    execute(SQObjectPtr(), -1, 0, 0, outres, raiseerror, ExecType::ResumeVM);
+    return _suspended == 0;
+}
+
+void SQVM::mark(SQCollector& c) {
+    c.markObject(_roottable);
+    c.markObject(_lasterror);
+    c.markObject(_errorhandler);
+    c.markObject(_debughook);
+    for (SQInteger i = 0; i < (SQInteger)_stack.size(); ++i) c.markObject(_stack[i]);
+    for (size_t i = 0; i < _vargsstack.size(); ++i) c.markObject(_vargsstack[i]);
+    for (size_t i = 0; i < _callsstack.size(); ++i) c.markObject(_callsstack[i]._closure);
+}

@@ -1,0 +1,177 @@
+// A VM (also a thread): its value stack, call frames, exception traps and the interpreter.
+//
+// Errors inside the library travel as the C++ exception SQRaise (the error value is in _lasterror) or
+// SQOutOfMemory; the interpreter catches them at trap boundaries and every API entry point converts them into
+// SQ_ERROR, so nothing escapes to the host.
+#ifndef SQUIRREL_SRC_VM_H
+#define SQUIRREL_SRC_VM_H
+
+#include "squirrel/src/closure.h"
+#include "squirrel/src/config.h"
+#include "squirrel/src/object.h"
+#include "squirrel/src/shared_state.h"
+
+struct SQRaise {};
+
+struct SQExceptionTrap {
+    SQInteger _stackbase;
+    SQInteger _stacksize;
+    const SQInstruction* _ip;
+    SQInteger _extarget;
+};
+
+struct SQVM : SQCollectable {
+    struct CallInfo {
+        const SQInstruction* _ip = nullptr;
+        SQObjectPtr* _literals = nullptr;
+        SQObjectPtr _closure;
+        SQGenerator* _generator = nullptr;
+        SQInteger _etraps = 0;
+        SQInteger _prevstkbase = 0;
+        SQInteger _prevtop = 0;
+        SQInteger _target = -1;
+        SQInteger _ncalls = 1; // frames folded into this one by tail calls
+        SQInteger _vargsbase = 0;
+        SQInteger _nvargs = 0;
+        bool _root = false; // returning from it leaves execute()
+    };
+
+    explicit SQVM(SQSharedState* ss);
+    ~SQVM() override;
+    void init(SQVM* friendvm, SQInteger stacksize);
+
+    // ---- stack ----
+    SQVector<SQObjectPtr> _stack;
+    SQInteger _top = 0;
+    SQInteger _stackbase = 0;
+    SQObjectPtr& stackAt(SQInteger n) { return _stack[n]; }
+    // Index >= 1 from the frame base, < 0 from the top.
+    SQObjectPtr& getAt(SQInteger idx) { return idx >= 0 ? _stack[_stackbase + idx - 1] : _stack[_top + idx]; }
+    SQObjectPtr& getUp(SQInteger n) { return _stack[_top + n]; }
+    void push(const SQObject& o) {
+        if (_top >= (SQInteger)_stack.size()) growStack(1);
+        _stack[_top++] = o;
+    }
+    void pushNull() {
+        if (_top >= (SQInteger)_stack.size()) growStack(1);
+        _stack[_top++].Null();
+    }
+    void pop() { _stack[--_top].Null(); }
+    void pop(SQInteger n) {
+        for (SQInteger i = 0; i < n; ++i) _stack[--_top].Null();
+    }
+    void remove(SQInteger idx);
+    // Makes sure `n` more slots exist above the top (may move the stack).
+    void growStack(SQInteger n);
+
+    // ---- frames ----
+    SQVector<CallInfo> _callsstack;
+    CallInfo* ci = nullptr;
+    SQVector<SQExceptionTrap> _etraps;
+    SQVector<SQObjectPtr> _vargsstack;
+
+    // ---- state ----
+    SQSharedState* _sharedstate;
+    SQObjectPtr _roottable;
+    SQObjectPtr _lasterror;
+    SQObjectPtr _errorhandler;
+    SQObjectPtr _debughook;
+    SQUserPointer _foreignptr = nullptr;
+    SQInteger _nnativecalls = 0;
+    SQInteger _suspended = 0; // 1 while suspended by `suspend`/sq_suspendvm
+    bool _suspended_root = false;
+    SQInteger _suspended_target = -1;
+    bool _suspend_pending = false; // a native function asked to suspend
+    bool _debughook_running = false;
+
+    // ---- errors ----
+    [[noreturn]] void raise(const SQObjectPtr& err);
+    [[noreturn]] void raiseError(const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+    [[noreturn]] void raiseIdxError(const SQObject& key);
+    [[noreturn]] void raiseCompareError(const SQObject& a, const SQObject& b);
+    [[noreturn]] void raiseParamTypeError(SQInteger nparam, SQInteger typemask, SQInteger type);
+    // Text of a value for error messages: string as-is, %d, %.14g, or the type name.
+    SQObjectPtr printObjVal(const SQObject& o);
+    void callErrorHandler(const SQObjectPtr& err);
+
+    // ---- calls ----
+    // Calls `closure` with `nparams` arguments at stack[stackbase...] (the first is `this`). Throws on error.
+    void call(const SQObjectPtr& closure, SQInteger nparams, SQInteger stackbase, SQObjectPtr& outres,
+              bool raiseerror);
+    // Resumes a suspended thread VM (wakeup). Throws on error; returns false if the thread suspended again.
+    bool resumeThread(SQObjectPtr& outres, bool raiseerror);
+    void callDebugHook(SQInteger type, SQInteger forcedline = 0);
+    // Calls a metamethod with `nargs` values already pushed (the first is `this`); pops them.
+    void callMetaMethod(const SQObjectPtr& mm, SQInteger nargs, SQObjectPtr& outres);
+    // Metamethod of a delegable value, or nullptr.
+    const SQObjectPtr* getMetaMethod(const SQObject& o, SQMetaMethod mm);
+
+    // ---- object operations (the semantics of the opcodes) ----
+    // Indexing with delegation, metamethods and default delegates. `raw`: skip _get. `fetchroot`: try the
+    // root table when the lookup on `self` fails. Returns false if absent.
+    bool get(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest, bool raw, bool fetchroot);
+    bool set(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPtr& val, bool fetchroot);
+    void newSlot(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPtr& val, bool bstatic);
+    bool deleteSlot(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& res);
+    bool getDefaultDelegate(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest);
+    void clone(const SQObjectPtr& self, SQObjectPtr& target);
+    void arith(SQInteger op, SQObjectPtr& trg, const SQObjectPtr& a, const SQObjectPtr& b);
+    void bitwise(SQInteger op, SQObjectPtr& trg, const SQObjectPtr& a, const SQObjectPtr& b);
+    void negate(SQObjectPtr& trg, const SQObjectPtr& o);
+    // <0, 0, >0 with the reference's ordering rules.
+    SQInteger compare(const SQObjectPtr& a, const SQObjectPtr& b);
+    bool cmpOp(SQInteger op, const SQObjectPtr& a, const SQObjectPtr& b);
+    void toString(const SQObjectPtr& o, SQObjectPtr& res);
+    void stringCat(const SQObjectPtr& a, const SQObjectPtr& b, SQObjectPtr& dest);
+    void typeOf(const SQObjectPtr& o, SQObjectPtr& dest);
+    void deref(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest);
+    bool isEqual(const SQObject& a, const SQObject& b) const;
+    // foreach step: returns false when finished; sets key/value/iterator.
+    bool forEach(const SQObjectPtr& o, SQObjectPtr& key, SQObjectPtr& val, SQObjectPtr& itr,
+                 bool& isgenerator);
+
+    // ---- interpreter ----
+    enum class ExecType { Call, ResumeGenerator, ResumeVM };
+    // Runs script code until the frame entered here returns. Throws on an uncaught error.
+    void execute(const SQObjectPtr& closure, SQInteger target, SQInteger nargs, SQInteger stackbase,
+                 SQObjectPtr& outres, bool raiseerror, ExecType et);
+    bool callNative(SQNativeClosure* nclosure, SQInteger nargs, SQInteger stackbase, SQObjectPtr& retval);
+    // Enters a script frame (arity check, varargs, defaults). Throws on error.
+    void startCall(SQClosure* closure, SQInteger target, SQInteger nargs, SQInteger stackbase, bool tailcall);
+    void leaveFrame();
+    void enterFrame(SQInteger newbase, SQInteger newtop, bool tailcall);
+    SQInteger stackLimit() const;
+
+    // Resets the VM after an error unwound to the host.
+    void clearStackAbove(SQInteger top);
+
+    void mark(SQCollector& c) override;
+    void finalize() override;
+    SQObjectType objType() const override { return OT_THREAD; }
+};
+
+#define _ss(_vm_) ((_vm_)->_sharedstate)
+
+// Helpers for the built-in native functions.
+inline SQObjectPtr& stack_get(HSQUIRRELVM v, SQInteger idx) {
+    return v->getAt(idx);
+}
+SQString* sqNewString(SQSharedState* ss, const char* s, SQInteger len = -1);
+// Truthiness: null, false, 0 and 0.0 are false.
+inline bool sqIsFalse(const SQObject& o) {
+    switch (o._type) {
+    case OT_NULL:
+        return true;
+    case OT_BOOL:
+    case OT_INTEGER:
+        return o._unVal.nInteger == 0;
+    case OT_FLOAT:
+        return o._unVal.fFloat == 0.0f;
+    default:
+        return false;
+    }
+}
+// Parses a typemask string ("s|n.") into per-parameter raw-type masks; false if invalid.
+bool sqCompileTypemask(SQVector<SQInteger>& res, const SQChar* typemask);
+
+#endif

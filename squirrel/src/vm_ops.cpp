@@ -1,0 +1,814 @@
+// The value semantics behind the opcodes: indexing with delegation and metamethods, arithmetic with 32-bit
+// wrap, ordering and equality, conversion to text, and errors with the reference's texts.
+#include "squirrel/src/array.h"
+#include "squirrel/src/class.h"
+#include "squirrel/src/closure.h"
+#include "squirrel/src/table.h"
+#include "squirrel/src/userdata.h"
+#include "squirrel/src/vm.h"
+
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+SQString* sqNewString(SQSharedState* ss, const char* s, SQInteger len) {
+    return SQString::create(ss, s, len);
+}
+
+// ---- errors ----
+
+void SQVM::raise(const SQObjectPtr& err) {
+    _lasterror = err;
+    throw SQRaise{};
+}
+
+void SQVM::raiseError(const char* fmt, ...) {
+    char buf[512];
+    va_list args;
+    va_start(args, fmt);
+    vsnprintf(buf, sizeof(buf), fmt, args);
+    va_end(args);
+    _lasterror = SQObjectPtr(SQString::create(_sharedstate, buf));
+    throw SQRaise{};
+}
+
+SQObjectPtr SQVM::printObjVal(const SQObject& o) {
+    char buf[64];
+    switch (o._type) {
+    case OT_STRING:
+        return SQObjectPtr(o);
+    case OT_INTEGER:
+        snprintf(buf, sizeof(buf), "%d", o._unVal.nInteger);
+        break;
+    case OT_FLOAT:
+        snprintf(buf, sizeof(buf), "%.14g", (double)o._unVal.fFloat);
+        break;
+    default:
+        return SQObjectPtr(SQString::create(_sharedstate, sqTypeName(o._type)));
+    }
+    return SQObjectPtr(SQString::create(_sharedstate, buf));
+}
+
+void SQVM::raiseIdxError(const SQObject& key) {
+    SQObjectPtr k = printObjVal(key);
+    raiseError("the index '%.50s' does not exist", _stringval(k));
+}
+
+void SQVM::raiseCompareError(const SQObject& a, const SQObject& b) {
+    SQObjectPtr sa = printObjVal(a), sb = printObjVal(b);
+    raiseError("comparsion between '%.50s' and '%.50s'", _stringval(sa), _stringval(sb));
+}
+
+void SQVM::raiseParamTypeError(SQInteger nparam, SQInteger typemask, SQInteger type) {
+    std::string exptypes;
+    bool first = true;
+    for (SQInteger i = 0; i < 16; ++i) {
+        SQInteger mask = 1 << i;
+        if (typemask & mask) {
+            if (!first) exptypes += "|";
+            first = false;
+            static const SQObjectType kTypes[16] = {
+                OT_NULL,   OT_INTEGER,   OT_FLOAT,   OT_BOOL,          OT_STRING,    OT_TABLE,
+                OT_ARRAY,  OT_USERDATA,  OT_CLOSURE, OT_NATIVECLOSURE, OT_GENERATOR, OT_USERPOINTER,
+                OT_THREAD, OT_FUNCPROTO, OT_CLASS,   OT_INSTANCE};
+            exptypes += sqTypeName(kTypes[i]);
+        }
+    }
+    raiseError("parameter %d has an invalid type '%s' ; expected: '%s'", nparam,
+               sqTypeName((SQObjectType)type), exptypes.c_str());
+}
+
+// ---- metamethods ----
+
+const SQObjectPtr* SQVM::getMetaMethod(const SQObject& o, SQMetaMethod mm) {
+    SQTable* del = nullptr;
+    switch (o._type) {
+    case OT_TABLE:
+        del = o._unVal.pTable->_delegate;
+        break;
+    case OT_USERDATA:
+        del = o._unVal.pUserData->_delegate;
+        break;
+    case OT_INSTANCE:
+        return o._unVal.pInstance->getMetaMethod(mm);
+    default:
+        return nullptr;
+    }
+    const SQObjectPtr& name = _sharedstate->_metamethodnames[mm];
+    for (; del; del = del->_delegate) {
+        SQTable::Node* n = del->find(name);
+        if (n) return &n->val;
+    }
+    return nullptr;
+}
+
+void SQVM::callMetaMethod(const SQObjectPtr& mm, SQInteger nargs, SQObjectPtr& outres) {
+    SQObjectPtr fn = mm;
+    SQObjectPtr res;
+    try {
+        call(fn, nargs, _top - nargs, res, false);
+    } catch (...) {
+        pop(nargs);
+        throw;
+    }
+    pop(nargs);
+    outres = std::move(res);
+}
+
+// ---- indexing ----
+
+bool SQVM::getDefaultDelegate(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest) {
+    SQTable* ddel = nullptr;
+    switch (self._type) {
+    case OT_TABLE:
+        ddel = _table(_sharedstate->_table_default_delegate);
+        break;
+    case OT_ARRAY:
+        ddel = _table(_sharedstate->_array_default_delegate);
+        break;
+    case OT_STRING:
+        ddel = _table(_sharedstate->_string_default_delegate);
+        break;
+    case OT_INSTANCE:
+        ddel = _table(_sharedstate->_instance_default_delegate);
+        break;
+    case OT_INTEGER:
+    case OT_FLOAT:
+    case OT_BOOL:
+        ddel = _table(_sharedstate->_number_default_delegate);
+        break;
+    case OT_GENERATOR:
+        ddel = _table(_sharedstate->_generator_default_delegate);
+        break;
+    case OT_CLOSURE:
+    case OT_NATIVECLOSURE:
+        ddel = _table(_sharedstate->_closure_default_delegate);
+        break;
+    case OT_THREAD:
+        ddel = _table(_sharedstate->_thread_default_delegate);
+        break;
+    case OT_CLASS:
+        ddel = _table(_sharedstate->_class_default_delegate);
+        break;
+    case OT_WEAKREF:
+        ddel = _table(_sharedstate->_weakref_default_delegate);
+        break;
+    default:
+        return false;
+    }
+    return ddel->get(key, dest);
+}
+
+static bool tableChainGet(SQTable* t, const SQObject& key, SQObjectPtr& dest) {
+    for (; t; t = t->_delegate)
+        if (t->get(key, dest)) return true;
+    return false;
+}
+
+bool SQVM::get(const SQObjectPtr& selfref, const SQObjectPtr& keyref, SQObjectPtr& dest, bool raw,
+               bool fetchroot) {
+    // Fast path: own table slot.
+    if (selfref._type == OT_TABLE && selfref._unVal.pTable->get(keyref, dest)) return true;
+    SQObjectPtr self = selfref, key = keyref; // the stack may move during metamethod calls
+    switch (self._type) {
+    case OT_TABLE: {
+        if (tableChainGet(_table(self)->_delegate, key, dest)) return true;
+        if (!raw) {
+            if (const SQObjectPtr* mm = getMetaMethod(self, MT_GET)) {
+                push(self);
+                push(key);
+                try {
+                    callMetaMethod(*mm, 2, dest);
+                    return true;
+                } catch (SQRaise&) {
+                }
+            }
+        }
+        if (getDefaultDelegate(self, key, dest)) return true;
+        break;
+    }
+    case OT_ARRAY:
+        if (key._type == OT_INTEGER || key._type == OT_FLOAT) {
+            if (_array(self)->get(sqToInteger(key), dest)) return true;
+            break;
+        }
+        if (getDefaultDelegate(self, key, dest)) return true;
+        break;
+    case OT_STRING:
+        if (key._type == OT_INTEGER || key._type == OT_FLOAT) {
+            SQInteger n = sqToInteger(key);
+            if ((SQUnsignedInteger)n < (SQUnsignedInteger)_string(self)->_len) {
+                dest = SQObjectPtr((SQInteger)(signed char)_stringval(self)[n]);
+                return true;
+            }
+            break;
+        }
+        if (getDefaultDelegate(self, key, dest)) return true;
+        break;
+    case OT_INSTANCE: {
+        if (_instance(self)->get(key, dest)) return true;
+        if (!raw) {
+            if (const SQObjectPtr* mm = getMetaMethod(self, MT_GET)) {
+                push(self);
+                push(key);
+                try {
+                    callMetaMethod(*mm, 2, dest);
+                    return true;
+                } catch (SQRaise&) {
+                }
+            }
+        }
+        if (getDefaultDelegate(self, key, dest)) return true;
+        break;
+    }
+    case OT_CLASS:
+        if (_class(self)->get(key, dest)) return true;
+        if (getDefaultDelegate(self, key, dest)) return true;
+        break;
+    case OT_USERDATA: {
+        if (tableChainGet(_userdata(self)->_delegate, key, dest)) return true;
+        if (!raw) {
+            if (const SQObjectPtr* mm = getMetaMethod(self, MT_GET)) {
+                push(self);
+                push(key);
+                try {
+                    callMetaMethod(*mm, 2, dest);
+                    return true;
+                } catch (SQRaise&) {
+                }
+            }
+        }
+        break;
+    }
+    default:
+        if (getDefaultDelegate(self, key, dest)) return true;
+        break;
+    }
+    if (fetchroot && _roottable._type == OT_TABLE &&
+        !(self._type == OT_TABLE && _table(self) == _table(_roottable))) {
+        if (_table(_roottable)->get(key, dest)) return true;
+    }
+    return false;
+}
+
+bool SQVM::set(const SQObjectPtr& selfref, const SQObjectPtr& keyref, const SQObjectPtr& valref,
+               bool fetchroot) {
+    if (selfref._type == OT_TABLE && selfref._unVal.pTable->set(keyref, valref)) return true;
+    SQObjectPtr self = selfref, key = keyref, val = valref;
+    switch (self._type) {
+    case OT_TABLE: {
+        for (SQTable* d = _table(self)->_delegate; d; d = d->_delegate)
+            if (d->set(key, val)) return true;
+        if (const SQObjectPtr* mm = getMetaMethod(self, MT_SET)) {
+            push(self);
+            push(key);
+            push(val);
+            SQObjectPtr res;
+            try {
+                callMetaMethod(*mm, 3, res);
+                return true;
+            } catch (SQRaise&) {
+            }
+        }
+        break;
+    }
+    case OT_ARRAY:
+        if (key._type != OT_INTEGER && key._type != OT_FLOAT)
+            raiseError("indexing %s with %s", "array", sqTypeName(key._type));
+        if (_array(self)->set(sqToInteger(key), val)) return true;
+        break;
+    case OT_INSTANCE: {
+        if (_instance(self)->set(key, val)) return true;
+        if (const SQObjectPtr* mm = getMetaMethod(self, MT_SET)) {
+            push(self);
+            push(key);
+            push(val);
+            SQObjectPtr res;
+            try {
+                callMetaMethod(*mm, 3, res);
+                return true;
+            } catch (SQRaise&) {
+            }
+        }
+        break;
+    }
+    case OT_USERDATA: {
+        if (const SQObjectPtr* mm = getMetaMethod(self, MT_SET)) {
+            push(self);
+            push(key);
+            push(val);
+            SQObjectPtr res;
+            try {
+                callMetaMethod(*mm, 3, res);
+                return true;
+            } catch (SQRaise&) {
+            }
+        }
+        break;
+    }
+    case OT_CLASS: {
+        SQObjectPtr tmp;
+        if (_class(self)->get(key, tmp)) {
+            _class(self)->newSlot(_sharedstate, key, val, false);
+            return true;
+        }
+        break;
+    }
+    default:
+        raiseError("trying to set '%s'", sqTypeName(self._type));
+    }
+    if (fetchroot && _roottable._type == OT_TABLE &&
+        !(self._type == OT_TABLE && _table(self) == _table(_roottable))) {
+        if (_table(_roottable)->set(key, val)) return true;
+    }
+    return false;
+}
+
+void SQVM::newSlot(const SQObjectPtr& selfref, const SQObjectPtr& keyref, const SQObjectPtr& valref,
+                   bool bstatic) {
+    SQObjectPtr self = selfref, key = keyref, val = valref;
+    if (key._type == OT_NULL) raiseError("null cannot be used as index");
+    switch (self._type) {
+    case OT_TABLE: {
+        if (!_table(self)->find(key)) {
+            if (const SQObjectPtr* mm = getMetaMethod(self, MT_NEWSLOT)) {
+                push(self);
+                push(key);
+                push(val);
+                SQObjectPtr res;
+                callMetaMethod(*mm, 3, res);
+                return;
+            }
+        }
+        _table(self)->newSlot(key, val);
+        return;
+    }
+    case OT_INSTANCE: {
+        if (const SQObjectPtr* mm = getMetaMethod(self, MT_NEWSLOT)) {
+            push(self);
+            push(key);
+            push(val);
+            SQObjectPtr res;
+            callMetaMethod(*mm, 3, res);
+            return;
+        }
+        raiseError("class instances do not support the new slot operator");
+    }
+    case OT_CLASS:
+        if (!_class(self)->newSlot(_sharedstate, key, val, bstatic)) {
+            if (_class(self)->_locked)
+                raiseError("trying to modify a class that has already been instantiated");
+            SQObjectPtr k = printObjVal(key);
+            raiseError("the property '%s' already exists", _stringval(k));
+        }
+        return;
+    case OT_USERDATA: {
+        if (const SQObjectPtr* mm = getMetaMethod(self, MT_NEWSLOT)) {
+            push(self);
+            push(key);
+            push(val);
+            SQObjectPtr res;
+            callMetaMethod(*mm, 3, res);
+            return;
+        }
+        raiseError("indexing %s with %s", sqTypeName(self._type), sqTypeName(key._type));
+    }
+    default:
+        raiseError("indexing %s with %s", sqTypeName(self._type), sqTypeName(key._type));
+    }
+}
+
+bool SQVM::deleteSlot(const SQObjectPtr& selfref, const SQObjectPtr& keyref, SQObjectPtr& res) {
+    SQObjectPtr self = selfref, key = keyref;
+    switch (self._type) {
+    case OT_TABLE:
+    case OT_INSTANCE:
+    case OT_USERDATA: {
+        if (const SQObjectPtr* mm = getMetaMethod(self, MT_DELSLOT)) {
+            push(self);
+            push(key);
+            callMetaMethod(*mm, 2, res);
+            return true;
+        }
+        if (self._type == OT_TABLE) {
+            SQObjectPtr t;
+            if (_table(self)->get(key, t)) {
+                res = t;
+                _table(self)->remove(key);
+                return true;
+            }
+            raiseIdxError(key);
+        }
+        raiseError("cannot delete a slot from %s", sqTypeName(self._type));
+    }
+    default:
+        raiseError("attempt to delete a slot from a %s", sqTypeName(self._type));
+    }
+}
+
+// ---- arithmetic ----
+
+void SQVM::arith(SQInteger op, SQObjectPtr& trg, const SQObjectPtr& a, const SQObjectPtr& b) {
+    if (a._type == OT_INTEGER && b._type == OT_INTEGER) {
+        SQUnsignedInteger x = (SQUnsignedInteger)_integer(a), y = (SQUnsignedInteger)_integer(b);
+        SQInteger res;
+        switch (op) {
+        case '+':
+            res = (SQInteger)(x + y);
+            break;
+        case '-':
+            res = (SQInteger)(x - y);
+            break;
+        case '*':
+            res = (SQInteger)(x * y);
+            break;
+        case '/':
+            if (y == 0) raiseError("division by zero");
+            if (_integer(a) == INT32_MIN && _integer(b) == -1)
+                res = INT32_MIN;
+            else
+                res = _integer(a) / _integer(b);
+            break;
+        case '%':
+            if (y == 0) raiseError("modulo by zero");
+            if (_integer(b) == -1)
+                res = 0;
+            else
+                res = _integer(a) % _integer(b);
+            break;
+        default:
+            res = 0;
+        }
+        trg = res;
+        return;
+    }
+    if ((a._type & SQOBJECT_NUMERIC) && (b._type & SQOBJECT_NUMERIC)) {
+        SQFloat x = sqToFloat(a), y = sqToFloat(b), res;
+        switch (op) {
+        case '+':
+            res = x + y;
+            break;
+        case '-':
+            res = x - y;
+            break;
+        case '*':
+            res = x * y;
+            break;
+        case '/':
+            res = x / y;
+            break;
+        case '%':
+            res = (SQFloat)fmod((double)x, (double)y);
+            break;
+        default:
+            res = 0;
+        }
+        trg = res;
+        return;
+    }
+    if (op == '+' && (a._type == OT_STRING || b._type == OT_STRING)) {
+        stringCat(a, b, trg);
+        return;
+    }
+    SQMetaMethod mmi = op == '+'   ? MT_ADD
+                       : op == '-' ? MT_SUB
+                       : op == '*' ? MT_MUL
+                       : op == '/' ? MT_DIV
+                                   : MT_MODULO;
+    if (a._type & SQOBJECT_DELEGABLE) {
+        if (const SQObjectPtr* mm = getMetaMethod(a, mmi)) {
+            SQObjectPtr fn = *mm;
+            push(a);
+            push(b);
+            SQObjectPtr res;
+            callMetaMethod(fn, 2, res);
+            trg = res;
+            return;
+        }
+    }
+    SQObjectPtr sa = printObjVal(a), sb = printObjVal(b);
+    (void)sa;
+    (void)sb;
+    raiseError("arith op %c on between '%s' and '%s'", (int)op, sqTypeName(a._type), sqTypeName(b._type));
+}
+
+void SQVM::bitwise(SQInteger op, SQObjectPtr& trg, const SQObjectPtr& a, const SQObjectPtr& b) {
+    if (a._type != OT_INTEGER || b._type != OT_INTEGER)
+        raiseError("bitwise op between '%s' and '%s'", sqTypeName(a._type), sqTypeName(b._type));
+    SQInteger i1 = _integer(a), i2 = _integer(b);
+    SQInteger res;
+    switch (op) {
+    case BW_AND:
+        res = i1 & i2;
+        break;
+    case BW_OR:
+        res = i1 | i2;
+        break;
+    case BW_XOR:
+        res = i1 ^ i2;
+        break;
+    case BW_SHIFTL:
+        res = (SQInteger)((SQUnsignedInteger)i1 << (i2 & 31));
+        break;
+    case BW_SHIFTR:
+        res = i1 >> (i2 & 31);
+        break;
+    case BW_USHIFTR:
+        res = (SQInteger)((SQUnsignedInteger)i1 >> (i2 & 31));
+        break;
+    default:
+        raiseError("internal vm error bitwise op failed");
+    }
+    trg = res;
+}
+
+void SQVM::negate(SQObjectPtr& trg, const SQObjectPtr& o) {
+    switch (o._type) {
+    case OT_INTEGER:
+        trg = (SQInteger)(0u - (SQUnsignedInteger)_integer(o));
+        return;
+    case OT_FLOAT:
+        trg = -_float(o);
+        return;
+    case OT_TABLE:
+    case OT_USERDATA:
+    case OT_INSTANCE:
+        if (const SQObjectPtr* mm = getMetaMethod(o, MT_UNM)) {
+            SQObjectPtr fn = *mm;
+            push(o);
+            SQObjectPtr res;
+            callMetaMethod(fn, 1, res);
+            trg = res;
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    raiseError("attempt to negate a %s", sqTypeName(o._type));
+}
+
+// ---- comparison ----
+
+bool SQVM::isEqual(const SQObject& a, const SQObject& b) const {
+    if (a._type == b._type) {
+        switch (a._type) {
+        case OT_NULL:
+            return true;
+        case OT_INTEGER:
+        case OT_BOOL:
+            return a._unVal.nInteger == b._unVal.nInteger;
+        case OT_FLOAT:
+            return memcmp(&a._unVal.fFloat, &b._unVal.fFloat, sizeof(SQFloat)) == 0;
+        case OT_USERPOINTER:
+            return a._unVal.pUserPointer == b._unVal.pUserPointer;
+        default:
+            return a._unVal.pRefCounted == b._unVal.pRefCounted;
+        }
+    }
+    if ((a._type & SQOBJECT_NUMERIC) && (b._type & SQOBJECT_NUMERIC)) return sqToFloat(a) == sqToFloat(b);
+    return false;
+}
+
+SQInteger SQVM::compare(const SQObjectPtr& a, const SQObjectPtr& b) {
+    if (a._type == b._type) {
+        switch (a._type) {
+        case OT_STRING: {
+            int r = strcmp(_stringval(a), _stringval(b));
+            return r < 0 ? -1 : r > 0 ? 1 : 0;
+        }
+        case OT_INTEGER: {
+            SQInteger d = (SQInteger)((SQUnsignedInteger)_integer(a) - (SQUnsignedInteger)_integer(b));
+            return d < 0 ? -1 : d > 0 ? 1 : 0;
+        }
+        case OT_FLOAT:
+            if (memcmp(&_float(a), &_float(b), sizeof(SQFloat)) == 0) return 0;
+            return _float(a) < _float(b) ? -1 : 1;
+        case OT_BOOL:
+        case OT_NULL:
+            return a._unVal.nInteger == b._unVal.nInteger  ? 0
+                   : a._unVal.nInteger < b._unVal.nInteger ? -1
+                                                           : 1;
+        case OT_TABLE:
+        case OT_USERDATA:
+        case OT_INSTANCE:
+            if (const SQObjectPtr* mm = getMetaMethod(a, MT_CMP)) {
+                SQObjectPtr fn = *mm, sa = a, sb = b;
+                push(sa);
+                push(sb);
+                SQObjectPtr res;
+                callMetaMethod(fn, 2, res);
+                if (res._type != OT_INTEGER) raiseCompareError(sa, sb);
+                return _integer(res) < 0 ? -1 : _integer(res) > 0 ? 1 : 0;
+            }
+            [[fallthrough]];
+        default: {
+            uintptr_t pa = (uintptr_t)a._unVal.pRefCounted, pb = (uintptr_t)b._unVal.pRefCounted;
+            return pa == pb ? 0 : pa < pb ? -1 : 1;
+        }
+        }
+    }
+    if ((a._type & SQOBJECT_NUMERIC) && (b._type & SQOBJECT_NUMERIC)) {
+        SQFloat x = sqToFloat(a), y = sqToFloat(b);
+        return x == y ? 0 : x < y ? -1 : 1;
+    }
+    if (a._type == OT_NULL) return -1;
+    if (b._type == OT_NULL) return 1;
+    raiseCompareError(a, b);
+}
+
+bool SQVM::cmpOp(SQInteger op, const SQObjectPtr& a, const SQObjectPtr& b) {
+    if (a._type == OT_INTEGER && b._type == OT_INTEGER) {
+        SQInteger d = (SQInteger)((SQUnsignedInteger)_integer(a) - (SQUnsignedInteger)_integer(b));
+        switch (op) {
+        case CMP_G:
+            return d > 0;
+        case CMP_GE:
+            return d >= 0;
+        case CMP_L:
+            return d < 0;
+        case CMP_LE:
+            return d <= 0;
+        }
+    }
+    SQInteger r = compare(a, b);
+    switch (op) {
+    case CMP_G:
+        return r > 0;
+    case CMP_GE:
+        return r >= 0;
+    case CMP_L:
+        return r < 0;
+    case CMP_LE:
+        return r <= 0;
+    }
+    return false;
+}
+
+// ---- text ----
+
+void SQVM::toString(const SQObjectPtr& o, SQObjectPtr& res) {
+    char buf[128];
+    switch (o._type) {
+    case OT_STRING:
+        res = o;
+        return;
+    case OT_INTEGER:
+        snprintf(buf, sizeof(buf), "%d", _integer(o));
+        break;
+    case OT_FLOAT:
+        snprintf(buf, sizeof(buf), "%g", (double)_float(o));
+        break;
+    case OT_BOOL:
+        snprintf(buf, sizeof(buf), "%s", _integer(o) ? "true" : "false");
+        break;
+    case OT_TABLE:
+    case OT_USERDATA:
+    case OT_INSTANCE:
+        if (const SQObjectPtr* mm = getMetaMethod(o, MT_TOSTRING)) {
+            SQObjectPtr fn = *mm, self = o;
+            push(self);
+            SQObjectPtr r;
+            callMetaMethod(fn, 1, r);
+            if (r._type == OT_STRING) {
+                res = r;
+                return;
+            }
+        }
+        [[fallthrough]];
+    default:
+        snprintf(buf, sizeof(buf), "(%s : 0x%p)", sqTypeName(o._type),
+                 o._type == OT_USERPOINTER ? o._unVal.pUserPointer : (void*)o._unVal.pRefCounted);
+        break;
+    }
+    res = SQObjectPtr(SQString::create(_sharedstate, buf));
+}
+
+void SQVM::stringCat(const SQObjectPtr& a, const SQObjectPtr& b, SQObjectPtr& dest) {
+    SQObjectPtr sa, sb;
+    toString(a, sa);
+    toString(b, sb);
+    SQInteger l = _string(sa)->_len, r = _string(sb)->_len;
+    if ((SQUnsignedInteger)l + (SQUnsignedInteger)r > kMaxStringLength) throw SQOutOfMemory{};
+    SQChar* buf = _sharedstate->getScratchPad(l + r);
+    memcpy(buf, _stringval(sa), l);
+    memcpy(buf + l, _stringval(sb), r);
+    dest = SQObjectPtr(SQString::create(_sharedstate, buf, l + r));
+}
+
+void SQVM::typeOf(const SQObjectPtr& o, SQObjectPtr& dest) {
+    if (o._type & SQOBJECT_DELEGABLE) {
+        if (const SQObjectPtr* mm = getMetaMethod(o, MT_TYPEOF)) {
+            SQObjectPtr fn = *mm;
+            push(o);
+            callMetaMethod(fn, 1, dest);
+            return;
+        }
+    }
+    dest = SQObjectPtr(SQString::create(_sharedstate, sqTypeName(o._type)));
+}
+
+void SQVM::clone(const SQObjectPtr& self, SQObjectPtr& target) {
+    SQObjectPtr newobj;
+    switch (self._type) {
+    case OT_TABLE:
+        newobj = SQObjectPtr(_table(self)->clone());
+        goto cloned_mt;
+    case OT_INSTANCE:
+        newobj = SQObjectPtr(_instance(self)->clone(_sharedstate));
+    cloned_mt:
+        if (const SQObjectPtr* mm = getMetaMethod(newobj, MT_CLONED)) {
+            SQObjectPtr fn = *mm;
+            push(newobj);
+            push(self);
+            SQObjectPtr r;
+            callMetaMethod(fn, 2, r);
+        }
+        target = newobj;
+        return;
+    case OT_ARRAY:
+        target = SQObjectPtr(_array(self)->clone());
+        return;
+    default:
+        raiseError("cloning a %s", sqTypeName(self._type));
+    }
+}
+
+bool sqCompileTypemask(SQVector<SQInteger>& res, const SQChar* typemask) {
+    SQInteger i = 0;
+    SQInteger mask = 0;
+    while (typemask[i] != 0) {
+        switch (typemask[i]) {
+        case 'o':
+            mask |= _RT_NULL;
+            break;
+        case 'i':
+            mask |= _RT_INTEGER;
+            break;
+        case 'f':
+            mask |= _RT_FLOAT;
+            break;
+        case 'n':
+            mask |= (_RT_FLOAT | _RT_INTEGER);
+            break;
+        case 's':
+            mask |= _RT_STRING;
+            break;
+        case 't':
+            mask |= _RT_TABLE;
+            break;
+        case 'a':
+            mask |= _RT_ARRAY;
+            break;
+        case 'u':
+            mask |= _RT_USERDATA;
+            break;
+        case 'c':
+            mask |= (_RT_CLOSURE | _RT_NATIVECLOSURE);
+            break;
+        case 'b':
+            mask |= _RT_BOOL;
+            break;
+        case 'g':
+            mask |= _RT_GENERATOR;
+            break;
+        case 'p':
+            mask |= _RT_USERPOINTER;
+            break;
+        case 'v':
+            mask |= _RT_THREAD;
+            break;
+        case 'x':
+            mask |= _RT_INSTANCE;
+            break;
+        case 'y':
+            mask |= _RT_CLASS;
+            break;
+        case 'r':
+            mask |= _RT_WEAKREF;
+            break;
+        case '.':
+            mask = -1;
+            res.push_back(mask);
+            i++;
+            mask = 0;
+            continue;
+        case ' ':
+            i++;
+            continue;
+        default:
+            return false;
+        }
+        i++;
+        if (typemask[i] == '|') {
+            i++;
+            if (typemask[i] == 0) return false;
+            continue;
+        }
+        res.push_back(mask);
+        mask = 0;
+    }
+    return true;
+}
