@@ -294,7 +294,11 @@ void handleWindowEvent(KDWindow* window, const SDL_WindowEvent& event) {
         g_input.focused = true;
         break;
     case SDL_WINDOWEVENT_FOCUS_LOST:
+        // Keys let go in another window send us no release: forget them, or a stale Alt would mark every
+        // later key as Alt-held (and Enter would switch the display mode).
         g_input.focused = false;
+        g_input.keyDown.fill(false);
+        g_input.closeKeyHeld = false;
         break;
     case SDL_WINDOWEVENT_MINIMIZED:
         g_input.minimized = true;

@@ -218,6 +218,17 @@ TEST_F(InputTest, AltHeldSetsBit29AndAltEnterTypesCarriageReturn) {
     EXPECT_EQ(0xC0380001u, events[8].keyData());
 }
 
+TEST_F(InputTest, KeysHeldWhenTheFocusWentAwayAreForgotten) {
+    pushKey(true, SDL_SCANCODE_LALT, SDLK_LALT, KMOD_LALT);
+    pushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
+    pushWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST); // Alt+Tab: the release goes to another window
+    pushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
+    pushKey(true, SDL_SCANCODE_RETURN, SDLK_RETURN);
+    const std::vector<Recorded> keys = keyEvents(pump());
+    ASSERT_EQ(2u, keys.size());
+    EXPECT_EQ(0x001C0001u, keys[1].keyData());
+}
+
 TEST_F(InputTest, AltF4PostsCloseAndNoKeyEvent) {
     pushKey(true, SDL_SCANCODE_LALT, SDLK_LALT, KMOD_LALT);
     pushKey(true, SDL_SCANCODE_F4, SDLK_F4, KMOD_LALT);
