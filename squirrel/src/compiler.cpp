@@ -283,9 +283,11 @@ private:
 
     // statements: statement { statement }, up to '}' (or case/default inside a switch)
     void statements(bool inSwitch) {
-        while (tok() != '}' && tok() != 0 && !(inSwitch && (tok() == TK_CASE || tok() == TK_DEFAULT))) {
+        // Inside a block a statement that already consumed its ';' (an if body) needs no terminator; the end of
+        // input is not a terminator here, so an unclosed block reports "expression expected".
+        while (tok() != '}' && !(inSwitch && (tok() == TK_CASE || tok() == TK_DEFAULT))) {
             statement();
-            if (m_lex.m_prevtoken != '}') optionalSemicolon();
+            if (m_lex.m_prevtoken != '}' && m_lex.m_prevtoken != ';') optionalSemicolon();
         }
     }
 
@@ -833,7 +835,6 @@ private:
             if (trg != second) m_fs->emit(_OP_MOVE, trg, second);
             m_fs->setArg1(jmppos, m_fs->pos() - jmppos);
             m_fs->setArg1(jzpos, endfirstexp - jzpos + 1);
-            m_fs->pushTarget(trg);
             m_kind = ExpKind::Value;
             break;
         }

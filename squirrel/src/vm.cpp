@@ -570,14 +570,22 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                 OPCODE(PREPCALL) {
                     temp_reg = STK(arg2);
                     if (!get(temp_reg, STK(arg1), temp2, false, arg2 == 0)) raiseIdxError(STK(arg1));
-                    STK(arg3) = temp_reg._type == OT_CLASS ? STK(0) : temp_reg;
+                    // a method found in a class runs with the caller's this; default-delegate functions get the class
+                    if (temp_reg._type == OT_CLASS && _class(temp_reg)->_members->find(STK(arg1)))
+                        STK(arg3) = STK(0);
+                    else
+                        STK(arg3) = temp_reg;
                     TARGET = temp2;
                     NEXT;
                 }
                 OPCODE(PREPCALLK) {
                     temp_reg = STK(arg2);
                     if (!get(temp_reg, LIT(arg1), temp2, false, arg2 == 0)) raiseIdxError(LIT(arg1));
-                    STK(arg3) = temp_reg._type == OT_CLASS ? STK(0) : temp_reg;
+                    // a method found in a class runs with the caller's this; default-delegate functions get the class
+                    if (temp_reg._type == OT_CLASS && _class(temp_reg)->_members->find(LIT(arg1)))
+                        STK(arg3) = STK(0);
+                    else
+                        STK(arg3) = temp_reg;
                     TARGET = temp2;
                     NEXT;
                 }
