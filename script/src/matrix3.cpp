@@ -1,55 +1,27 @@
 #include "script/matrix3.h"
 
+#include "script/src/square_matrix.h"
+
 #include <cmath>
 
 Matrix3 Matrix3::operator+(const Matrix3& o) const {
-    Matrix3 r;
-    for (int i = 0; i < 3; ++i) {
-        for (int j = 0; j < 3; ++j) {
-            r.m[i][j] = m[i][j] + o.m[i][j];
-        }
-    }
-    return r;
+    return generateMatrix<Matrix3>([&](int i, int j) { return m[i][j] + o.m[i][j]; });
 }
 
 Matrix3 Matrix3::operator-(const Matrix3& o) const {
-    Matrix3 r;
-    for (int i = 0; i < 3; ++i) {
-        for (int j = 0; j < 3; ++j) {
-            r.m[i][j] = m[i][j] - o.m[i][j];
-        }
-    }
-    return r;
+    return generateMatrix<Matrix3>([&](int i, int j) { return m[i][j] - o.m[i][j]; });
 }
 
 Matrix3 Matrix3::operator/(float s) const {
-    Matrix3 r;
-    for (int i = 0; i < 3; ++i) {
-        for (int j = 0; j < 3; ++j) {
-            r.m[i][j] = m[i][j] / s;
-        }
-    }
-    return r;
+    return generateMatrix<Matrix3>([&](int i, int j) { return m[i][j] / s; });
 }
 
 Matrix3 Matrix3::operator*(const Matrix3& o) const {
-    Matrix3 r;
-    for (int i = 0; i < 3; ++i) {
-        for (int j = 0; j < 3; ++j) {
-            r.m[i][j] = m[i][0] * o.m[0][j] + m[i][1] * o.m[1][j] + m[i][2] * o.m[2][j];
-        }
-    }
-    return r;
+    return multiplyMatrices(*this, o);
 }
 
 Matrix3 Matrix3::operator-() const {
-    Matrix3 r;
-    for (int i = 0; i < 3; ++i) {
-        for (int j = 0; j < 3; ++j) {
-            r.m[i][j] = -m[j][i];
-        }
-    }
-    return r;
+    return generateMatrix<Matrix3>([&](int i, int j) { return -m[j][i]; });
 }
 
 void Matrix3::Normalize() {
@@ -107,23 +79,11 @@ Matrix3 Matrix3::Inverse() const {
     };
     float det = m[0][0] * cofactor(0, 0) + m[0][1] * cofactor(0, 1) + m[0][2] * cofactor(0, 2);
     float inverseDet = 1.0f / det;
-    Matrix3 r;
-    for (int i = 0; i < 3; ++i) {
-        for (int j = 0; j < 3; ++j) {
-            r.m[i][j] = cofactor(j, i) * inverseDet;
-        }
-    }
-    return r;
+    return generateMatrix<Matrix3>([&](int i, int j) { return cofactor(j, i) * inverseDet; });
 }
 
 Matrix3 Matrix3::Transpose() const {
-    Matrix3 r;
-    for (int i = 0; i < 3; ++i) {
-        for (int j = 0; j < 3; ++j) {
-            r.m[i][j] = m[j][i];
-        }
-    }
-    return r;
+    return generateMatrix<Matrix3>([&](int i, int j) { return m[j][i]; });
 }
 
 std::string Matrix3::toString() const {

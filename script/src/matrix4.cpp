@@ -1,5 +1,7 @@
 #include "script/matrix4.h"
 
+#include "script/src/square_matrix.h"
+
 #include <cmath>
 
 Matrix4::Matrix4(const Vector3& xAxis, const Vector3& origin) {
@@ -17,53 +19,23 @@ Matrix4::Matrix4(const Vector3& xAxis, const Vector3& origin) {
 }
 
 Matrix4 Matrix4::operator+(const Matrix4& o) const {
-    Matrix4 r;
-    for (int i = 0; i < 4; ++i) {
-        for (int j = 0; j < 4; ++j) {
-            r.m[i][j] = m[i][j] + o.m[i][j];
-        }
-    }
-    return r;
+    return generateMatrix<Matrix4>([&](int i, int j) { return m[i][j] + o.m[i][j]; });
 }
 
 Matrix4 Matrix4::operator-(const Matrix4& o) const {
-    Matrix4 r;
-    for (int i = 0; i < 4; ++i) {
-        for (int j = 0; j < 4; ++j) {
-            r.m[i][j] = m[i][j] - o.m[i][j];
-        }
-    }
-    return r;
+    return generateMatrix<Matrix4>([&](int i, int j) { return m[i][j] - o.m[i][j]; });
 }
 
 Matrix4 Matrix4::operator/(float s) const {
-    Matrix4 r;
-    for (int i = 0; i < 4; ++i) {
-        for (int j = 0; j < 4; ++j) {
-            r.m[i][j] = m[i][j] / s;
-        }
-    }
-    return r;
+    return generateMatrix<Matrix4>([&](int i, int j) { return m[i][j] / s; });
 }
 
 Matrix4 Matrix4::operator*(const Matrix4& o) const {
-    Matrix4 r;
-    for (int i = 0; i < 4; ++i) {
-        for (int j = 0; j < 4; ++j) {
-            r.m[i][j] = m[i][0] * o.m[0][j] + m[i][1] * o.m[1][j] + m[i][2] * o.m[2][j] + m[i][3] * o.m[3][j];
-        }
-    }
-    return r;
+    return multiplyMatrices(*this, o);
 }
 
 Matrix4 Matrix4::operator-() const {
-    Matrix4 r;
-    for (int i = 0; i < 4; ++i) {
-        for (int j = 0; j < 4; ++j) {
-            r.m[i][j] = -m[j][i];
-        }
-    }
-    return r;
+    return generateMatrix<Matrix4>([&](int i, int j) { return -m[j][i]; });
 }
 
 void Matrix4::Normalize() {
@@ -140,23 +112,11 @@ Matrix4 Matrix4::Inverse() const {
     float det = m[0][0] * cofactors[0][0] + m[0][1] * cofactors[0][1] + m[0][2] * cofactors[0][2] +
                 m[0][3] * cofactors[0][3];
     float inverseDet = 1.0f / det;
-    Matrix4 r;
-    for (int i = 0; i < 4; ++i) {
-        for (int j = 0; j < 4; ++j) {
-            r.m[i][j] = cofactors[j][i] * inverseDet;
-        }
-    }
-    return r;
+    return generateMatrix<Matrix4>([&](int i, int j) { return cofactors[j][i] * inverseDet; });
 }
 
 Matrix4 Matrix4::Transpose() const {
-    Matrix4 r;
-    for (int i = 0; i < 4; ++i) {
-        for (int j = 0; j < 4; ++j) {
-            r.m[i][j] = m[j][i];
-        }
-    }
-    return r;
+    return generateMatrix<Matrix4>([&](int i, int j) { return m[j][i]; });
 }
 
 Matrix4 Matrix4::Rotation(float a, float b, float c) {

@@ -54,61 +54,65 @@ bool constructColor(ValueArgs args, Color& out) {
     }
 }
 
-bool constructVector2(ValueArgs args, Vector2& out) {
+namespace {
+
+// A vector of N components: () is zero, (s) sets every component to s, and up to N numbers set the
+// leading components with the rest 0.
+template <class Vector, int N> bool constructVector(ValueArgs args, Vector& out) {
+    if (args.size() > N) {
+        return false;
+    }
+    float c[4] = {};
+    for (std::size_t k = 0; k < args.size(); ++k) {
+        c[k] = args[k].toFloat();
+    }
+    if (args.size() == 1) {
+        c[1] = c[2] = c[3] = c[0];
+    }
+    if constexpr (N == 2) {
+        out = Vector(c[0], c[1]);
+    } else if constexpr (N == 3) {
+        out = Vector(c[0], c[1], c[2]);
+    } else {
+        out = Vector(c[0], c[1], c[2], c[3]);
+    }
+    return true;
+}
+
+// () is empty, (R) copies, and four numbers read through `convert` are X, Y, Width, Height.
+template <class Rectangle, class Number>
+bool constructRectangle(ValueArgs args, Rectangle& out, Number (ValueArg::*convert)() const) {
     switch (args.size()) {
     case 0:
-        out = Vector2();
+        out = Rectangle();
         return true;
     case 1:
-        out = Vector2(args[0].toFloat());
-        return true;
-    case 2:
-        out = Vector2(args[0].toFloat(), args[1].toFloat());
+        if (const Rectangle* r = args[0].as<Rectangle>()) {
+            out = *r;
+            return true;
+        }
+        return false;
+    case 4:
+        out =
+            Rectangle((args[0].*convert)(), (args[1].*convert)(), (args[2].*convert)(), (args[3].*convert)());
         return true;
     default:
         return false;
     }
+}
+
+} // namespace
+
+bool constructVector2(ValueArgs args, Vector2& out) {
+    return constructVector<Vector2, 2>(args, out);
 }
 
 bool constructVector3(ValueArgs args, Vector3& out) {
-    switch (args.size()) {
-    case 0:
-        out = Vector3();
-        return true;
-    case 1:
-        out = Vector3(args[0].toFloat());
-        return true;
-    case 2:
-        out = Vector3(args[0].toFloat(), args[1].toFloat());
-        return true;
-    case 3:
-        out = Vector3(args[0].toFloat(), args[1].toFloat(), args[2].toFloat());
-        return true;
-    default:
-        return false;
-    }
+    return constructVector<Vector3, 3>(args, out);
 }
 
 bool constructVector4(ValueArgs args, Vector4& out) {
-    switch (args.size()) {
-    case 0:
-        out = Vector4();
-        return true;
-    case 1:
-        out = Vector4(args[0].toFloat());
-        return true;
-    case 2:
-        out = Vector4(args[0].toFloat(), args[1].toFloat());
-        return true;
-    case 3:
-        out = Vector4(args[0].toFloat(), args[1].toFloat(), args[2].toFloat());
-        return true;
-    case 4:
-        out = Vector4(args[0].toFloat(), args[1].toFloat(), args[2].toFloat(), args[3].toFloat());
-        return true;
-    default:
-        return false;
-    }
+    return constructVector<Vector4, 4>(args, out);
 }
 
 bool constructMatrix3(ValueArgs args, Matrix3& out) {
@@ -198,41 +202,11 @@ bool constructQuaternion(ValueArgs args, Quaternion& out) {
 }
 
 bool constructRect(ValueArgs args, Rect& out) {
-    switch (args.size()) {
-    case 0:
-        out = Rect();
-        return true;
-    case 1:
-        if (const Rect* r = args[0].as<Rect>()) {
-            out = *r;
-            return true;
-        }
-        return false;
-    case 4:
-        out = Rect(args[0].toInteger(), args[1].toInteger(), args[2].toInteger(), args[3].toInteger());
-        return true;
-    default:
-        return false;
-    }
+    return constructRectangle(args, out, &ValueArg::toInteger);
 }
 
 bool constructRectF(ValueArgs args, RectF& out) {
-    switch (args.size()) {
-    case 0:
-        out = RectF();
-        return true;
-    case 1:
-        if (const RectF* r = args[0].as<RectF>()) {
-            out = *r;
-            return true;
-        }
-        return false;
-    case 4:
-        out = RectF(args[0].toFloat(), args[1].toFloat(), args[2].toFloat(), args[3].toFloat());
-        return true;
-    default:
-        return false;
-    }
+    return constructRectangle(args, out, &ValueArg::toFloat);
 }
 
 bool constructIntegralF(ValueArgs, IntegralF& out) {
