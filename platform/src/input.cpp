@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cmath>
+#include <csignal>
 #include <cstring>
 
 #include "input_text.h"
@@ -381,7 +382,10 @@ void postWindowEvent(KDint32 type, void* userptr, KDint32 word0) {
 void translateSdlEvent(const SDL_Event& event) {
     switch (event.type) {
     case SDL_QUIT: {
-        // A termination request (a signal): the game decides, as for closing the window.
+        // A termination request (a signal): the game decides, as for closing the window. Should it not end,
+        // the next such signal ends the process the ordinary way.
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGTERM, SIG_DFL);
         KDWindow* window = mainWindow();
         postWindowEvent(KD_EVENT_WINDOW_CLOSE, window != nullptr ? window->m_userptr : nullptr, 0);
         return;

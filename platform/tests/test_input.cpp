@@ -2,6 +2,8 @@
 // pump as the window's events, field by field.
 #include "test_window_support.h"
 
+#include <csignal>
+
 namespace platform::test {
 namespace {
 
@@ -487,6 +489,14 @@ TEST_F(InputTest, CloseRequestsBecomeWindowCloseEvents) {
         EXPECT_EQ(KD_EVENT_WINDOW_CLOSE, e.type);
         EXPECT_EQ(m_window, e.userptr);
     }
+}
+
+TEST_F(InputTest, AfterOneTerminationRequestTheNextSignalEndsTheProcess) {
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;
+    push(quit);
+    pump();
+    EXPECT_EXIT(std::raise(SIGTERM), ::testing::KilledBySignal(SIGTERM), "");
 }
 
 TEST_F(InputTest, EventsOfAnotherWindowAreIgnored) {
