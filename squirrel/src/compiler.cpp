@@ -1327,7 +1327,7 @@ private:
             m_fs->emit(_OP_LOAD, m_fs->pushTarget(), m_fs->literal(c));
             break;
         }
-        m_kind = ExpKind::Value;
+        m_kind = ExpKind::FreeVar; // not assignable; reported like a free variable
     }
 
     // table/class body: {[attrs] [static] (function id | constructor | '[' expr ']' '=' expr | id '=' expr)

@@ -303,7 +303,7 @@ void quickSort(HSQUIRRELVM v, const SQObjectPtr& arr, SQInteger l, SQInteger r, 
             if ((SQUnsignedInteger)i >= a->_values.size())
                 v->raiseError("Invalid qsort, probably compare function defect");
             sortCompare(v, a->_values[i], pivot, func, ret);
-        } while (ret < 0);
+        } while (ret <= 0);
         do {
             --j;
             if (j < 0 || (SQUnsignedInteger)j >= a->_values.size())

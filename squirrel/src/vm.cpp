@@ -376,7 +376,7 @@ bool SQVM::forEach(const SQObjectPtr& oref, SQObjectPtr& key, SQObjectPtr& val, 
     case OT_USERDATA:
     case OT_INSTANCE: {
         const SQObjectPtr* mm = getMetaMethod(o, MT_NEXTI);
-        if (!mm) raiseError("cannot iterate %s", sqTypeName(o._type));
+        if (!mm) raiseError("_nexti failed");
         SQObjectPtr fn = *mm, prev = itr, res;
         push(o);
         push(prev);
@@ -808,7 +808,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                 OPCODE(INSTANCEOF) {
                     const SQObjectPtr& c = STK(arg1);
                     const SQObjectPtr& o = STK(arg2);
-                    if (c._type != OT_CLASS)
+                    if (c._type != OT_CLASS || o._type != OT_INSTANCE)
                         raiseError("cannot apply instanceof between a %s and a %s", sqTypeName(c._type),
                                    sqTypeName(o._type));
                     bool r = o._type == OT_INSTANCE && _instance(o)->instanceOf(_class(c));

@@ -161,10 +161,20 @@ bool SQVM::getDefaultDelegate(const SQObjectPtr& self, const SQObjectPtr& key, S
     return ddel->get(key, dest);
 }
 
-static bool tableChainGet(SQTable* t, const SQObject& key, SQObjectPtr& dest) {
-    for (; t; t = t->_delegate)
-        if (t->get(key, dest)) return true;
-    return false;
+
+// Calls the _get metamethod; its own error counts as "absent".
+bool SQVM::fallbackMetaGet(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest) {
+    const SQObjectPtr* mm = getMetaMethod(self, MT_GET);
+    if (!mm) return false;
+    SQObjectPtr fn = *mm;
+    push(self);
+    push(key);
+    try {
+        callMetaMethod(fn, 2, dest);
+        return true;
+    } catch (SQRaise&) {
+        return false;
+    }
 }
 
 bool SQVM::get(const SQObjectPtr& selfref, const SQObjectPtr& keyref, SQObjectPtr& dest, bool raw,
@@ -173,28 +183,20 @@ bool SQVM::get(const SQObjectPtr& selfref, const SQObjectPtr& keyref, SQObjectPt
     if (selfref._type == OT_TABLE && selfref._unVal.pTable->get(keyref, dest)) return true;
     SQObjectPtr self = selfref, key = keyref; // the stack may move during metamethod calls
     switch (self._type) {
-    case OT_TABLE: {
-        if (tableChainGet(_table(self)->_delegate, key, dest)) return true;
-        if (!raw) {
-            if (const SQObjectPtr* mm = getMetaMethod(self, MT_GET)) {
-                push(self);
-                push(key);
-                try {
-                    callMetaMethod(*mm, 2, dest);
-                    return true;
-                } catch (SQRaise&) {
-                }
-            }
+    case OT_TABLE:
+    case OT_USERDATA: {
+        // Delegation: a full lookup on the delegate (its default delegate included), then _get.
+        SQTable* del = self._type == OT_TABLE ? _table(self)->_delegate : _userdata(self)->_delegate;
+        if (del) {
+            if (get(SQObjectPtr(del), key, dest, raw, false)) return true;
+            if (!raw && fallbackMetaGet(self, key, dest)) return true;
         }
-        if (getDefaultDelegate(self, key, dest)) return true;
+        if (self._type == OT_TABLE && !raw && getDefaultDelegate(self, key, dest)) return true;
         break;
     }
     case OT_ARRAY:
-        if (key._type == OT_INTEGER || key._type == OT_FLOAT) {
-            if (_array(self)->get(sqToInteger(key), dest)) return true;
-            break;
-        }
-        if (getDefaultDelegate(self, key, dest)) return true;
+        if (key._type == OT_INTEGER || key._type == OT_FLOAT) return _array(self)->get(sqToInteger(key), dest);
+        if (!raw && getDefaultDelegate(self, key, dest)) return true;
         break;
     case OT_STRING:
         if (key._type == OT_INTEGER || key._type == OT_FLOAT) {
@@ -203,52 +205,27 @@ bool SQVM::get(const SQObjectPtr& selfref, const SQObjectPtr& keyref, SQObjectPt
                 dest = SQObjectPtr((SQInteger)(signed char)_stringval(self)[n]);
                 return true;
             }
-            break;
+            return false;
         }
-        if (getDefaultDelegate(self, key, dest)) return true;
+        if (!raw && getDefaultDelegate(self, key, dest)) return true;
         break;
-    case OT_INSTANCE: {
+    case OT_INSTANCE:
         if (_instance(self)->get(key, dest)) return true;
         if (!raw) {
-            if (const SQObjectPtr* mm = getMetaMethod(self, MT_GET)) {
-                push(self);
-                push(key);
-                try {
-                    callMetaMethod(*mm, 2, dest);
-                    return true;
-                } catch (SQRaise&) {
-                }
-            }
+            if (fallbackMetaGet(self, key, dest)) return true;
+            if (getDefaultDelegate(self, key, dest)) return true;
         }
-        if (getDefaultDelegate(self, key, dest)) return true;
         break;
-    }
     case OT_CLASS:
         if (_class(self)->get(key, dest)) return true;
-        if (getDefaultDelegate(self, key, dest)) return true;
+        if (!raw && getDefaultDelegate(self, key, dest)) return true;
         break;
-    case OT_USERDATA: {
-        if (tableChainGet(_userdata(self)->_delegate, key, dest)) return true;
-        if (!raw) {
-            if (const SQObjectPtr* mm = getMetaMethod(self, MT_GET)) {
-                push(self);
-                push(key);
-                try {
-                    callMetaMethod(*mm, 2, dest);
-                    return true;
-                } catch (SQRaise&) {
-                }
-            }
-        }
-        break;
-    }
     default:
-        if (getDefaultDelegate(self, key, dest)) return true;
+        if (!raw && getDefaultDelegate(self, key, dest)) return true;
         break;
     }
-    if (fetchroot && _roottable._type == OT_TABLE &&
-        !(self._type == OT_TABLE && _table(self) == _table(_roottable))) {
-        if (_table(_roottable)->get(key, dest)) return true;
+    if (fetchroot && ci && isEqual(_stack[_stackbase], self) && _roottable._type == OT_TABLE) {
+        return _table(_roottable)->get(key, dest);
     }
     return false;
 }
@@ -275,8 +252,7 @@ bool SQVM::set(const SQObjectPtr& selfref, const SQObjectPtr& keyref, const SQOb
         break;
     }
     case OT_ARRAY:
-        if (key._type != OT_INTEGER && key._type != OT_FLOAT)
-            raiseError("indexing %s with %s", "array", sqTypeName(key._type));
+        if (key._type != OT_INTEGER && key._type != OT_FLOAT) break;
         if (_array(self)->set(sqToInteger(key), val)) return true;
         break;
     case OT_INSTANCE: {
@@ -308,14 +284,8 @@ bool SQVM::set(const SQObjectPtr& selfref, const SQObjectPtr& keyref, const SQOb
         }
         break;
     }
-    case OT_CLASS: {
-        SQObjectPtr tmp;
-        if (_class(self)->get(key, tmp)) {
-            _class(self)->newSlot(_sharedstate, key, val, false);
-            return true;
-        }
+    case OT_CLASS:
         break;
-    }
     default:
         raiseError("trying to set '%s'", sqTypeName(self._type));
     }
@@ -483,14 +453,18 @@ void SQVM::arith(SQInteger op, SQObjectPtr& trg, const SQObjectPtr& a, const SQO
             push(a);
             push(b);
             SQObjectPtr res;
-            callMetaMethod(fn, 2, res);
-            trg = res;
-            return;
+            bool ok = true;
+            try {
+                callMetaMethod(fn, 2, res);
+            } catch (SQRaise&) {
+                ok = false; // the metamethod's own error gives way to the generic one
+            }
+            if (ok) {
+                trg = res;
+                return;
+            }
         }
     }
-    SQObjectPtr sa = printObjVal(a), sb = printObjVal(b);
-    (void)sa;
-    (void)sb;
     raiseError("arith op %c on between '%s' and '%s'", (int)op, sqTypeName(a._type), sqTypeName(b._type));
 }
 
