@@ -14,13 +14,14 @@ struct KDWindow;
 
 enum : KDint32 {
     // KD_WINDOWPROPERTY_SIZE (66) lives in kd.h: width, height of the client area in pixels. Full-screen
-    // style
-    // (borderless, centred on the monitor) when the size equals the screen size, windowed style otherwise.
+    // style (borderless, centred on the monitor) when the size equals the screen size, windowed otherwise.
     KD_WINDOWPROPERTY_VISIBILITY = 67, // 0 hides, any other value shows the window normally
     KD_WINDOWPROPERTY_FOCUS = 68,      // read only: 1 while the window has the keyboard focus
     KD_WINDOWPROPERTY_CAPTION = 69,    // the title, UTF-8 text (at most 1023 UTF-16 code units are kept)
     KD_WINDOWPROPERTY_POSITION = 100,  // x, y of the window's outer top-left corner, screen pixels
-    KD_WINDOWPROPERTY_CURSOR = 101,    // cursor id (integer) or cursor name (text), see below
+    // Cursor id (integer) or name (text): the picture res/cursors/<id or name>.bmp, hot spot top-left; the
+    // system arrow when it is missing.
+    KD_WINDOWPROPERTY_CURSOR = 101,
 };
 
 // ---------------------------------------------------------------------------------------------------------------
