@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <lzma.h>
 #include <string>
 #include <vector>
 
@@ -70,8 +71,36 @@ inline std::unique_ptr<platform::FileSystem> mountMemory(const KDchar*, KDint*) 
 inline const char* const kProbeNames[] = {"a.txt",     "A.TXT", "dir", "dir/b.bin",
                                           "dir/c.bin", "empty", "x",   ""};
 
+// The bytes with the start header's and the header's CRCs made right again, so that damage inside the header
+// reaches the parser instead of stopping at the checksum. Empty when the bytes have no usable start header.
+inline std::string withFixedChecksums(const uint8_t* data, size_t size) {
+    if (size < 32 || data[0] != 0x37 || data[1] != 0x7A) return {};
+    std::string fixed(reinterpret_cast<const char*>(data), size);
+    auto* bytes = reinterpret_cast<uint8_t*>(fixed.data());
+    uint64_t offset = 0, length = 0;
+    for (int i = 0; i < 8; ++i) {
+        offset |= uint64_t(bytes[12 + i]) << (8 * i);
+        length |= uint64_t(bytes[20 + i]) << (8 * i);
+    }
+    auto store = [](uint8_t* at, uint32_t value) {
+        for (int i = 0; i < 4; ++i) at[i] = uint8_t(value >> (8 * i));
+    };
+    if (offset <= size - 32 && length <= size - 32 - offset)
+        store(bytes + 28, lzma_crc32(bytes + 32 + offset, size_t(length), 0));
+    store(bytes + 8, lzma_crc32(bytes + 12, 20, 0));
+    return fixed;
+}
+
+inline void runOnce(const std::string& bytes);
+
 inline void run(const uint8_t* data, size_t size) {
-    MemoryFileSystem::bytes().assign(reinterpret_cast<const char*>(data), size);
+    runOnce(std::string(reinterpret_cast<const char*>(data), size));
+    std::string fixed = withFixedChecksums(data, size);
+    if (!fixed.empty()) runOnce(fixed);
+}
+
+inline void runOnce(const std::string& bytes) {
+    MemoryFileSystem::bytes() = bytes;
 
     // The reader directly: every entry the header lists, decoded.
     struct Source final : platform::sevenzip::Source {
