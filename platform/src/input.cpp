@@ -321,7 +321,7 @@ void handleWindowEvent(KDWindow* window, const SDL_WindowEvent& event) {
 // is, so the game can follow it beyond the window's edges.
 void reportCursor() {
     KDWindow* window = mainWindow();
-    if (window == nullptr || !g_input.active || g_input.captured || !videoHasRealPointer()) {
+    if (window == nullptr || !g_input.active || g_input.captured || !hasRealDisplay()) {
         return;
     }
     const KDust now = kdGetTimeUST();
@@ -464,7 +464,7 @@ bool inputHasFocus() {
     return g_input.focused;
 }
 
-bool videoHasRealPointer() {
+bool hasRealDisplay() {
     const char* driver = SDL_GetCurrentVideoDriver();
     return driver != nullptr && std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0;
 }

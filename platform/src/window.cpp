@@ -145,7 +145,7 @@ void serveComeToFrontRequest() {
 }
 
 bool showCrashMessage(const KDchar* caption, const KDchar* text) {
-    if (SDL_WasInit(SDL_INIT_VIDEO) == 0 || !videoHasRealPointer()) {
+    if (SDL_WasInit(SDL_INIT_VIDEO) == 0 || !hasRealDisplay()) {
         return false; // no one could see a dialog: the text goes to stderr
     }
     SDL_Window* owner = g_mainWindow != nullptr ? g_mainWindow->m_window : nullptr;

@@ -51,9 +51,9 @@ void resetInputState();
 void forgetWindowInput(KDWindow* window);
 // True while the main window has the keyboard focus, as its focus events said.
 bool inputHasFocus();
-// True when the video driver shows things to a person: a real pointer and real dialogs (not offscreen,
+// True when the video driver shows things to a person, with a real pointer and dialogs (not offscreen or
 // dummy).
-bool videoHasRealPointer();
+bool hasRealDisplay();
 
 // Joystick 1 (joystick.cpp): the poll hook, hot-plug handling and shutdown.
 void pollJoystick();
