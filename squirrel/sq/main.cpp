@@ -133,15 +133,15 @@ int interactive(HSQUIRRELVM v) {
         if (SQ_FAILED(
                 sq_compilebuffer(v, source.c_str(), (SQInteger)source.size(), "interactive console", SQTrue)))
             continue;
+        const SQInteger top = sq_gettop(v) - 1;
         sq_pushroottable(v);
         if (SQ_SUCCEEDED(sq_call(v, 1, printValue ? SQTrue : SQFalse, SQTrue)) && printValue) {
             sq_tostring(v, -1);
             const SQChar* text = "";
             sq_getstring(v, -1, &text);
             printToStdout(v, "%s\n", text);
-            sq_pop(v, 2);
         }
-        sq_pop(v, 1);
+        sq_settop(v, top);
     }
     std::printf("\n");
     return kExitOk;

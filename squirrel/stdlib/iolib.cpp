@@ -284,9 +284,10 @@ SQRESULT sqstd_loadfile(HSQUIRRELVM v, const SQChar* filename, SQBool printerror
 
 SQRESULT sqstd_dofile(HSQUIRRELVM v, const SQChar* filename, SQBool retval, SQBool printerror) {
     if (SQ_FAILED(sqstd_loadfile(v, filename, printerror))) return SQ_ERROR;
+    const SQInteger closureTop = sq_gettop(v);
     sq_push(v, -2); // `this`
     if (SQ_FAILED(sq_call(v, 1, retval, SQTrue))) {
-        sq_pop(v, 1);
+        sq_settop(v, closureTop - 1);
         return SQ_ERROR;
     }
     sq_remove(v, retval ? -2 : -1); // the closure

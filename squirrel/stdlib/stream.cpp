@@ -38,12 +38,13 @@ SQInteger streamReadblob(HSQUIRRELVM v) {
     if (got <= 0) return sq_throwerror(v, "no data left to read");
     if (got < size) {
         // Shrink the new blob to what was read.
+        const SQInteger top = sq_gettop(v);
         sq_pushstring(v, "resize", -1);
         sq_get(v, -2);
         sq_push(v, -2);
         sq_pushinteger(v, got);
         sq_call(v, 2, SQFalse, SQFalse);
-        sq_pop(v, 1);
+        sq_settop(v, top);
     }
     return 1;
 }
@@ -248,9 +249,10 @@ void sqstdPushStreamClass(HSQUIRRELVM v) {
 }
 
 SQRESULT sqstdConstruct(HSQUIRRELVM v, SQInteger nargs) {
+    const SQInteger classTop = sq_gettop(v) - nargs - 1;
     SQRESULT r = sq_call(v, nargs + 1, SQTrue, SQFalse);
     if (SQ_FAILED(r)) {
-        sq_pop(v, 1); // the class
+        sq_settop(v, classTop - 1);
         return r;
     }
     sq_remove(v, -2); // the class

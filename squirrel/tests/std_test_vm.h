@@ -35,13 +35,14 @@ public:
     // "Error [msg]" when it failed with a string error.
     std::string run(const std::string& source, const char* name = "test.nut") {
         m_out.clear();
+        const SQInteger top = sq_gettop(m_vm);
         if (SQ_SUCCEEDED(sq_compilebuffer(m_vm, source.data(), (SQInteger)source.size(), name, SQTrue))) {
             sq_pushroottable(m_vm);
             if (SQ_FAILED(sq_call(m_vm, 1, SQFalse, SQTrue))) appendError();
-            sq_pop(m_vm, 1);
         } else {
             appendError();
         }
+        sq_settop(m_vm, top);
         return m_out;
     }
 
