@@ -8,11 +8,13 @@
 // ever hang.
 #include "platform/src/crash_handler.h"
 #include "platform/platform_hooks.h"
+#include "platform/src/fs_safe_replace.h"
 #include "platform/src/log_output.h"
 #include "platform/src/minidump.h"
 #include "platform/src/user_data_folder.h"
 
 #include <atomic>
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -50,7 +52,6 @@ CrashMessageHook* g_messageHook = nullptr;
 bool g_installed = false;
 char g_dumpPath[PATH_MAX];
 char g_dumpTempPath[PATH_MAX];
-char g_dumpBackupPath[PATH_MAX];
 char g_line[2048];
 CrashModule g_modules[kMaxModules];
 
@@ -216,25 +217,20 @@ void reportStackTrace(const ucontext_t* uc) {
     if (dwfl) dwfl_end(dwfl);
 }
 
-// The dump goes to a ".kdtmp" file first and replaces the old dump only once it is complete.
+// The dump goes to "kdCrashDump.dmp.kdtmp" first and replaces an older dump only once it is complete, through
+// the same safe-replace commit as every save in the user data folder.
 void writeDump(const CrashSnapshot& snapshot) {
     if (!g_dumpPath[0]) return;
     int fd = open(g_dumpTempPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return;
-    bool written = writeMinidump(fd, snapshot) && fsync(fd) == 0;
-    written = close(fd) == 0 && written;
-    if (!written) {
+    int writeError = writeMinidump(fd, snapshot) ? 0 : EIO;
+    FILE* file = fdopen(fd, "wb");
+    if (!file) {
+        close(fd);
         unlink(g_dumpTempPath);
         return;
     }
-    unlink(g_dumpBackupPath);
-    bool backedUp = rename(g_dumpPath, g_dumpBackupPath) == 0;
-    if (rename(g_dumpTempPath, g_dumpPath) != 0) {
-        if (backedUp) rename(g_dumpBackupPath, g_dumpPath);
-        unlink(g_dumpTempPath);
-        return;
-    }
-    unlink(g_dumpBackupPath);
+    commitReplace(file, g_dumpPath, writeError);
 }
 
 void showMessage() {
@@ -307,8 +303,7 @@ void installCrashHandler() {
     std::string folder = userDataFolder();
     if (makeFolderPath(folder) && folder.size() + 32 < PATH_MAX) {
         setPath(g_dumpPath, folder, "kdCrashDump.dmp");
-        setPath(g_dumpTempPath, folder, "kdCrashDump.dmp.kdtmp");
-        setPath(g_dumpBackupPath, folder, "kdCrashDump.dmp.kdbak");
+        setPath(g_dumpTempPath, folder, (std::string("kdCrashDump.dmp") + kTempSuffix).c_str());
     }
     openLogFile();
     // The first backtrace() loads the unwinder library; do that now, not inside the handler.
