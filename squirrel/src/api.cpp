@@ -1073,10 +1073,7 @@ SQRESULT sq_call(HSQUIRRELVM v, SQInteger params, SQBool retval, SQBool raiseerr
         if (retval) v->push(res);
         return SQ_OK;
     });
-    if (SQ_FAILED(r)) {
-        v->clearStackAbove(base);
-        v->pop(params);
-    }
+    if (SQ_FAILED(r)) v->clearStackAbove(base); // drops the arguments
     return r;
 }
 

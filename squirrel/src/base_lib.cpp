@@ -170,25 +170,20 @@ const SQRegFunction kBaseFuncs[] = {{"seterrorhandler", baseSeterrorhandler, 2, 
 } // namespace
 
 void sqRegisterBaseLib(HSQUIRRELVM v) {
-    sq_pushroottable(v);
+    // Internal calls, so that running out of memory here fails sq_open instead of leaving a gap.
+    SQSharedState* ss = _ss(v);
+    SQTable* root = _table(v->_roottable);
     for (SQInteger i = 0; kBaseFuncs[i].name; ++i) {
-        sq_pushstring(v, kBaseFuncs[i].name, -1);
-        sq_newclosure(v, kBaseFuncs[i].f, 0);
-        sq_setnativeclosurename(v, -1, kBaseFuncs[i].name);
-        sq_setparamscheck(v, kBaseFuncs[i].nparamscheck, kBaseFuncs[i].typemask);
-        sq_createslot(v, -3);
+        SQNativeClosure* nc = SQNativeClosure::create(ss, kBaseFuncs[i].f);
+        SQObjectPtr ncp(nc);
+        nc->_name = SQObjectPtr(SQString::create(ss, kBaseFuncs[i].name));
+        nc->_nparamscheck = kBaseFuncs[i].nparamscheck;
+        if (kBaseFuncs[i].typemask) sqCompileTypemask(nc->_typecheck, kBaseFuncs[i].typemask);
+        root->newSlot(nc->_name, ncp);
     }
-    sq_pushstring(v, "_version_", -1);
-    sq_pushstring(v, SQUIRREL_VERSION, -1);
-    sq_createslot(v, -3);
-    sq_pushstring(v, "_charsize_", -1);
-    sq_pushinteger(v, (SQInteger)sizeof(SQChar));
-    sq_createslot(v, -3);
-    sq_pushstring(v, "_intsize_", -1);
-    sq_pushinteger(v, (SQInteger)sizeof(SQInteger));
-    sq_createslot(v, -3);
-    sq_pushstring(v, "_floatsize_", -1);
-    sq_pushinteger(v, (SQInteger)sizeof(SQFloat));
-    sq_createslot(v, -3);
-    sq_pop(v, 1);
+    root->newSlot(SQObjectPtr(SQString::create(ss, "_version_")),
+                  SQObjectPtr(SQString::create(ss, SQUIRREL_VERSION)));
+    root->newSlot(SQObjectPtr(SQString::create(ss, "_charsize_")), SQObjectPtr((SQInteger)sizeof(SQChar)));
+    root->newSlot(SQObjectPtr(SQString::create(ss, "_intsize_")), SQObjectPtr((SQInteger)sizeof(SQInteger)));
+    root->newSlot(SQObjectPtr(SQString::create(ss, "_floatsize_")), SQObjectPtr((SQInteger)sizeof(SQFloat)));
 }

@@ -283,8 +283,8 @@ private:
 
     // statements: statement { statement }, up to '}' (or case/default inside a switch)
     void statements(bool inSwitch) {
-        // Inside a block a statement that already consumed its ';' (an if body) needs no terminator; the end of
-        // input is not a terminator here, so an unclosed block reports "expression expected".
+        // Inside a block a statement that already consumed its ';' (an if body) needs no terminator; the end
+        // of input is not a terminator here, so an unclosed block reports "expression expected".
         while (tok() != '}' && !(inSwitch && (tok() == TK_CASE || tok() == TK_DEFAULT))) {
             statement();
             if (m_lex.m_prevtoken != '}' && m_lex.m_prevtoken != ';') optionalSemicolon();

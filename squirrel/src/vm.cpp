@@ -72,7 +72,7 @@ void SQVM::clearStackAbove(SQInteger top) {
 
 // ---- frames ----
 
-void SQVM::enterFrame(SQInteger newbase, SQInteger newtop, bool tailcall) {
+void SQVM::enterFrame(SQInteger newbase, SQInteger newtop, bool tailcall, SQInteger nkeep) {
     if (!tailcall) {
         if ((SQInteger)_callsstack.size() >= kMaxCallDepth) raiseError("stack overflow");
         _callsstack.push_back(CallInfo());
@@ -99,7 +99,7 @@ void SQVM::enterFrame(SQInteger newbase, SQInteger newtop, bool tailcall) {
         }
     }
     // Clear slots the previous user of this stack area left behind (tail calls shrink or grow the frame).
-    for (SQInteger i = _top; i < newtop; ++i) _stack[i].Null();
+    for (SQInteger i = _top > newbase + nkeep ? _top : newbase + nkeep; i < newtop; ++i) _stack[i].Null();
     _top = newtop;
 }
 
@@ -159,7 +159,7 @@ void SQVM::startCall(SQClosure* closure, SQInteger target, SQInteger nargs, SQIn
         }
     }
     try {
-        enterFrame(stackbase, newtop, tailcall);
+        enterFrame(stackbase, newtop, tailcall, nargs);
     } catch (...) {
         if (!tailcall) _vargsstack.resize((size_t)vargsbase);
         throw;
@@ -570,7 +570,8 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                 OPCODE(PREPCALL) {
                     temp_reg = STK(arg2);
                     if (!get(temp_reg, STK(arg1), temp2, false, arg2 == 0)) raiseIdxError(STK(arg1));
-                    // a method found in a class runs with the caller's this; default-delegate functions get the class
+                    // a method found in a class runs with the caller's this; default-delegate functions get
+                    // the class
                     if (temp_reg._type == OT_CLASS && _class(temp_reg)->_members->find(STK(arg1)))
                         STK(arg3) = STK(0);
                     else
@@ -581,7 +582,8 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                 OPCODE(PREPCALLK) {
                     temp_reg = STK(arg2);
                     if (!get(temp_reg, LIT(arg1), temp2, false, arg2 == 0)) raiseIdxError(LIT(arg1));
-                    // a method found in a class runs with the caller's this; default-delegate functions get the class
+                    // a method found in a class runs with the caller's this; default-delegate functions get
+                    // the class
                     if (temp_reg._type == OT_CLASS && _class(temp_reg)->_members->find(LIT(arg1)))
                         STK(arg3) = STK(0);
                     else

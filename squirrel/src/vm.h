@@ -140,7 +140,8 @@ struct SQVM : SQCollectable {
     // Enters a script frame (arity check, varargs, defaults). Throws on error.
     void startCall(SQClosure* closure, SQInteger target, SQInteger nargs, SQInteger stackbase, bool tailcall);
     void leaveFrame();
-    void enterFrame(SQInteger newbase, SQInteger newtop, bool tailcall);
+    // Slots [newbase, newbase + nkeep) already hold the arguments; the rest up to newtop start null.
+    void enterFrame(SQInteger newbase, SQInteger newtop, bool tailcall, SQInteger nkeep = 0);
     SQInteger stackLimit() const;
 
     // Resets the VM after an error unwound to the host.

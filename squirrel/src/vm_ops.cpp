@@ -161,7 +161,6 @@ bool SQVM::getDefaultDelegate(const SQObjectPtr& self, const SQObjectPtr& key, S
     return ddel->get(key, dest);
 }
 
-
 // Calls the _get metamethod; its own error counts as "absent".
 bool SQVM::fallbackMetaGet(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest) {
     const SQObjectPtr* mm = getMetaMethod(self, MT_GET);
@@ -195,7 +194,8 @@ bool SQVM::get(const SQObjectPtr& selfref, const SQObjectPtr& keyref, SQObjectPt
         break;
     }
     case OT_ARRAY:
-        if (key._type == OT_INTEGER || key._type == OT_FLOAT) return _array(self)->get(sqToInteger(key), dest);
+        if (key._type == OT_INTEGER || key._type == OT_FLOAT)
+            return _array(self)->get(sqToInteger(key), dest);
         if (!raw && getDefaultDelegate(self, key, dest)) return true;
         break;
     case OT_STRING:

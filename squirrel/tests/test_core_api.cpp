@@ -1,0 +1,274 @@
+// Embedding API: a C++ host creating classes and instances with type tags and release hooks, calling
+// closures, catching errors, pinning objects, and the collector's invariants.
+#include "squirrel/squirrel.h"
+#include "squirrel/src/collector.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdarg>
+#include <cstring>
+#include <string>
+
+namespace {
+
+std::string g_out;
+
+void capturePrint(HSQUIRRELVM, const SQChar* fmt, ...) {
+    char buf[1024];
+    va_list args;
+    va_start(args, fmt);
+    vsnprintf(buf, sizeof(buf), fmt, args);
+    va_end(args);
+    g_out += buf;
+}
+
+class VmTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_out.clear();
+        v = sq_open(256);
+        ASSERT_NE(v, nullptr);
+        sq_setprintfunc(v, capturePrint);
+    }
+    void TearDown() override {
+        EXPECT_EQ(sqValidateHeap(v), 0);
+        sq_close(v);
+    }
+    // Compiles and runs src with the root table as this; returns the error text or "" on success.
+    std::string run(const char* src) {
+        SQInteger top = sq_gettop(v);
+        std::string err;
+        if (SQ_FAILED(sq_compilebuffer(v, src, (SQInteger)strlen(src), "test", SQFalse))) {
+            err = lastError();
+        } else {
+            sq_pushroottable(v);
+            if (SQ_FAILED(sq_call(v, 1, SQFalse, SQFalse))) err = lastError();
+        }
+        sq_settop(v, top);
+        return err;
+    }
+    std::string lastError() {
+        sq_getlasterror(v);
+        const SQChar* s = "<non-string>";
+        sq_getstring(v, -1, &s);
+        std::string r = s;
+        sq_pop(v, 1);
+        return r;
+    }
+    HSQUIRRELVM v = nullptr;
+};
+
+// ---- a host class: instances carry a native counter, tagged and released through a hook ----
+
+int g_released = 0;
+int g_tag; // address used as the type tag
+
+struct Counter {
+    int value;
+};
+
+SQInteger counterRelease(SQUserPointer p, SQInteger) {
+    delete static_cast<Counter*>(p);
+    ++g_released;
+    return 0;
+}
+
+SQInteger counterCtor(HSQUIRRELVM v) {
+    SQInteger start = 0;
+    if (sq_gettop(v) > 1) sq_getinteger(v, 2, &start);
+    Counter* c = new Counter{(int)start};
+    sq_setinstanceup(v, 1, c);
+    sq_setreleasehook(v, 1, counterRelease);
+    return 0;
+}
+
+SQInteger counterIncrement(HSQUIRRELVM v) {
+    SQUserPointer p;
+    if (SQ_FAILED(sq_getinstanceup(v, 1, &p, &g_tag))) return sq_throwerror(v, "not a counter");
+    Counter* c = static_cast<Counter*>(p);
+    sq_pushinteger(v, ++c->value);
+    return 1;
+}
+
+void registerCounter(HSQUIRRELVM v) {
+    sq_pushroottable(v);
+    sq_pushstring(v, "Counter", -1);
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_newclass(v, SQFalse)));
+    sq_settypetag(v, -1, &g_tag);
+    sq_pushstring(v, "constructor", -1);
+    sq_newclosure(v, counterCtor, 0);
+    sq_setparamscheck(v, -1, "xn");
+    sq_newslot(v, -3, SQFalse);
+    sq_pushstring(v, "increment", -1);
+    sq_newclosure(v, counterIncrement, 0);
+    sq_newslot(v, -3, SQFalse);
+    sq_newslot(v, -3, SQFalse);
+    sq_pop(v, 1);
+}
+
+TEST_F(VmTest, HostClassInstancesAreTaggedAndReleasedAtOnce) {
+    registerCounter(v);
+    g_released = 0;
+    EXPECT_EQ(run("local c = Counter(41); print(c.increment()); c = null; print(\",\" + typeof Counter);"),
+              "");
+    EXPECT_EQ(g_out, "42,class");
+    EXPECT_EQ(g_released, 1) << "the hook runs as soon as the last reference goes";
+
+    // A subclass keeps the base's tag; an unrelated instance is refused by the tag check.
+    EXPECT_EQ(run("class Sub extends Counter { function twice() { increment(); return increment(); } }"
+                  "print(Sub(1).twice());"),
+              "");
+    EXPECT_EQ(g_out, "42,class3");
+    EXPECT_EQ(run("class Other { } Counter.increment.call(Other());"), "not a counter");
+    EXPECT_EQ(run("Counter(\"x\")"), "parameter 1 has an invalid type 'string' ; expected: 'integer|float'");
+}
+
+TEST_F(VmTest, CallsScriptClosuresWithArgumentsAndReadsResults) {
+    ASSERT_EQ(run("function add(a, b = 10) { return a + b; }"), "");
+    sq_pushroottable(v);
+    sq_pushstring(v, "add", -1);
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_get(v, -2)));
+    sq_pushroottable(v);
+    sq_pushinteger(v, 5);
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_call(v, 2, SQTrue, SQFalse)));
+    SQInteger r = 0;
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_getinteger(v, -1, &r)));
+    EXPECT_EQ(r, 15);
+    sq_pop(v, 3);
+    EXPECT_EQ(sq_gettop(v), 0);
+}
+
+int g_handlerCalls = 0;
+SQInteger countingHandler(HSQUIRRELVM v) {
+    ++g_handlerCalls;
+    SQStackInfos si;
+    // level 0 is this handler; level 1 the failing function
+    if (SQ_SUCCEEDED(sq_stackinfos(v, 1, &si))) capturePrint(v, "[%s:%d]", si.funcname, (int)si.line);
+    return 0;
+}
+
+TEST_F(VmTest, ErrorsReachTheHostAndTheHandlerOnlyWithRaiseError) {
+    sq_newclosure(v, countingHandler, 0);
+    sq_seterrorhandler(v);
+    g_handlerCalls = 0;
+    ASSERT_EQ(run("function boom() {\n  throw \"bad\";\n}"), "");
+    sq_pushroottable(v);
+    sq_pushstring(v, "boom", -1);
+    sq_get(v, -2);
+    sq_pushroottable(v);
+    EXPECT_TRUE(SQ_FAILED(sq_call(v, 1, SQFalse, SQFalse)));
+    EXPECT_EQ(g_handlerCalls, 0);
+    EXPECT_EQ(lastError(), "bad");
+    sq_pushroottable(v);
+    EXPECT_TRUE(SQ_FAILED(sq_call(v, 1, SQFalse, SQTrue)));
+    EXPECT_EQ(g_handlerCalls, 1);
+    EXPECT_EQ(g_out, "[boom:2]");
+    sq_pop(v, 2);
+    EXPECT_EQ(sq_gettop(v), 0);
+
+    // A script try around the boundary still catches; non-string errors arrive as values.
+    EXPECT_EQ(run("try { boom(); } catch (e) { print(e); }"), "");
+    EXPECT_EQ(run("throw {code = 7}"), "<non-string>");
+}
+
+SQInteger nativeSum(HSQUIRRELVM v) {
+    SQInteger a, b, bias;
+    sq_getinteger(v, 2, &a);
+    sq_getinteger(v, 3, &b);
+    sq_getinteger(v, 4, &bias); // the free variable follows the arguments
+    sq_pushinteger(v, a + b + bias);
+    return 1;
+}
+
+TEST_F(VmTest, NativeClosuresCheckParametersAndSeeFreeVariables) {
+    sq_pushroottable(v);
+    sq_pushstring(v, "sum", -1);
+    sq_pushinteger(v, 100);
+    sq_newclosure(v, nativeSum, 1);
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_setparamscheck(v, 3, ".nn")));
+    sq_setnativeclosurename(v, -1, "sum");
+    sq_newslot(v, -3, SQFalse);
+    sq_pop(v, 1);
+    EXPECT_EQ(run("print(sum(1, 2));"), "");
+    EXPECT_EQ(g_out, "103");
+    EXPECT_EQ(run("sum(1)"), "wrong number of parameters");
+    EXPECT_EQ(run("sum(1, \"2\")"), "parameter 2 has an invalid type 'string' ; expected: 'integer|float'");
+    EXPECT_EQ(run("print(sum.getinfos().name)"), "");
+    EXPECT_EQ(g_out, "103sum");
+}
+
+int g_udReleased = 0;
+SQInteger udRelease(SQUserPointer p, SQInteger size) {
+    EXPECT_EQ(size, 16);
+    EXPECT_EQ(*static_cast<int*>(p), 1234);
+    ++g_udReleased;
+    return 0;
+}
+
+TEST_F(VmTest, PinnedObjectsSurviveCollectionAndUserdataHooksRun) {
+    g_udReleased = 0;
+    SQUserPointer mem = sq_newuserdata(v, 16);
+    *static_cast<int*>(mem) = 1234;
+    sq_settypetag(v, -1, &g_tag);
+    sq_setreleasehook(v, -1, udRelease);
+    HSQOBJECT ud;
+    sq_getstackobj(v, -1, &ud);
+    sq_addref(v, &ud);
+    sq_pop(v, 1);
+    sq_collectgarbage(v);
+    EXPECT_EQ(g_udReleased, 0);
+    SQUserPointer tag = nullptr;
+    EXPECT_TRUE(SQ_SUCCEEDED(sq_getobjtypetag(&ud, &tag)));
+    EXPECT_EQ(tag, &g_tag);
+    EXPECT_TRUE(sq_release(v, &ud));
+    EXPECT_EQ(g_udReleased, 1);
+}
+
+TEST_F(VmTest, CollectorReclaimsCyclesAndKeepsTheHeapValid) {
+    registerCounter(v);
+    g_released = 0;
+    // (a ';' after a '}' ends the line's statements: each script line below starts after a newline)
+    ASSERT_EQ(run("local a = {}\nlocal b = { a = a }\na.b <- b\n"
+                  "local c = Counter(); c = null\n"
+                  "local arr = []\narr.append(arr)\n"
+                  "local k = class { me = null }\nlocal i = k(); i.me = i\n"
+                  "local f = function() {}\nlocal t = { f = f }\nt.self <- t\n"),
+              "");
+    EXPECT_EQ(g_released, 1);
+    SQInteger n = sq_collectgarbage(v);
+    EXPECT_GE(n, 5);
+    EXPECT_EQ(sqValidateHeap(v), 0);
+    EXPECT_EQ(sq_collectgarbage(v), 0) << "nothing is left to reclaim";
+    EXPECT_EQ(run("local w = {}.weakref()\ncollectgarbage(); print(w.ref() == null);"), "");
+    EXPECT_EQ(g_out, "true");
+}
+
+TEST_F(VmTest, IterationAndRawAccessThroughTheStack) {
+    ASSERT_EQ(run("t <- { a = 1, b = 2 }"), "");
+    sq_pushroottable(v);
+    sq_pushstring(v, "t", -1);
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_rawget(v, -2)));
+    SQInteger sum = 0;
+    sq_pushnull(v);
+    while (SQ_SUCCEEDED(sq_next(v, -2))) {
+        SQInteger x;
+        sq_getinteger(v, -1, &x);
+        sum += x;
+        sq_pop(v, 2);
+    }
+    sq_pop(v, 1);
+    EXPECT_EQ(sum, 3);
+    EXPECT_EQ(sq_getsize(v, -1), 2);
+    sq_pop(v, 2);
+    EXPECT_EQ(sq_gettop(v), 0);
+}
+
+TEST_F(VmTest, ThreadsSuspendAndWakeUpFromTheHost) {
+    EXPECT_EQ(
+        run("local th = newthread(function(a) { local b = suspend(a + 1); return b * 2; });"
+            "print(th.call(1) + \" \" + th.getstatus() + \" \" + th.wakeup(10) + \" \" + th.getstatus());"),
+        "");
+    EXPECT_EQ(g_out, "2 suspended 20 idle");
+}
+
+} // namespace
