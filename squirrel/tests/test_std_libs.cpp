@@ -184,6 +184,11 @@ SQStdHost memoryHost(MemoryFs& fs) {
     return host;
 }
 
+// A string of every byte of a literal, zero bytes included.
+template <size_t N> std::string bytes(const char (&literal)[N]) {
+    return std::string(literal, N - 1);
+}
+
 class StdHostSeam : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -232,14 +237,12 @@ TEST_F(StdHostSeam, EnvironmentAndProcessGoThroughTheHost) {
 
 TEST_F(StdHostSeam, ScriptFileEncodings) {
     m_fs.files["utf8.nut"] = "\xEF\xBB\xBFprint(\"caf\xC3\xA9\".len());";
-    m_fs.files["badbom.nut"] = std::string("\xEF\xBB\x00print(1);", 11);
+    m_fs.files["badbom.nut"] = bytes("\xEF\xBB\x00print(1);");
     m_fs.files["shortbom.nut"] = "\xEF\xBB";
-    m_fs.files["utf16le.nut"] = std::string("\xFF\xFEp\0r\0i\0n\0t\0(\0"
-                                            "2\0)\0",
-                                            20);
-    m_fs.files["utf16be.nut"] = std::string("\xFE\xFF\0p\0r\0i\0n\0t\0(\0"
-                                            "3\0)",
-                                            20);
+    m_fs.files["utf16le.nut"] = bytes("\xFF\xFEp\0r\0i\0n\0t\0(\0"
+                                      "2\0)\0");
+    m_fs.files["utf16be.nut"] = bytes("\xFE\xFF\0p\0r\0i\0n\0t\0(\0"
+                                      "3\0)");
     m_fs.files["plain.nut"] = "print(\"\xE9\".len());";
     StdTestVm vm;
     // UTF-8 text is decoded to 8-bit characters: "café" is four bytes long.
