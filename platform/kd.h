@@ -137,13 +137,41 @@ struct KDTimer;
 
 // Nanoseconds of the monotonic clock.
 KDust kdGetTimeUST();
+
+// A blank record (type -1, timestamp 0, userptr null): one of 16 pooled records, from the heap when all are
+// in use. Null only when the heap is exhausted.
 KDEvent* kdCreateEvent();
+
+// Appends the event to the queue, stamping it with kdGetTimeUST when its timestamp is 0. The queue owns it
+// from here. -1 for a null event or one that is already queued.
 KDint kdPostEvent(KDEvent* event);
+
+// Returns a record to the pool or the heap. A record that is still queued is taken out of the queue first.
 void kdFreeEvent(KDEvent* event);
+
+// With a function: adds (func, type, userptr) in front of the registry; type 0 and a null userptr match
+// anything, and the newest matching entry wins. With a null function: removes the newest entry whose type and
+// userptr are exactly these (0 and null compared as values); -1 when there is none.
 KDint kdInstallCallback(KDCallbackFunc* func, KDint eventtype, void* eventuserptr);
+
+// Drains OS input (the window area's hook), polls the joystick, runs the timers, then hands every queued
+// event with a matching callback to it and frees it; events posted by callbacks are dispatched in the same
+// pump. Callbacks may post, purge, cancel timers and install or remove callbacks. 0 when the queue held
+// events, -1 when it was empty.
 KDint kdPumpEvents();
+
+// Pumps until the queue holds something (sleeping 1 ms between empty pumps), frees the event it returned last
+// time, and returns the oldest event no callback consumed, or null when callbacks consumed everything. The
+// returned event stays valid until the next call.
 const KDEvent* kdWaitEvent();
+
+// A periodic timer: once interval nanoseconds have passed since its last firing, the pump posts one
+// KD_EVENT_TIMER with this userptr (replacing one still pending), measured from that check. Null when out of
+// memory.
 KDTimer* kdSetTimer(KDint64 interval, void* eventuserptr);
+
+// Removes the timer and its pending events and frees it; safe inside the timer's own callback. -1 for null or
+// for a timer that is not set (already cancelled). Callback entries stay: their owner removes them.
 KDint kdCancelTimer(KDTimer* timer);
 
 // ---------------------------------------------------------------------------------------------------------------

@@ -242,6 +242,32 @@ TEST_F(Events, CallbackMayRemoveItself) {
     EXPECT_EQ(g_dispatched.size(), 1u);
 }
 
+// A callback that pumps again: the inner pump dispatches what follows, and the outer walk continues after it
+// without visiting anything the inner one consumed.
+void pumpInside(const KDEvent* event) {
+    g_dispatched.push_back(event->type);
+    if (event->type != KD_EVENT_PAUSE) return;
+    KDEvent* next = kdCreateEvent();
+    next->type = KD_EVENT_RESUME;
+    kdPostEvent(next);
+    kdPumpEvents();
+}
+
+TEST_F(Events, NestedPumpKeepsBothWalksValid) {
+    g_dispatched.clear();
+    kdInstallCallback(pumpInside, KD_EVENT_PAUSE, nullptr);
+    kdInstallCallback(pumpInside, KD_EVENT_RESUME, nullptr);
+    kdInstallCallback(pumpInside, KD_EVENT_INPUT, nullptr);
+    post(KD_EVENT_PAUSE);
+    post(KD_EVENT_INPUT);
+    post(KD_EVENT_QUIT);
+    const KDEvent* left = kdWaitEvent();
+    ASSERT_NE(left, nullptr);
+    EXPECT_EQ(left->type, KD_EVENT_QUIT);
+    EXPECT_EQ(g_dispatched, (std::vector<KDint32>{KD_EVENT_PAUSE, KD_EVENT_INPUT, KD_EVENT_RESUME}));
+    EXPECT_EQ(kdPumpEvents(), -1);
+}
+
 TEST_F(Events, LateTimerFiresOnceAndRestartsFromTheLateCheck) {
     constexpr KDint64 kInterval = 8000000;
     KDTimer* timer = kdSetTimer(kInterval, kUserA);
