@@ -174,6 +174,7 @@ void SQVM::startCall(SQClosure* closure, SQInteger target, SQInteger nargs, SQIn
     }
     ci->_vargsbase = vargsbase;
     ci->_nvargs = nvargs;
+    if (_stepbudget >= 0) spendStep();
     if (_debughook._type != OT_NULL && !_debughook_running) callDebugHook('c');
 }
 
@@ -685,11 +686,15 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     NEXT;
                 }
                 OPCODE(JMP) {
+                    if (arg1 < 0 && _stepbudget >= 0) spendStep();
                     ci->_ip += arg1;
                     NEXT;
                 }
                 OPCODE(JNZ) {
-                    if (!sqIsFalse(STK(arg0))) ci->_ip += arg1;
+                    if (!sqIsFalse(STK(arg0))) {
+                        if (arg1 < 0 && _stepbudget >= 0) spendStep();
+                        ci->_ip += arg1;
+                    }
                     NEXT;
                 }
                 OPCODE(JZ) {

@@ -83,6 +83,15 @@ struct SQVM : SQCollectable {
     SQInteger _suspended_target = -1;
     bool _suspend_pending = false; // a native function asked to suspend
     bool _debughook_running = false;
+    // Backward jumps and calls left before the script fails with "step budget exhausted"; -1 = unlimited.
+    // Fuzzing and tests bound runaway scripts with it.
+    long long _stepbudget = -1;
+    void spendStep() {
+        if (_stepbudget >= 0 && --_stepbudget < 0) {
+            _stepbudget = 0;
+            raiseError("step budget exhausted");
+        }
+    }
 
     // ---- errors ----
     [[noreturn]] void raise(const SQObjectPtr& err);
