@@ -3,6 +3,7 @@
 // own.
 #include "platform/src/fs_file_system.h"
 #include "platform/src/fs_last_error.h"
+#include "platform/src/fs_memory_file.h"
 #include "platform/src/fs_seven_zip.h"
 
 #include <algorithm>
@@ -67,53 +68,16 @@ private:
 };
 
 // One open entry: its decoded contents and a read position.
-class ArchiveFile final : public KDFile {
+class ArchiveFile final : public MemoryFile {
 public:
-    ArchiveFile(std::vector<uint8_t> data, KDtime mtime) : m_data(std::move(data)), m_mtime(mtime) {}
-
-    KDsize read(void* buffer, KDsize bytes) override {
-        KDsize count = m_position < m_data.size() ? std::min(bytes, m_data.size() - m_position) : 0;
-        if (count) std::memcpy(buffer, m_data.data() + m_position, count);
-        m_position += count;
-        return count;
-    }
-
-    KDint getc() override { return m_position < m_data.size() ? m_data[m_position++] : KD_EOF; }
-
-    KDchar* gets(KDchar* buffer, KDsize size) override {
-        if (m_position >= m_data.size()) return nullptr;
-        KDsize out = 0;
-        while (out + 1 < size && m_position < m_data.size()) {
-            uint8_t c = m_data[m_position++];
-            if (c == '\r') continue;
-            buffer[out++] = KDchar(c);
-            if (c == '\n') break;
-        }
-        buffer[out] = '\0';
-        return buffer;
-    }
-
-    KDint eof() override { return m_position >= m_data.size(); }
-
-    KDint seek(KDoff offset, KDfileSeekOrigin origin) override {
-        KDsize base = origin == KD_SEEK_SET ? 0 : origin == KD_SEEK_CUR ? m_position : m_data.size();
-        // Positions are unsigned: a step before the start wraps and is refused like one past the end.
-        KDsize target = base + KDsize(offset);
-        if (target > m_data.size()) {
-            kdSetError(KD_EINVAL);
-            return -1;
-        }
-        m_position = target;
-        return 0;
-    }
-
-    KDoff tell() override { return KDoff(m_position); }
+    ArchiveFile(std::vector<uint8_t> data, KDtime mtime) : m_mtime(mtime) { m_data = std::move(data); }
 
     KDint fstat(KDStat* buf) override {
         *buf = {KD_S_IFREG, KDoff(m_data.size()), m_mtime};
         return 0;
     }
 
+    // The decoded buffer is the mapping.
     bool canMap() const override { return true; }
     void* map(KDsize* size) override {
         static uint8_t empty;
@@ -123,8 +87,6 @@ public:
     KDint unmap(void*) override { return 0; }
 
 private:
-    std::vector<uint8_t> m_data;
-    KDsize m_position = 0;
     KDtime m_mtime;
 };
 

@@ -3,6 +3,7 @@
 // fstat or close; the response body is then read from memory.
 #include "platform/src/fs_file_system.h"
 #include "platform/src/fs_last_error.h"
+#include "platform/src/fs_memory_file.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -35,7 +36,7 @@ struct HttpSession {
     std::string userAgent;
 };
 
-class HttpFile final : public KDFile {
+class HttpFile final : public MemoryFile {
 public:
     HttpFile(const HttpSession& session, std::string url, bool post)
         : m_session(session), m_url(std::move(url)), m_post(post) {}
@@ -56,24 +57,11 @@ public:
         return m_status == 0 ? 0 : KD_EOF;
     }
 
-    KDsize read(void* buffer, KDsize bytes) override {
-        send();
-        KDsize count = m_position < m_body.size() ? std::min(bytes, m_body.size() - m_position) : 0;
-        if (count) std::memcpy(buffer, m_body.data() + m_position, count);
-        m_position += count;
-        return count;
-    }
-
     KDsize write(const void* buffer, KDsize bytes) override {
         if (m_sent) return 0;
         const auto* bytesIn = static_cast<const char*>(buffer);
         m_request.insert(m_request.end(), bytesIn, bytesIn + bytes);
         return bytes;
-    }
-
-    KDint getc() override {
-        unsigned char c;
-        return read(&c, 1) == 1 ? c : KD_EOF;
     }
 
     KDint putc(KDint c) override {
@@ -82,49 +70,21 @@ public:
         return c & 0xFF;
     }
 
-    KDchar* gets(KDchar* buffer, KDsize size) override {
-        send();
-        if (m_position >= m_body.size()) return nullptr;
-        KDsize out = 0;
-        while (out + 1 < size && m_position < m_body.size()) {
-            char c = m_body[m_position++];
-            if (c == '\r') continue;
-            buffer[out++] = c;
-            if (c == '\n') break;
-        }
-        buffer[out] = '\0';
-        return buffer;
-    }
-
-    KDint eof() override { return m_sent && m_position >= m_body.size(); }
+    // Nothing is known before the request went out. Seeking works on the received body: from the end means
+    // from its length, and no position outside it is accepted.
+    KDint eof() override { return m_sent && MemoryFile::eof(); }
     KDint error() override { return m_status; }
     void clearerr() override { m_status = 0; }
 
-    KDint seek(KDoff offset, KDfileSeekOrigin origin) override {
-        send();
-        KDoff base = origin == KD_SEEK_SET   ? 0
-                     : origin == KD_SEEK_CUR ? KDoff(m_position)
-                                             : KDoff(m_body.size());
-        KDoff target = base + offset;
-        if (target < 0 || target > KDoff(m_body.size())) {
-            kdSetError(KD_EINVAL);
-            return -1;
-        }
-        m_position = KDsize(target);
-        return 0;
-    }
-
-    KDoff tell() override { return KDoff(m_position); }
-
     KDint fstat(KDStat* buf) override {
         send();
-        *buf = {KD_S_IFREG, m_contentLength >= 0 ? m_contentLength : KDoff(m_body.size()), 0};
+        *buf = {KD_S_IFREG, m_contentLength >= 0 ? m_contentLength : KDoff(m_data.size()), 0};
         return 0;
     }
 
 private:
     static size_t receive(char* data, size_t size, size_t count, void* self) {
-        auto& body = static_cast<HttpFile*>(self)->m_body;
+        auto& body = static_cast<HttpFile*>(self)->m_data;
         size_t bytes = size * count;
         if (bytes > kMaxBody - body.size()) return 0; // aborts the transfer
         body.insert(body.end(), data, data + bytes);
@@ -133,10 +93,12 @@ private:
 
     void fail() {
         m_status = KD_EIO;
-        m_body.clear();
+        m_data.clear();
         m_contentLength = 0;
         kdSetError(KD_EIO);
     }
+
+    void ready() override { send(); }
 
     void send() {
         if (m_sent) return;
@@ -194,8 +156,6 @@ private:
     bool m_sent = false;
     CURL* m_easy = nullptr;
     std::vector<char> m_request;
-    std::vector<char> m_body;
-    KDsize m_position = 0;
     KDoff m_contentLength = -1;
     KDint m_status = 0;
 };

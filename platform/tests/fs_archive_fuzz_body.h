@@ -4,6 +4,7 @@
 
 #include "platform/kd.h"
 #include "platform/src/fs_file_system.h"
+#include "platform/src/fs_memory_file.h"
 #include "platform/src/fs_seven_zip.h"
 
 #include <algorithm>
@@ -16,38 +17,13 @@ namespace fs_fuzz {
 
 // A file held in memory, so that the hostile bytes reach the archive handler through the chain like a real
 // file.
-class MemoryFile final : public KDFile {
+class FuzzFile final : public platform::MemoryFile {
 public:
-    explicit MemoryFile(const std::string& bytes) : m_bytes(bytes) {}
-    KDsize read(void* buffer, KDsize bytes) override {
-        KDsize count = m_position < m_bytes.size() ? std::min(bytes, m_bytes.size() - m_position) : 0;
-        if (count) std::memcpy(buffer, m_bytes.data() + m_position, count);
-        m_position += count;
-        return count;
-    }
-    KDint getc() override {
-        return m_position < m_bytes.size() ? (unsigned char)m_bytes[m_position++] : KD_EOF;
-    }
-    KDchar* gets(KDchar*, KDsize) override { return nullptr; }
-    KDint eof() override { return m_position >= m_bytes.size(); }
-    KDint seek(KDoff offset, KDfileSeekOrigin origin) override {
-        KDoff base = origin == KD_SEEK_SET   ? 0
-                     : origin == KD_SEEK_CUR ? KDoff(m_position)
-                                             : KDoff(m_bytes.size());
-        if (offset > KDoff(m_bytes.size()) || base + offset < 0 || base + offset > KDoff(m_bytes.size()))
-            return -1;
-        m_position = KDsize(base + offset);
-        return 0;
-    }
-    KDoff tell() override { return KDoff(m_position); }
+    explicit FuzzFile(const std::string& bytes) { m_data.assign(bytes.begin(), bytes.end()); }
     KDint fstat(KDStat* buf) override {
-        *buf = {KD_S_IFREG, KDoff(m_bytes.size()), 0};
+        *buf = {KD_S_IFREG, KDoff(m_data.size()), 0};
         return 0;
     }
-
-private:
-    const std::string& m_bytes;
-    KDsize m_position = 0;
 };
 
 class MemoryFileSystem final : public platform::FileSystem {
@@ -57,7 +33,7 @@ public:
         return current;
     }
     KDFile* open(const KDchar* path, const KDchar*) override {
-        return std::strcmp(path, "fuzz.bar") == 0 ? new MemoryFile(bytes()) : nullptr;
+        return std::strcmp(path, "fuzz.bar") == 0 ? new FuzzFile(bytes()) : nullptr;
     }
     KDint stat(const KDchar*, KDStat*) override { return -1; }
     KDint access(const KDchar*, KDint) override { return -1; }
