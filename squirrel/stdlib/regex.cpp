@@ -620,3 +620,11 @@ SQBool sqstd_rex_getsubexp(SQRex* exp, SQInteger n, SQRexMatch* subexp) {
 }
 
 } // extern "C"
+
+SQRex* sqstdRexClone(const SQRex* exp) {
+    try {
+        return new SQRex(*exp);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}

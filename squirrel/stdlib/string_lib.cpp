@@ -1,5 +1,6 @@
 // The string library: format, strip, lstrip, rstrip, split and the `regexp` class.
 #include "squirrel/sqstdlib.h"
+#include "squirrel/stdlib/regex.h"
 #include "squirrel/stdlib/registration.h"
 
 #include <cctype>
@@ -177,6 +178,18 @@ SQInteger rexSubexpcount(HSQUIRRELVM v) {
     return 1;
 }
 
+// A clone gets its own copy of the compiled expression.
+SQInteger rexCloned(HSQUIRRELVM v) {
+    sq_setinstanceup(v, 1, nullptr);
+    SQUserPointer p = nullptr;
+    if (SQ_FAILED(sq_getinstanceup(v, 2, &p, nullptr)) || !p) return sq_throwerror(v, "invalid regexp");
+    SQRex* copy = sqstdRexClone(static_cast<SQRex*>(p));
+    if (!copy) return sq_throwerror(v, "out of memory");
+    sq_setinstanceup(v, 1, copy);
+    sq_setreleasehook(v, 1, rexRelease);
+    return 0;
+}
+
 SQInteger rexTypeof(HSQUIRRELVM v) {
     sq_pushstring(v, "regexp", -1);
     return 1;
@@ -189,6 +202,7 @@ const SQRegFunction kRexMethods[] = {
     {"capture", rexCapture, -2, "xsn"},
     {"subexpcount", rexSubexpcount, 1, "x"},
     {"_typeof", rexTypeof, 1, "x"},
+    {"_cloned", rexCloned, 2, "xx"},
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -67,8 +67,11 @@ TEST(StdRegexp, ScriptObjectReportsOffsetsIntoTheWholeString) {
     print("\n" + r.match("12-34") + " " + r.match("12-34x") + " " + (r.search("") == null) + " " +
           (r.capture("none") == null) + "\n");
     try { regexp("(a"); } catch (e) { print(e + "\n"); }
+    local copy = clone r;
+    r = null;
+    print(copy.match("1-2") + "\n");
   )"),
-              "regexp 3\n3,8\n9,12\n[2,5][2,4][0,0]\ntrue false true true\nexpected paren\n");
+              "regexp 3\n3,8\n9,12\n[2,5][2,4][0,0]\ntrue false true true\nexpected paren\ntrue\n");
 }
 
 TEST(StdBlob, CApiAndClonesOwnTheirBytes) {
