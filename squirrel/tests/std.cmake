@@ -25,3 +25,10 @@ if(TARGET sq)
     add_test(NAME sq_cnut.${name} COMMAND ${SQ_STD_TEST_DIR}/run-corpus.sh -v --only ${name} $<TARGET_FILE:sq>)
   endforeach()
 endif()
+
+# These two create and delete fixed scratch files under /tmp: never run them at the same time.
+foreach(name std_io std_system)
+  if(TEST sq_corpus.${name})
+    set_tests_properties(sq_corpus.${name} PROPERTIES RESOURCE_LOCK sq_corpus_tmp_files)
+  endif()
+endforeach()
