@@ -7,24 +7,7 @@ namespace platform {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
-
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
+constexpr char kReplacementUtf8[] = "\xEF\xBF\xBD";
 
 } // namespace
 
@@ -86,7 +69,12 @@ std::string limitUtf16(const char* text, std::size_t maxUnits) {
         if (units > maxUnits) {
             break;
         }
-        appendUtf8(out, c);
+        const bool malformed = used == 1 && static_cast<unsigned char>(*text) >= 0x80;
+        if (malformed) {
+            out += kReplacementUtf8;
+        } else {
+            out.append(text, used);
+        }
         text += used;
         length -= used;
     }
