@@ -60,7 +60,6 @@ class VideoTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        setenv("SDL_JOYSTICK_ALLOW_BACKGROUND_EVENTS", "1", 1);
         startVideo();
         keepGraphicsLibrariesLoaded();
     }
