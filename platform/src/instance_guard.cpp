@@ -30,7 +30,9 @@ std::atomic<bool> g_frontRequested{false};
 int g_lockFd = -1;
 int g_listenFd = -1;
 int g_wakePipe[2] = {-1, -1};
-std::thread g_listener;
+// Never destroyed: a process that ends through exit() while the listener runs must not meet a joinable
+// std::thread's destructor (which terminates the process).
+std::thread* g_listener = nullptr;
 char g_socketPath[sizeof(sockaddr_un::sun_path)] = {}; // empty for an abstract socket name
 
 bool socketAddress(const std::string& folder, sockaddr_un& address, socklen_t& length) {
@@ -87,7 +89,7 @@ void startListening(const std::string& folder) {
         return;
     }
     g_listenFd = fd;
-    g_listener = std::thread(answerRequests);
+    g_listener = new std::thread(answerRequests);
 }
 
 int requestComeToFront(const std::string& folder) {
@@ -139,10 +141,12 @@ GuardOutcome acquireInstanceGuard() {
 }
 
 void stopInstanceGuardListener() {
-    if (!g_listener.joinable()) return;
+    if (!g_listener) return;
     char wake = 1;
     (void)write(g_wakePipe[1], &wake, 1);
-    g_listener.join();
+    g_listener->join();
+    delete g_listener;
+    g_listener = nullptr;
     close(g_listenFd);
     close(g_wakePipe[0]);
     close(g_wakePipe[1]);

@@ -3,6 +3,7 @@
 //                             asked it to come to the front; exit code 7
 //   process_child env NAME    prints the value of NAME (or "(null)"); exit code 3
 //   process_child crash KIND  crashes: null, divide, abort, overflow, trap
+//   process_child exit        calls exit(4) from inside kdMain
 #include "platform/kd.h"
 #include "platform/platform_hooks.h"
 
@@ -62,6 +63,7 @@ int kdMain() {
         return 3;
     }
     if (argc >= 3 && std::strcmp(argv[1], "crash") == 0) return crash(argv[2]);
+    if (argc >= 2 && std::strcmp(argv[1], "exit") == 0) std::exit(4); // ends without the platform's shutdown
     return 5;
 }
 

@@ -125,6 +125,13 @@ TEST_F(InstanceGuard, UnansweredRequestExitsWithZero) {
     close(lock);
 }
 
+// A script's exit() ends the process from inside kdMain, with the guard's listener still running.
+TEST_F(InstanceGuard, ExitInsideKdMainEndsCleanly) {
+    ChildProcess child(PROCESS_CHILD_PATH, {"exit"}, environment(false), errPath("exit.txt"));
+    EXPECT_EQ(exitCodeOf(child.wait()), 4);
+    EXPECT_EQ(readFile(errPath("exit.txt")).find("Process info"), std::string::npos);
+}
+
 TEST_F(InstanceGuard, CrashedCopyLeavesNoStaleLock) {
     ChildProcess crashed(PROCESS_CHILD_PATH, {"crash", "abort"}, environment(false), errPath("crash.txt"));
     EXPECT_EQ(signalOf(crashed.wait()), SIGABRT);
