@@ -450,6 +450,7 @@ static void yieldGenerator(SQVM* v, SQGenerator* gen) {
 // ---- the interpreter ----
 
 #define STK(a) (_stack[_stackbase + (a)])
+#define FSTK(a) (sb[(a)])
 #define TARGET STK(arg0)
 #define LIT(a) (ci->_literals[(a)])
 
@@ -486,6 +487,8 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                 const SQInteger arg1 = _i_._arg1;
                 const SQInteger arg2 = _i_._arg2;
                 const SQInteger arg3 = _i_._arg3;
+                // Frame base for handlers that cannot call out (so the stack cannot move under them).
+                SQObjectPtr* const sb = _stack.data() + _stackbase;
 #if SQ_COMPUTED_GOTO
                 static const void* const kDispatch[] = {
 #define SQ_OPCODE_LABEL(name, doc) &&L_##name,
@@ -506,18 +509,18 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     NEXT;
                 }
                 OPCODE(LOAD) {
-                    TARGET = LIT(arg1);
+                    FSTK(arg0) = LIT(arg1);
                     NEXT;
                 }
                 OPCODE(LOADINT) {
-                    TARGET = (SQInteger)arg1;
+                    FSTK(arg0) = (SQInteger)arg1;
                     NEXT;
                 }
                 OPCODE(LOADFLOAT) {
                     SQFloat f;
                     int32_t bits = (int32_t)arg1;
                     memcpy(&f, &bits, 4);
-                    TARGET = f;
+                    FSTK(arg0) = f;
                     NEXT;
                 }
                 OPCODE(DLOAD) {
@@ -581,6 +584,15 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     NEXT;
                 }
                 OPCODE(PREPCALLK) {
+                    const SQObjectPtr& o = FSTK(arg2);
+                    if (o._type == OT_TABLE) {
+                        if (SQTable::Node* n = _table(o)->find(LIT(arg1))) {
+                            temp2 = sqRealVal(n->val);
+                            FSTK(arg3) = o;
+                            FSTK(arg0) = std::move(temp2);
+                            NEXT;
+                        }
+                    }
                     temp_reg = STK(arg2);
                     if (!get(temp_reg, LIT(arg1), temp2, false, arg2 == 0)) raiseIdxError(LIT(arg1));
                     // a method found in a class runs with the caller's this; default-delegate functions get
@@ -593,12 +605,19 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     NEXT;
                 }
                 OPCODE(GETK) {
+                    const SQObjectPtr& o = FSTK(arg2);
+                    if (o._type == OT_TABLE) {
+                        if (SQTable::Node* n = _table(o)->find(LIT(arg1))) {
+                            FSTK(arg0) = sqRealVal(n->val);
+                            NEXT;
+                        }
+                    }
                     if (!get(STK(arg2), LIT(arg1), temp2, false, arg2 == 0)) raiseIdxError(LIT(arg1));
                     TARGET = temp2;
                     NEXT;
                 }
                 OPCODE(MOVE) {
-                    TARGET = STK(arg1);
+                    FSTK(arg0) = FSTK(arg1);
                     NEXT;
                 }
                 OPCODE(NEWSLOT) {
@@ -622,22 +641,47 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     NEXT;
                 }
                 OPCODE(EQ) {
-                    bool r = isEqual(STK(arg2), arg3 ? LIT(arg1) : STK(arg1));
-                    TARGET = SQObjectPtr(r);
+                    bool r = isEqual(FSTK(arg2), arg3 ? LIT(arg1) : FSTK(arg1));
+                    FSTK(arg0) = SQObjectPtr(r);
                     NEXT;
                 }
                 OPCODE(NE) {
-                    bool r = !isEqual(STK(arg2), arg3 ? LIT(arg1) : STK(arg1));
-                    TARGET = SQObjectPtr(r);
+                    bool r = !isEqual(FSTK(arg2), arg3 ? LIT(arg1) : FSTK(arg1));
+                    FSTK(arg0) = SQObjectPtr(r);
                     NEXT;
                 }
                 OPCODE(ARITH) {
-                    const SQObjectPtr& a = STK(arg2);
-                    const SQObjectPtr& b = STK(arg1);
-                    if (a._type == OT_INTEGER && b._type == OT_INTEGER && arg3 != '/' && arg3 != '%') {
+                    const SQObjectPtr& a = FSTK(arg2);
+                    const SQObjectPtr& b = FSTK(arg1);
+                    if (a._type == OT_INTEGER && b._type == OT_INTEGER) {
                         SQUnsignedInteger x = (SQUnsignedInteger)_integer(a),
                                           y = (SQUnsignedInteger)_integer(b);
-                        TARGET = (SQInteger)(arg3 == '+' ? x + y : arg3 == '-' ? x - y : x * y);
+                        switch (arg3) {
+                        case '+':
+                            FSTK(arg0) = (SQInteger)(x + y);
+                            NEXT;
+                        case '-':
+                            FSTK(arg0) = (SQInteger)(x - y);
+                            NEXT;
+                        case '*':
+                            FSTK(arg0) = (SQInteger)(x * y);
+                            NEXT;
+                        case '/':
+                            if (y != 0 && _integer(b) != -1) {
+                                FSTK(arg0) = _integer(a) / _integer(b);
+                                NEXT;
+                            }
+                            break;
+                        case '%':
+                            if (y != 0 && _integer(b) != -1) {
+                                FSTK(arg0) = _integer(a) % _integer(b);
+                                NEXT;
+                            }
+                            break;
+                        }
+                    } else if (a._type == OT_FLOAT && b._type == OT_FLOAT && arg3 != '%') {
+                        SQFloat x = _float(a), y = _float(b);
+                        FSTK(arg0) = arg3 == '+' ? x + y : arg3 == '-' ? x - y : arg3 == '*' ? x * y : x / y;
                         NEXT;
                     }
                     arith(arg3, temp2, a, b);
@@ -645,6 +689,22 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     NEXT;
                 }
                 OPCODE(BITW) {
+                    if (FSTK(arg2)._type == OT_INTEGER && FSTK(arg1)._type == OT_INTEGER) {
+                        SQInteger i1 = _integer(FSTK(arg2)), i2 = _integer(FSTK(arg1));
+                        switch (arg3) {
+                        case BW_AND:
+                            FSTK(arg0) = i1 & i2;
+                            NEXT;
+                        case BW_OR:
+                            FSTK(arg0) = i1 | i2;
+                            NEXT;
+                        case BW_XOR:
+                            FSTK(arg0) = i1 ^ i2;
+                            NEXT;
+                        default:
+                            break;
+                        }
+                    }
                     bitwise(arg3, temp2, STK(arg2), STK(arg1));
                     TARGET = temp2;
                     NEXT;
@@ -669,7 +729,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     NEXT;
                 }
                 OPCODE(LOADNULLS) {
-                    for (SQInteger n = 0; n < arg1; ++n) STK(arg0 + n).Null();
+                    for (SQInteger n = 0; n < arg1; ++n) FSTK(arg0 + n).Null();
                     NEXT;
                 }
                 OPCODE(LOADROOTTABLE) {
@@ -681,8 +741,8 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     NEXT;
                 }
                 OPCODE(DMOVE) {
-                    STK(arg0) = STK(arg1);
-                    STK(arg2) = STK(arg3);
+                    FSTK(arg0) = FSTK(arg1);
+                    FSTK(arg2) = FSTK(arg3);
                     NEXT;
                 }
                 OPCODE(JMP) {
@@ -691,14 +751,14 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     NEXT;
                 }
                 OPCODE(JNZ) {
-                    if (!sqIsFalse(STK(arg0))) {
+                    if (!sqIsFalse(FSTK(arg0))) {
                         if (arg1 < 0 && _stepbudget >= 0) spendStep();
                         ci->_ip += arg1;
                     }
                     NEXT;
                 }
                 OPCODE(JZ) {
-                    if (sqIsFalse(STK(arg0))) ci->_ip += arg1;
+                    if (sqIsFalse(FSTK(arg0))) ci->_ip += arg1;
                     NEXT;
                 }
                 OPCODE(LOADFREEVAR) {
@@ -779,6 +839,14 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                 }
                 OPCODE(INCL)
                 OPCODE(PINCL) {
+                    if (FSTK(arg1)._type == OT_INTEGER) {
+                        SQInteger old = _integer(FSTK(arg1));
+                        SQInteger nv = (SQInteger)((SQUnsignedInteger)old +
+                                                   (SQUnsignedInteger)(SQInteger)(signed char)arg3);
+                        FSTK(arg1) = nv;
+                        FSTK(arg0) = _i_.op == _OP_PINCL ? old : nv;
+                        NEXT;
+                    }
                     SQObjectPtr cur = STK(arg1);
                     if (cur._type == OT_INTEGER) {
                         STK(arg1) = (SQInteger)((SQUnsignedInteger)_integer(cur) +
@@ -795,7 +863,20 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     NEXT;
                 }
                 OPCODE(CMP) {
-                    bool r = cmpOp(arg3, STK(arg2), STK(arg1));
+                    const SQObjectPtr& a = FSTK(arg2);
+                    const SQObjectPtr& b = FSTK(arg1);
+                    if (a._type == OT_INTEGER && b._type == OT_INTEGER) {
+                        // the reference orders integers by the sign of their wrapped difference
+                        SQInteger d =
+                            (SQInteger)((SQUnsignedInteger)_integer(a) - (SQUnsignedInteger)_integer(b));
+                        bool r = arg3 == CMP_G    ? d > 0
+                                 : arg3 == CMP_GE ? d >= 0
+                                 : arg3 == CMP_L  ? d < 0
+                                                  : d <= 0;
+                        FSTK(arg0) = SQObjectPtr(r);
+                        NEXT;
+                    }
+                    bool r = cmpOp(arg3, a, b);
                     TARGET = SQObjectPtr(r);
                     NEXT;
                 }

@@ -49,7 +49,12 @@ struct SQVM : SQCollectable {
     SQObjectPtr& getAt(SQInteger idx) { return idx >= 0 ? _stack[_stackbase + idx - 1] : _stack[_top + idx]; }
     SQObjectPtr& getUp(SQInteger n) { return _stack[_top + n]; }
     void push(const SQObject& o) {
-        if (_top >= (SQInteger)_stack.size()) growStack(1);
+        if (_top >= (SQInteger)_stack.size()) {
+            SQObjectPtr keep(o); // o may live in the stack that is about to move
+            growStack(1);
+            _stack[_top++] = std::move(keep);
+            return;
+        }
         _stack[_top++] = o;
     }
     void pushNull() {

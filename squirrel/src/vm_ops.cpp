@@ -442,16 +442,18 @@ void SQVM::arith(SQInteger op, SQObjectPtr& trg, const SQObjectPtr& a, const SQO
         stringCat(a, b, trg);
         return;
     }
+    // the operands may live in the stack, which a metamethod call can move
+    SQObjectPtr ca = a, cb = b;
     SQMetaMethod mmi = op == '+'   ? MT_ADD
                        : op == '-' ? MT_SUB
                        : op == '*' ? MT_MUL
                        : op == '/' ? MT_DIV
                                    : MT_MODULO;
-    if (a._type & SQOBJECT_DELEGABLE) {
-        if (const SQObjectPtr* mm = getMetaMethod(a, mmi)) {
+    if (ca._type & SQOBJECT_DELEGABLE) {
+        if (const SQObjectPtr* mm = getMetaMethod(ca, mmi)) {
             SQObjectPtr fn = *mm;
-            push(a);
-            push(b);
+            push(ca);
+            push(cb);
             SQObjectPtr res;
             bool ok = true;
             try {
@@ -465,7 +467,7 @@ void SQVM::arith(SQInteger op, SQObjectPtr& trg, const SQObjectPtr& a, const SQO
             }
         }
     }
-    raiseError("arith op %c on between '%s' and '%s'", (int)op, sqTypeName(a._type), sqTypeName(b._type));
+    raiseError("arith op %c on between '%s' and '%s'", (int)op, sqTypeName(ca._type), sqTypeName(cb._type));
 }
 
 void SQVM::bitwise(SQInteger op, SQObjectPtr& trg, const SQObjectPtr& a, const SQObjectPtr& b) {
@@ -662,8 +664,9 @@ void SQVM::toString(const SQObjectPtr& o, SQObjectPtr& res) {
 
 void SQVM::stringCat(const SQObjectPtr& a, const SQObjectPtr& b, SQObjectPtr& dest) {
     SQObjectPtr sa, sb;
-    toString(a, sa);
-    toString(b, sb);
+    SQObjectPtr ca = a, cb = b; // _tostring calls may move the stack these live in
+    toString(ca, sa);
+    toString(cb, sb);
     SQInteger l = _string(sa)->_len, r = _string(sb)->_len;
     if ((SQUnsignedInteger)l + (SQUnsignedInteger)r > kMaxStringLength) throw SQOutOfMemory{};
     SQChar* buf = _sharedstate->getScratchPad(l + r);
