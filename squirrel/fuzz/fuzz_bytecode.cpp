@@ -1,7 +1,9 @@
 // libFuzzer target for the compiled-script reader: any byte string either loads as a closure or is refused
-// with an error. A loaded closure is written back, and the writer must reproduce the bytes the reader
-// consumed.
-#include "squirrel/sqstdlib.h"
+// with an error. A loaded closure must be written back byte for byte, and must then run (under a step budget
+// and a memory budget) to its end or to a script error: the reader's verification is what makes that safe.
+#include "squirrel/squirrel.h"
+#include "squirrel/src/collector.h"
+#include "squirrel/src/vm.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -9,6 +11,26 @@
 #include <string>
 
 namespace {
+
+constexpr size_t kMemoryBudget = 64u << 20;
+constexpr long long kStepBudget = 20000;
+
+size_t g_allocated = 0;
+
+// Fails allocations beyond the budget, so a loaded program that builds huge arrays meets "out of memory".
+void* budgetRealloc(SQUserPointer, void* p, SQUnsignedInteger oldsize, SQUnsignedInteger newsize) {
+    if (newsize == 0) {
+        g_allocated -= oldsize;
+        std::free(p);
+        return nullptr;
+    }
+    if (g_allocated - oldsize + newsize > kMemoryBudget) return nullptr;
+    void* np = std::realloc(p, newsize);
+    if (np) g_allocated = g_allocated - oldsize + newsize;
+    return np;
+}
+
+void silentPrint(HSQUIRRELVM, const SQChar*, ...) {}
 
 struct Input {
     const uint8_t* data;
@@ -32,14 +54,23 @@ SQInteger appendOutput(SQUserPointer up, SQUserPointer p, SQInteger size) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static HSQUIRRELVM v = sq_open(1024);
-    const SQInteger top = sq_gettop(v);
+    sq_setallocator(budgetRealloc, nullptr);
+    HSQUIRRELVM v = sq_open(256);
+    if (!v) return 0;
+    sq_setprintfunc(v, silentPrint);
     Input in{data, size, 0};
     if (SQ_SUCCEEDED(sq_readclosure(v, readInput, &in))) {
         std::string out;
         if (SQ_FAILED(sq_writeclosure(v, appendOutput, &out))) std::abort();
         if (out.size() != in.pos || std::memcmp(out.data(), data, in.pos) != 0) std::abort();
+        v->_stepbudget = kStepBudget;
+        sq_pushroottable(v);
+        sq_call(v, 1, SQFalse, SQFalse);
+        sq_collectgarbage(v);
+        if (sqValidateHeap(v) != 0) std::abort();
     }
-    sq_settop(v, top);
+    sq_close(v);
+    sq_setallocator(nullptr, nullptr);
+    if (g_allocated != 0) std::abort(); // everything the VM allocated went back
     return 0;
 }
