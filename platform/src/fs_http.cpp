@@ -38,8 +38,9 @@ struct HttpSession {
 
 class HttpFile final : public MemoryFile {
 public:
+    // Copies what it needs of the session: a file still open at unmount must not point into it.
     HttpFile(const HttpSession& session, std::string url, bool post)
-        : m_session(session), m_url(std::move(url)), m_post(post) {}
+        : m_share(session.share), m_userAgent(session.userAgent), m_url(std::move(url)), m_post(post) {}
 
     ~HttpFile() override {
         if (m_easy) curl_easy_cleanup(m_easy);
@@ -110,8 +111,8 @@ private:
             return;
         }
         curl_easy_setopt(m_easy, CURLOPT_URL, m_url.c_str());
-        curl_easy_setopt(m_easy, CURLOPT_SHARE, m_session.share);
-        curl_easy_setopt(m_easy, CURLOPT_USERAGENT, m_session.userAgent.c_str());
+        curl_easy_setopt(m_easy, CURLOPT_SHARE, m_share);
+        curl_easy_setopt(m_easy, CURLOPT_USERAGENT, m_userAgent.c_str());
         curl_easy_setopt(m_easy, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(m_easy, CURLOPT_PROTOCOLS_STR, "http,https");
         curl_easy_setopt(m_easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
@@ -150,7 +151,8 @@ private:
         m_position = 0;
     }
 
-    const HttpSession& m_session;
+    CURLSH* m_share;
+    std::string m_userAgent;
     std::string m_url;
     bool m_post;
     bool m_sent = false;
@@ -185,10 +187,8 @@ bool urlFits(const char* url) {
 class HttpFileSystem final : public FileSystem {
 public:
     ~HttpFileSystem() override {
-        if (m_session.share) {
-            curl_share_cleanup(m_session.share);
-            curl_global_cleanup();
-        }
+        // A file still open keeps the session in use; then the library stays up for it.
+        if (m_session.share && curl_share_cleanup(m_session.share) == CURLSHE_OK) curl_global_cleanup();
     }
 
     KDFile* open(const KDchar* path, const KDchar* mode) override {

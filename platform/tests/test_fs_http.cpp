@@ -279,6 +279,14 @@ TEST_F(HttpFiles, FailedRequestsReadAsEmptyWithErrorSet) {
     }
 }
 
+TEST_F(HttpFiles, FileOpenAtUnmountStillWorks) {
+    KDFile* file = kdFopen(m_server.url("/hello").c_str(), "rb");
+    ASSERT_NE(file, nullptr);
+    kdUnmountAll();
+    EXPECT_EQ(readAll(file), "hello\r\nworld\n");
+    EXPECT_EQ(kdFclose(file), 0);
+}
+
 TEST_F(HttpFiles, OnlyHttpUrlsAndNoStatByPath) {
     KDStat st{};
     EXPECT_EQ(kdStat(m_server.url("/hello").c_str(), &st), -1);
