@@ -81,6 +81,7 @@ void logWrite(const char* text, size_t length) {
 namespace {
 
 void logV(const KDchar* format, va_list args) {
+    if (!format) return;
     char small[1024];
     va_list copy;
     va_copy(copy, args);
@@ -113,7 +114,7 @@ const char* levelPrefix(LogLevel level) {
 
 void logTaggedV(LogLevel level, const KDchar* tag, const KDchar* format, va_list args) {
     char message[1024]; // longer messages are cut to 1023 characters
-    if (std::vsnprintf(message, sizeof message, format, args) < 0) message[0] = '\0';
+    if (!format || std::vsnprintf(message, sizeof message, format, args) < 0) message[0] = '\0';
     if (tag)
         kdLogMessage("[%s] %s%s\n", tag, levelPrefix(level), message);
     else
