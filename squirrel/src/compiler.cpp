@@ -44,6 +44,7 @@ struct FuncState {
     SQInteger stacksize = 0;
     SQInteger traps = 0;
     SQInteger lastline = 0;
+    SQInteger jumpTargetAt = -1; // instruction index a patched jump lands on
     bool varparams = false;
     bool bgenerator = false;
     SQObjectPtr name;
@@ -145,6 +146,25 @@ struct FuncState {
         if (lineop) emit(_OP_LINE, 0, line);
     }
     void emit(SQInteger op, SQInteger a0 = 0, SQInteger a1 = 0, SQInteger a2 = 0, SQInteger a3 = 0) {
+        // Peephole: a literal key loaded just before GET/PREPCALL folds into GETK/PREPCALLK, unless a jump
+        // lands between the two.
+        if (!instructions.empty() && jumpTargetAt != (SQInteger)instructions.size()) {
+            SQInstruction& p = instructions.back();
+            if (p.op == _OP_LOAD && op == _OP_PREPCALL && p._arg0 == a1 && a1 != a2) {
+                p.op = _OP_PREPCALLK;
+                p._arg0 = (uint8_t)a0;
+                p._arg2 = (uint8_t)a2;
+                p._arg3 = (uint8_t)a3;
+                return;
+            }
+            if (p.op == _OP_LOAD && op == _OP_GET && p._arg0 == a2 && a1 != a2) {
+                p.op = _OP_GETK;
+                p._arg0 = (uint8_t)a0;
+                p._arg2 = (uint8_t)a1;
+                p._arg3 = 0;
+                return;
+            }
+        }
         SQInstruction i;
         i.op = (uint8_t)op;
         i._arg0 = (uint8_t)a0;
@@ -153,7 +173,10 @@ struct FuncState {
         i._arg3 = (uint8_t)a3;
         instructions.push_back(i);
     }
-    void setArg1(SQInteger at, SQInteger v) { instructions[at]._arg1 = (int32_t)v; }
+    void setArg1(SQInteger at, SQInteger v) {
+        instructions[at]._arg1 = (int32_t)v;
+        if (at + 1 + v == (SQInteger)instructions.size()) jumpTargetAt = at + 1 + v;
+    }
     void setArg0(SQInteger at, SQInteger v) { instructions[at]._arg0 = (uint8_t)v; }
 
     SQFunctionProto* build() {

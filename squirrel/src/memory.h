@@ -75,6 +75,12 @@ public:
         }
         ++m_size;
     }
+    // Appends a default-constructed element and returns it.
+    T& emplace_back() {
+        if (m_size == m_cap) reserve(m_cap ? m_cap * 2 : 4);
+        new (&m_data[m_size]) T();
+        return m_data[m_size++];
+    }
     void pop_back() { m_data[--m_size].~T(); }
     void resize(size_t n, const T& fill = T()) {
         if (n > m_size) {

@@ -75,8 +75,7 @@ void SQVM::clearStackAbove(SQInteger top) {
 void SQVM::enterFrame(SQInteger newbase, SQInteger newtop, bool tailcall, SQInteger nkeep) {
     if (!tailcall) {
         if ((SQInteger)_callsstack.size() >= kMaxCallDepth) raiseError("stack overflow");
-        _callsstack.push_back(CallInfo());
-        ci = &_callsstack.back();
+        ci = &_callsstack.emplace_back();
         ci->_prevstkbase = _stackbase;
         ci->_prevtop = _top;
     } else {
