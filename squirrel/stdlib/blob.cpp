@@ -3,7 +3,6 @@
 #include "squirrel/stdlib/stream.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -18,7 +17,9 @@ constexpr SQInteger kMaxBlobSize = 1 << 28;
 // A blob's length is what has been written (or the size it was created with); its capacity may be larger.
 class Blob final : public SQStream {
 public:
-    ~Blob() override { std::free(m_data); }
+    ~Blob() override {
+        if (m_data) sq_free(m_data, (SQUnsignedInteger)m_cap);
+    }
     bool init(SQInteger size) {
         if (!reserve(size > 0 ? size : 1)) return false; // never a null buffer, even when empty
         if (size > 0) std::memset(m_data, 0, (size_t)size);
@@ -58,13 +59,13 @@ public:
     bool resize(SQInteger size) {
         if (size > m_cap) {
             if (!reserve(size)) return false;
-        } else {
-            unsigned char* d =
-                size > 0 ? static_cast<unsigned char*>(std::realloc(m_data, (size_t)size)) : nullptr;
-            if (size > 0 && !d) return false;
-            if (size == 0) std::free(m_data);
+        } else if (size < m_cap) {
+            SQInteger keep = size > 0 ? size : 1; // never a null buffer
+            auto* d = static_cast<unsigned char*>(
+                sq_realloc(m_data, (SQUnsignedInteger)m_cap, (SQUnsignedInteger)keep));
+            if (!d) return false;
             m_data = d;
-            m_cap = size;
+            m_cap = keep;
         }
         if (m_len > size) m_len = size;
         if (m_pos > size) m_pos = size;
@@ -95,7 +96,10 @@ private:
     }
     bool reserve(SQInteger cap) {
         if (cap <= m_cap) return true;
-        auto* d = static_cast<unsigned char*>(std::realloc(m_data, (size_t)cap));
+        // Through the VM's allocator, so blob memory counts where the host accounts for script memory.
+        auto* d = static_cast<unsigned char*>(
+            m_data ? sq_realloc(m_data, (SQUnsignedInteger)m_cap, (SQUnsignedInteger)cap)
+                   : sq_malloc((SQUnsignedInteger)cap));
         if (!d) return false;
         std::memset(d + m_cap, 0, (size_t)(cap - m_cap));
         m_data = d;
