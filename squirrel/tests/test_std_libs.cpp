@@ -242,6 +242,7 @@ TEST_F(StdHostSeam, ScriptFileEncodings) {
     m_fs.files["utf8.nut"] = "\xEF\xBB\xBFprint(\"caf\xC3\xA9\".len());";
     m_fs.files["badbom.nut"] = bytes("\xEF\xBB\x00print(1);");
     m_fs.files["shortbom.nut"] = "\xEF\xBB";
+    m_fs.files["wide.nut"] = "\xEF\xBB\xBFlocal s = \"\xC4\x80\";"; // U+0100 has no 8-bit character
     m_fs.files["utf16le.nut"] = bytes("\xFF\xFEp\0r\0i\0n\0t\0(\0"
                                       "2\0)\0");
     m_fs.files["utf16be.nut"] = bytes("\xFE\xFF\0p\0r\0i\0n\0t\0(\0"
@@ -252,6 +253,7 @@ TEST_F(StdHostSeam, ScriptFileEncodings) {
     EXPECT_EQ(vm.runQuiet("dofile(\"utf8.nut\");"), "4");
     EXPECT_EQ(vm.runQuiet("try { dofile(\"badbom.nut\"); } catch (e) { print(e); }"), "Unrecognozed ecoding");
     EXPECT_EQ(vm.runQuiet("try { dofile(\"shortbom.nut\"); } catch (e) { print(e); }"), "io error");
+    EXPECT_EQ(vm.runQuiet("try { dofile(\"wide.nut\"); } catch (e) { print(e); }"), "Invalid character");
     EXPECT_EQ(vm.runQuiet("dofile(\"utf16le.nut\");"), "2");
     EXPECT_EQ(vm.runQuiet("dofile(\"utf16be.nut\");"), "3");
     EXPECT_EQ(vm.runQuiet("dofile(\"plain.nut\");"), "1");
