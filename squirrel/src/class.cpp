@@ -81,9 +81,9 @@ bool SQClass::newSlot(SQSharedState* ss, const SQObjectPtr& key, const SQObjectP
 }
 
 bool SQClass::get(const SQObjectPtr& key, SQObjectPtr& val) const {
-    SQObjectPtr idx;
-    if (!_members->get(key, idx)) return false;
-    SQInteger m = _integer(idx);
+    SQTable::Node* n = _members->find(key);
+    if (!n) return false;
+    SQInteger m = _integer(n->val);
     if (sqIsField(m))
         val = sqRealVal(_defaultvalues[m & kMemberIndexMask].val);
     else
@@ -195,9 +195,9 @@ void SQInstance::finalize() {
 }
 
 bool SQInstance::get(const SQObjectPtr& key, SQObjectPtr& val) const {
-    SQObjectPtr idx;
-    if (!_class->_members->get(key, idx)) return false;
-    SQInteger m = _integer(idx);
+    SQTable::Node* n = _class->_members->find(key);
+    if (!n) return false;
+    SQInteger m = _integer(n->val);
     if (sqIsField(m))
         val = sqRealVal(_values[m & kMemberIndexMask]);
     else
@@ -206,9 +206,9 @@ bool SQInstance::get(const SQObjectPtr& key, SQObjectPtr& val) const {
 }
 
 bool SQInstance::set(const SQObjectPtr& key, const SQObjectPtr& val) {
-    SQObjectPtr idx;
-    if (!_class->_members->get(key, idx)) return false;
-    SQInteger m = _integer(idx);
+    SQTable::Node* n = _class->_members->find(key);
+    if (!n) return false;
+    SQInteger m = _integer(n->val);
     if (!sqIsField(m)) return false;
     _values[m & kMemberIndexMask] = val;
     return true;

@@ -180,6 +180,7 @@ bool SQVM::get(const SQObjectPtr& selfref, const SQObjectPtr& keyref, SQObjectPt
                bool fetchroot) {
     // Fast path: own table slot.
     if (selfref._type == OT_TABLE && selfref._unVal.pTable->get(keyref, dest)) return true;
+    if (selfref._type == OT_INSTANCE && selfref._unVal.pInstance->get(keyref, dest)) return true;
     SQObjectPtr self = selfref, key = keyref; // the stack may move during metamethod calls
     switch (self._type) {
     case OT_TABLE:
@@ -233,6 +234,7 @@ bool SQVM::get(const SQObjectPtr& selfref, const SQObjectPtr& keyref, SQObjectPt
 bool SQVM::set(const SQObjectPtr& selfref, const SQObjectPtr& keyref, const SQObjectPtr& valref,
                bool fetchroot) {
     if (selfref._type == OT_TABLE && selfref._unVal.pTable->set(keyref, valref)) return true;
+    if (selfref._type == OT_INSTANCE && selfref._unVal.pInstance->set(keyref, valref)) return true;
     SQObjectPtr self = selfref, key = keyref, val = valref;
     switch (self._type) {
     case OT_TABLE: {
