@@ -33,7 +33,7 @@ TEST(SquirrelCodegen, ShapesOfKeyConstructs) {
         // return f(x) in a nested function reuses the frame; never in main
         {"function g(n) { return g(n - 1); }", 0, "TAILCALL"},
         // a literal key folds into GETK / PREPCALLK
-        {"local t = {a = 1}; return t.a;", -1, "GETK"},
+        {"local t = {a = 1}\nreturn t.a;", -1, "GETK"},
         {"local t = {}\nt.f();", -1, "PREPCALLK"},
         // compound assignment on a local stays on its slot
         {"local i = 0; i += 2;", -1, "COMPARITHL"},
