@@ -37,12 +37,12 @@ struct ScriptMethod {
     std::uint8_t targetSize = 0;
 };
 
-namespace binding_detail {
-
-// The object of class C behind the `Component` handle at idx, or null.
+// The object of class C behind the `Component` handle at idx (for raw methods), or null.
 template <class C> C* componentReceiver(HSQUIRRELVM v, SQInteger idx) {
     return dynamic_cast<C*>(componentArgument(v, idx));
 }
+
+namespace binding_detail {
 
 SQInteger raiseWrongReceiver(HSQUIRRELVM v);
 
@@ -108,11 +108,6 @@ inline ScriptMethod scriptMethodRaw(const char* name, SQFUNCTION function) {
     method.name = name;
     method.dispatcher = function;
     return method;
-}
-
-// The object of class C behind the `Component` handle at idx (for raw methods), or null.
-template <class C> C* componentReceiver(HSQUIRRELVM v, SQInteger idx) {
-    return binding_detail::componentReceiver<C>(v, idx);
 }
 
 class MethodTable {
