@@ -223,6 +223,22 @@ TEST_F(Archives, CorruptEntryDataFailsOnlyThatEntry) {
     EXPECT_TRUE(readKd("text100.bin") == sourceFiles()[3].second);
 }
 
+TEST_F(Archives, UnsupportedCodersFailCleanly) {
+    // A coder the reader does not have: the archive mounts, its entries do not open.
+    makeArchive("ppmd.bar", {"ppmd", {"-m0=PPMd"}});
+    // An encrypted header cannot even be listed.
+    makeArchive("secret.bar", {"aes", {"-m0=LZMA2", "-pSecret", "-mhe=on"}});
+    mountOnly({"ppmd.bar", "secret.bar"});
+    ASSERT_EQ(m_log.size(), 3u);
+    EXPECT_EQ(m_log[1], "mount: bar(ppmd.bar)\n");
+    EXPECT_EQ(m_log[2], "error: 4, can't mount bar(secret.bar)\n");
+    KDStat st{};
+    EXPECT_EQ(kdStat("big/data.bin", &st), 0);
+    kdSetError(0);
+    EXPECT_EQ(kdFopen("big/data.bin", "rb"), nullptr);
+    EXPECT_EQ(kdGetError(), KD_EIO);
+}
+
 TEST_F(Archives, TruncatedArchivesNeverCrash) {
     makeArchive("a.bar", kMethods[3]);
     std::string bytes = readNative(work() / "a.bar");

@@ -229,6 +229,9 @@ TEST_F(NativeFiles, ByPathOperationsReportTranslatedErrors) {
     EXPECT_EQ(kdFopen("missing.txt", "rb"), nullptr);
     EXPECT_EQ(kdGetError(), KD_ENOENT);
     EXPECT_EQ(kdFopen("data", "rb"), nullptr); // a folder is not a file
+    std::string tooLong = "data/" + std::string(300, 'n');
+    EXPECT_EQ(kdFopen(tooLong.c_str(), "wb"), nullptr);
+    EXPECT_EQ(kdGetError(), KD_ENAMETOOLONG);
 }
 
 TEST(LastError, OsErrorsTranslate) {
