@@ -173,7 +173,7 @@ SQInstance::~SQInstance() {
     if (_memsize > 0 && _userpointer) sqFree(_userpointer, (size_t)_memsize);
 }
 
-void SQInstance::release() {
+void SQInstance::destroy() {
     // The hook sees a complete instance, before any field is dropped.
     if (_hook) {
         SQRELEASEHOOK h = _hook;

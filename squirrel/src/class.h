@@ -87,7 +87,7 @@ struct SQInstance : SQCollectable {
     const SQObjectPtr* getMetaMethod(SQMetaMethod mm) const {
         return sq_type(_class->_metamethods[mm]) != OT_NULL ? &_class->_metamethods[mm] : nullptr;
     }
-    void release() override;
+    void destroy() override;
     void mark(SQCollector& c) override;
     void finalize() override;
     SQObjectType objType() const override { return OT_INSTANCE; }

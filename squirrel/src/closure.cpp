@@ -196,7 +196,7 @@ SQUserData::~SQUserData() {
     setDelegate(nullptr);
 }
 
-void SQUserData::release() {
+void SQUserData::destroy() {
     size_t bytes = sizeof(SQUserData) + (size_t)_size;
     this->~SQUserData();
     sqFree(this, bytes);

@@ -5,6 +5,7 @@
 #include "squirrel/src/compiler.h"
 
 #include "squirrel/src/closure.h"
+#include "squirrel/src/config.h"
 #include "squirrel/src/lexer.h"
 #include "squirrel/src/table.h"
 #include "squirrel/src/vm.h"
@@ -246,6 +247,16 @@ private:
     FuncState* m_fs = nullptr;
     ExpKind m_kind = ExpKind::Value;
     bool m_isParent = false;
+    int m_depth = 0;
+
+    // Counts parser recursion; deep nesting becomes a compile error instead of a C stack overflow.
+    struct NestingGuard {
+        Compiler& c;
+        explicit NestingGuard(Compiler& comp) : c(comp) {
+            if (++c.m_depth > kMaxCompilerNesting) c.error("nesting too deep");
+        }
+        ~NestingGuard() { --c.m_depth; }
+    };
 
     SQObjectPtr str(const char* s, SQInteger len = -1) { return SQObjectPtr(SQString::create(m_ss, s, len)); }
     [[noreturn]] void error(const std::string& msg) { m_lex.error(msg); }
@@ -316,6 +327,7 @@ private:
 
     // statement: one of the statement forms, or an expression
     void statement() {
+        NestingGuard guard(*this);
         m_fs->addLineInfo(m_lex.m_currentline, m_lineinfo);
         switch (tok()) {
         case ';':
@@ -783,6 +795,7 @@ private:
 
     // expr: logicalor [assignop expr | '?' expr ':' expr]
     void expression() {
+        NestingGuard guard(*this);
         ExpKind saved = m_kind;
         bool savedParent = m_isParent;
         m_kind = ExpKind::Value;
@@ -1112,6 +1125,7 @@ private:
 
     // factor: literal | id | '::' id | this | '(' commaexpr ')' | array | table | function | class | unary
     void factor() {
+        NestingGuard guard(*this);
         m_kind = ExpKind::Value;
         m_isParent = false;
         switch (tok()) {

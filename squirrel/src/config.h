@@ -15,6 +15,10 @@ constexpr int kMaxNativeCalls = 100;
 constexpr int kMaxCallDepth = 200000;
 constexpr int kMaxStackSlots = 1 << 22;
 
+// Deepest nesting of expressions and statements the compiler accepts. The parser recurses on the C stack;
+// beyond this a script gets the compile error "nesting too deep" instead of overflowing that stack.
+constexpr int kMaxCompilerNesting = 400;
+
 // Largest string or array the VM builds; beyond it the script gets "out of memory" instead of the host
 // thrashing. Both are far beyond anything a game script needs.
 constexpr unsigned kMaxStringLength = 1u << 28;

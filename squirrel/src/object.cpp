@@ -87,6 +87,30 @@ SQCollectable::SQCollectable(SQSharedState* ss) : _sharedstate(ss) {
     ss->_gcchain = this;
 }
 
+namespace {
+thread_local int g_releaseDepth = 0;
+thread_local SQCollectable* g_pending = nullptr;
+constexpr int kMaxReleaseDepth = 64;
+} // namespace
+
+void SQCollectable::release() {
+    if (g_releaseDepth >= kMaxReleaseDepth) {
+        _pendingnext = g_pending;
+        g_pending = this;
+        return;
+    }
+    ++g_releaseDepth;
+    destroy();
+    if (g_releaseDepth == 1) {
+        while (g_pending) {
+            SQCollectable* p = g_pending;
+            g_pending = p->_pendingnext;
+            p->destroy();
+        }
+    }
+    --g_releaseDepth;
+}
+
 SQCollectable::~SQCollectable() {
     if (_gcprev)
         _gcprev->_gcnext = _gcnext;

@@ -216,9 +216,15 @@ struct SQCollectable : SQRefCounted {
     SQCollectable* _gcnext = nullptr;
     SQCollectable* _gcprev = nullptr;
     SQSharedState* _sharedstate = nullptr;
+    SQCollectable* _pendingnext = nullptr; // queue of objects whose destruction was deferred
     bool _marked = false;
     explicit SQCollectable(SQSharedState* ss);
     ~SQCollectable() override;
+    // Destroys the object, deferring it when releases are already nested deep, so that freeing a long chain
+    // of objects (a linked list of tables) runs in a loop instead of recursing on the C stack.
+    void release() final;
+    // The actual destruction (types with trailing memory or hooks override it).
+    virtual void destroy() { delete this; }
     // Marks everything this object references.
     virtual void mark(SQCollector& c) = 0;
     // Drops every reference this object holds (breaks cycles before the sweep frees it).

@@ -15,7 +15,7 @@ struct SQUserData : SQCollectable {
     static SQUserData* create(SQSharedState* ss, SQInteger size);
     explicit SQUserData(SQSharedState* ss) : SQCollectable(ss) {}
     ~SQUserData() override;
-    void release() override;
+    void destroy() override;
     void setDelegate(SQTable* d);
     void mark(SQCollector& c) override;
     void finalize() override;

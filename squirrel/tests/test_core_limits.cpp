@@ -47,6 +47,16 @@ TEST(SquirrelLimits, RunawayScriptsEndInScriptErrors) {
         {"function g(n) { return g.call(this, n + 1); } g(0);", "Native stack overflow"},
     };
     for (const Case& c : cases) EXPECT_EQ(runScript(v, c.src), c.error) << c.src;
+    // Deep nesting is a compile error, not a C stack overflow.
+    std::string deep = "local x = " + std::string(100000, '(') + "1" + std::string(100000, ')') + ";";
+    EXPECT_EQ(runScript(v, deep.c_str()), "compile: nesting too deep");
+    std::string blocks = std::string(100000, '{') + std::string(100000, '}');
+    EXPECT_EQ(runScript(v, blocks.c_str()), "compile: nesting too deep");
+    // Freeing a long chain of objects does not recurse once per link.
+    EXPECT_EQ(
+        runScript(v,
+                  "local l = null\nfor (local i = 0; i < 1000000; i++) l = { next = l, a = [l] }\nl = null;"),
+        "");
     // the VM stays usable after each of them
     EXPECT_EQ(runScript(v, "local x = 1 + 1;"), "");
     EXPECT_EQ(sqValidateHeap(v), 0);
