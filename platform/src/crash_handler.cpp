@@ -161,6 +161,21 @@ void reportRegisters(const ucontext_t* uc) {
            (csgsfs >> 48) & 0xffff, ds, es, (csgsfs >> 32) & 0xffff, (csgsfs >> 16) & 0xffff);
 }
 
+// "ns::f(int, char*)" becomes "ns::f": the report's own parentheses hold the parameters.
+const char* withoutParameterTypes(char* name) {
+    size_t length = std::strlen(name);
+    if (length == 0 || name[length - 1] != ')') return name;
+    int depth = 0;
+    for (size_t i = length; i-- > 0;) {
+        if (name[i] == ')') ++depth;
+        if (name[i] == '(' && --depth == 0) {
+            if (i > 0) name[i] = '\0';
+            break;
+        }
+    }
+    return name;
+}
+
 // One stack frame: "#n  0xADDR in name () at file:line". Return addresses are looked up one byte back, inside
 // the call instruction, so the line is the call's and not the next statement's.
 void reportFrame(Dwfl* dwfl, int number, uintptr_t address, bool isReturnAddress) {
@@ -171,7 +186,7 @@ void reportFrame(Dwfl* dwfl, int number, uintptr_t address, bool isReturnAddress
         int status = -1;
         char* demangled = abi::__cxa_demangle(name, nullptr, nullptr, &status);
         report("#%d  0x%08lx in %.200s (", number, static_cast<unsigned long>(address),
-               status == 0 && demangled ? demangled : name);
+               status == 0 && demangled ? withoutParameterTypes(demangled) : name);
         std::free(demangled);
         // Parameter values would need the DWARF location lists of every frame; the list stays empty.
         report(")");
