@@ -296,6 +296,7 @@ void readSubStreamsInfo(ByteReader& reader, StreamsInfo* info) {
         }
         info->streamSizes.push_back(total - sum);
     }
+    if (reader.failed()) return;
     if (id == kSize) id = reader.number();
 
     // Streams whose CRC is not already the whole block's.
