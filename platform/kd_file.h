@@ -5,16 +5,13 @@
 // systems: the native one ("file"), then each ".bar" archive found in the working folder at start-up ("bar",
 // sorted case-insensitively by name), then HTTP ("http"). The first mount that can open a path wins.
 //
-// Path rules of kdFopen:
-//   - leading '.' and '/' characters are skipped ("./res/a.png" is "res/a.png");
-//   - "res/..." is first tried as "res_<locale>/..." and "res_<language>/..." (kdGetLocale), each through the
-//   chain;
-//   - "data/..." is the per-user data folder ($XDG_DATA_HOME or ~/.local/share, then "Harbor Haven"). Writing
-//   a
-//     data file with mode "w", "wb" or "wt" goes to "<name>.kdtmp" and replaces "<name>" only when kdFclose
-//     succeeds, keeping the previous version as "<name>.kdbak" until the new one is in place: a crash at any
-//     moment leaves either the old or the new contents, never a torn file.
-// All functions run on the main thread. Failures return -1 (or null) and set the last error (kdGetError).
+// Path rules of kdFopen. Leading '.' and '/' characters are skipped ("./res/a.png" is "res/a.png"). A path
+// under "res/" is first tried as "res_<locale>/..." and then "res_<language>/..." (kdGetLocale), each through
+// the whole chain. A path under "data/" names the per-user data folder ($XDG_DATA_HOME or ~/.local/share,
+// then "Harbor Haven"). Writing a data file with mode "w", "wb" or "wt" goes to "<name>.kdtmp" and replaces
+// "<name>" only when kdFclose succeeds, keeping the previous version as "<name>.kdbak" while the swap
+// happens: a crash at any moment leaves either the old or the new contents, never a torn file. All functions
+// run on the main thread. Failures return -1 (or null) and set the last error (kdGetError).
 #pragma once
 
 // ---------------------------------------------------------------------------------------------------------------
