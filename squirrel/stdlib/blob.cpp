@@ -316,6 +316,7 @@ SQUserPointer sqstd_createblob(HSQUIRRELVM v, SQInteger size) {
     sqstdPushRegistryClass(v, SQSTD_BLOB_CLASS_KEY);
     if (sq_gettype(v, -1) != OT_CLASS) {
         sq_settop(v, top);
+        sq_throwerror(v, "the blob library is not registered");
         return nullptr;
     }
     sq_pushroottable(v);

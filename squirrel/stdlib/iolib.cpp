@@ -230,7 +230,7 @@ SQRESULT sqstd_createfile(HSQUIRRELVM v, SQFILE file, SQBool own) {
     sqstdPushRegistryClass(v, SQSTD_FILE_CLASS_KEY);
     if (sq_gettype(v, -1) != OT_CLASS) {
         sq_settop(v, top);
-        return sq_throwerror(v, "the file class is not registered");
+        return sq_throwerror(v, "the io library is not registered");
     }
     sq_pushroottable(v);
     sq_pushuserpointer(v, file);
