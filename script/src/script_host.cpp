@@ -14,7 +14,23 @@
 #include <string>
 #include <vector>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define HH_VM_ON_HEAP 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define HH_VM_ON_HEAP 1
+#endif
+#endif
+
 namespace {
+
+// Under AddressSanitizer the VM allocates from the heap, so the sanitizer sees every script object's block
+// (pooled blocks would hide the VM's own use-after-free and overflow faults).
+#ifdef HH_VM_ON_HEAP
+constexpr bool kUsePools = false;
+#else
+constexpr bool kUsePools = true;
+#endif
 
 HSQUIRRELVM g_vm = nullptr;
 std::uint32_t g_generation = 0;
@@ -164,8 +180,10 @@ void setNativeFunction(HSQUIRRELVM v, const char* name, SQFUNCTION function, SQI
 
 void ScriptHost::create(int argumentCount, const char* const* argumentStrings) {
     if (g_vm) return;
-    g_pools = new VmBlockPools();
-    sq_setallocator(VmBlockPools::vmAllocate, g_pools);
+    if (kUsePools) {
+        g_pools = new VmBlockPools();
+        sq_setallocator(VmBlockPools::vmAllocate, g_pools);
+    }
     HSQUIRRELVM v = sq_open(1024);
     if (!v) {
         reportError("cannot create the script VM");
