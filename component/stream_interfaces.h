@@ -11,8 +11,12 @@ public:
     static constexpr char Name[] = "IInputStream";
     static constexpr InterfaceId ID{Name};
 
-    // Reads up to `count` bytes into `buffer`; returns the number read (short at the end).
+    // Reads up to `count` bytes into `buffer`; returns the number read (short at the end). A null buffer
+    // skips up to `count` bytes.
     virtual std::int32_t Read(void* buffer, std::int32_t count) = 0;
+    // The number of bytes the stream can still deliver, or -1 when it cannot tell. Readers check lengths
+    // taken from the stream against it before they allocate.
+    virtual std::int64_t Available() { return -1; }
 };
 
 // A sink of bytes.

@@ -1,0 +1,106 @@
+// Script timers: periodic platform timers whose events call script closures.
+//
+// Scripts get a small integer handle, never an address: the table maps handles to records, handles are never
+// reused within a run, and every record removes its event callback and its platform timer before it is freed,
+// so neither a stale handle nor a stale event can reach a freed record.
+#include "platform/kd.h"
+#include "script/binding.h"
+#include "script/global_functions.h"
+#include "script/script_host.h"
+#include "script/src/global_functions_internal.h"
+
+#include <map>
+#include <memory>
+
+namespace {
+
+struct TimerRecord {
+    KDTimer* timer = nullptr;
+    ScriptValue callback;
+};
+
+std::map<SQInteger, std::unique_ptr<TimerRecord>> g_timers;
+SQInteger g_lastHandle = 0;
+
+// The live record an event names (its user pointer is the record's address), or null.
+TimerRecord* liveRecord(const void* userptr) {
+    for (auto& [handle, record] : g_timers) {
+        if (record.get() == userptr) return record.get();
+    }
+    return nullptr;
+}
+
+void timerFired(const KDEvent* event) {
+    TimerRecord* record = liveRecord(event->userptr);
+    if (record == nullptr) {
+        return;
+    }
+    // The closure may cancel this very timer, which frees the record: call through a handle of our own.
+    ScriptValue callback = record->callback;
+    ScriptHost::callClosure(callback);
+}
+
+void destroyRecord(TimerRecord& record) {
+    if (record.timer != nullptr) {
+        kdCancelTimer(record.timer);
+        kdInstallCallback(nullptr, KD_EVENT_TIMER, &record);
+        record.timer = nullptr;
+    }
+}
+
+} // namespace
+
+SQInteger scriptSetTimer(HSQUIRRELVM v) {
+    if (sq_gettop(v) < 3) {
+        return sq_throwerror(v, "wrong number of parameters");
+    }
+    SQInteger interval = 0;
+    binding_detail::readInteger(v, 2, interval);
+    if (sq_gettype(v, 3) != OT_CLOSURE) {
+        logError(nullptr, "invalid callback type");
+        sq_pushnull(v);
+        return 1;
+    }
+    HSQOBJECT closure;
+    sq_getstackobj(v, 3, &closure);
+    auto record = std::make_unique<TimerRecord>();
+    record->callback = ScriptValue(closure);
+    record->timer = kdSetTimer(static_cast<KDint64>(interval) * 1000000, record.get());
+    if (record->timer != nullptr) {
+        kdInstallCallback(&timerFired, KD_EVENT_TIMER, record.get());
+    }
+    // Without a platform timer the handle is still valid; it never fires.
+    SQInteger handle = ++g_lastHandle;
+    g_timers.emplace(handle, std::move(record));
+    sq_pushinteger(v, handle);
+    return 1;
+}
+
+SQInteger scriptCancelTimer(HSQUIRRELVM v) {
+    if (sq_gettop(v) < 2) {
+        return sq_throwerror(v, "wrong number of parameters");
+    }
+    SQInteger handle = 0;
+    binding_detail::readInteger(v, 2, handle);
+    auto found = g_timers.find(handle);
+    if (found == g_timers.end()) {
+        return 0;
+    }
+    // Out of the table first: the closure's release cannot run a script that finds a half-freed record.
+    std::unique_ptr<TimerRecord> record = std::move(found->second);
+    g_timers.erase(found);
+    destroyRecord(*record);
+    return 0;
+}
+
+void cancelAllScriptTimers() {
+    auto timers = std::move(g_timers);
+    g_timers.clear();
+    for (auto& [handle, record] : timers) {
+        destroyRecord(*record);
+    }
+}
+
+int liveScriptTimerCount() {
+    return static_cast<int>(g_timers.size());
+}
