@@ -118,15 +118,11 @@ public:
     }
 
     KDFile* open(const KDchar* path, const KDchar* mode) override {
-        if (std::strpbrk(mode, "wa+")) {
-            kdSetError(KD_EACCES);
-            return nullptr;
-        }
+        // A name this archive does not have, or a write, is not its business: the chain goes on and the error
+        // the native file system gave stands.
+        if (std::strpbrk(mode, "wa+")) return nullptr;
         const sevenzip::Entry* entry = find(path);
-        if (!entry) {
-            kdSetError(KD_ENOENT);
-            return nullptr;
-        }
+        if (!entry) return nullptr;
         std::vector<uint8_t> data;
         if (!entry->directory && sevenzip::readEntry(m_source, m_archive, *entry, &data) != 0) {
             kdSetError(KD_EIO);
@@ -139,10 +135,7 @@ public:
 
     KDint stat(const KDchar* path, KDStat* buf) override {
         const sevenzip::Entry* entry = find(path);
-        if (!entry) {
-            kdSetError(KD_ENOENT);
-            return -1;
-        }
+        if (!entry) return -1;
         *buf = {entry->directory ? KD_S_IFDIR : KD_S_IFREG, KDoff(entry->size), entry->mtime};
         return 0;
     }

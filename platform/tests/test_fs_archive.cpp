@@ -156,6 +156,9 @@ TEST_F(Archives, EntryReadingRules) {
     kdFclose(file);
 
     EXPECT_EQ(kdFopen("text100.bin", "r+b"), nullptr) << "archives are read-only";
+    EXPECT_EQ(kdGetError(), KD_ENOENT); // what the native file system said
+    EXPECT_EQ(kdFopen("data/../../x", "rb"), nullptr);
+    EXPECT_EQ(kdGetError(), KD_EINVAL);
 }
 
 TEST_F(Archives, LooseFilesThenEarlierArchivesWin) {
