@@ -536,6 +536,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                         _top = _stackbase + arg3;
                         if (_debughook._type != OT_NULL && !_debughook_running) callDebugHook('r');
                         startCall(_closure(temp_reg), ci->_target, arg3, _stackbase, true);
+                        temp_reg.Null();
                         NEXT;
                     }
                     goto do_call;
@@ -547,10 +548,12 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     case OT_CLOSURE:
                         if (!_closure(temp_reg)->proto()->_bgenerator) {
                             startCall(_closure(temp_reg), arg0, arg3, _stackbase + arg2, false);
+                            temp_reg.Null();
                             NEXT;
                         }
                         call(temp_reg, arg3, _stackbase + arg2, temp2, false);
-                        STK(arg0) = temp2;
+                        STK(arg0) = std::move(temp2);
+                        temp_reg.Null();
                         NEXT;
                     case OT_NATIVECLOSURE: {
                         bool done = callNative(_nativeclosure(temp_reg), arg3, _stackbase + arg2, temp2);
@@ -561,12 +564,14 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                             outres = temp2;
                             return;
                         }
-                        STK(arg0) = temp2;
+                        STK(arg0) = std::move(temp2);
+                        temp_reg.Null();
                         NEXT;
                     }
                     default:
                         call(temp_reg, arg3, _stackbase + arg2, temp2, false);
-                        STK(arg0) = temp2;
+                        STK(arg0) = std::move(temp2);
+                        temp_reg.Null();
                         NEXT;
                     }
                 }
@@ -579,7 +584,8 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                         STK(arg3) = STK(0);
                     else
                         STK(arg3) = temp_reg;
-                    TARGET = temp2;
+                    TARGET = std::move(temp2); // no stray reference delays a release hook
+                    temp_reg.Null();
                     NEXT;
                 }
                 OPCODE(PREPCALLK) {
@@ -600,7 +606,8 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                         STK(arg3) = STK(0);
                     else
                         STK(arg3) = temp_reg;
-                    TARGET = temp2;
+                    TARGET = std::move(temp2); // no stray reference delays a release hook
+                    temp_reg.Null();
                     NEXT;
                 }
                 OPCODE(GETK) {
@@ -612,7 +619,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                         }
                     }
                     if (!get(STK(arg2), LIT(arg1), temp2, false, arg2 == 0)) raiseIdxError(LIT(arg1));
-                    TARGET = temp2;
+                    TARGET = std::move(temp2); // no stray reference delays a release hook
                     NEXT;
                 }
                 OPCODE(MOVE) {
@@ -626,7 +633,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                 }
                 OPCODE(DELETE) {
                     deleteSlot(STK(arg1), STK(arg2), temp2);
-                    TARGET = temp2;
+                    TARGET = std::move(temp2); // no stray reference delays a release hook
                     NEXT;
                 }
                 OPCODE(SET) {
@@ -636,7 +643,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                 }
                 OPCODE(GET) {
                     if (!get(STK(arg1), STK(arg2), temp2, false, arg1 == 0)) raiseIdxError(STK(arg2));
-                    TARGET = temp2;
+                    TARGET = std::move(temp2); // no stray reference delays a release hook
                     NEXT;
                 }
                 OPCODE(EQ) {
@@ -684,7 +691,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                         NEXT;
                     }
                     arith(arg3, temp2, a, b);
-                    TARGET = temp2;
+                    TARGET = std::move(temp2); // no stray reference delays a release hook
                     NEXT;
                 }
                 OPCODE(BITW) {
@@ -705,7 +712,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                         }
                     }
                     bitwise(arg3, temp2, STK(arg2), STK(arg1));
-                    TARGET = temp2;
+                    TARGET = std::move(temp2); // no stray reference delays a release hook
                     NEXT;
                 }
                 OPCODE(RETURN) {
@@ -804,7 +811,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     default:
                         raiseError("the %s type doesn't have a parent slot", sqTypeName(o._type));
                     }
-                    TARGET = temp2;
+                    TARGET = std::move(temp2); // no stray reference delays a release hook
                     NEXT;
                 }
                 OPCODE(COMPARITH) {
@@ -814,13 +821,13 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     if (!get(self, key, cur, false, selfidx == 0)) raiseIdxError(key);
                     arith(arg3, temp2, cur, val);
                     if (!set(self, key, temp2, selfidx == 0)) raiseIdxError(key);
-                    TARGET = temp2;
+                    TARGET = std::move(temp2); // no stray reference delays a release hook
                     NEXT;
                 }
                 OPCODE(COMPARITHL) {
                     arith(arg3, temp2, STK(arg1), STK(arg2));
                     STK(arg1) = temp2;
-                    TARGET = temp2;
+                    TARGET = std::move(temp2); // no stray reference delays a release hook
                     NEXT;
                 }
                 OPCODE(INC)
@@ -833,7 +840,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     if (_i_.op == _OP_PINC)
                         TARGET = cur;
                     else
-                        TARGET = temp2;
+                        TARGET = std::move(temp2); // no stray reference delays a release hook
                     NEXT;
                 }
                 OPCODE(INCL)
@@ -858,7 +865,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     if (_i_.op == _OP_PINCL)
                         TARGET = cur;
                     else
-                        TARGET = temp2;
+                        TARGET = std::move(temp2); // no stray reference delays a release hook
                     NEXT;
                 }
                 OPCODE(CMP) {
@@ -918,7 +925,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                 }
                 OPCODE(NEG) {
                     negate(temp2, STK(arg1));
-                    TARGET = temp2;
+                    TARGET = std::move(temp2); // no stray reference delays a release hook
                     NEXT;
                 }
                 OPCODE(NOT) {
@@ -1034,12 +1041,12 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                 }
                 OPCODE(CLONE) {
                     clone(STK(arg1), temp2);
-                    TARGET = temp2;
+                    TARGET = std::move(temp2); // no stray reference delays a release hook
                     NEXT;
                 }
                 OPCODE(TYPEOF) {
                     typeOf(STK(arg1), temp2);
-                    TARGET = temp2;
+                    TARGET = std::move(temp2); // no stray reference delays a release hook
                     NEXT;
                 }
                 OPCODE(PUSHTRAP) {

@@ -106,8 +106,23 @@ void registerCounter(HSQUIRRELVM v) {
     sq_pop(v, 1);
 }
 
+SQInteger releasedCount(HSQUIRRELVM v) {
+    sq_pushinteger(v, g_released);
+    return 1;
+}
+
 TEST_F(VmTest, HostClassInstancesAreTaggedAndReleasedAtOnce) {
     registerCounter(v);
+    g_released = 0;
+    sq_pushroottable(v);
+    sq_pushstring(v, "released", -1);
+    sq_newclosure(v, releasedCount, 0);
+    sq_newslot(v, -3, SQFalse);
+    sq_pop(v, 1);
+    // The hook runs while the script is still running, right after the last reference went.
+    EXPECT_EQ(run("local c = Counter(1); c.increment(); c = null; print(released() + \";\");"), "");
+    EXPECT_EQ(g_out, "1;");
+    g_out.clear();
     g_released = 0;
     EXPECT_EQ(run("local c = Counter(41); print(c.increment()); c = null; print(\",\" + typeof Counter);"),
               "");
