@@ -9,8 +9,9 @@
 // sizes) to a new block and returns the old one to its pool or to the heap. Chunks go back to the heap only
 // when the pools are destroyed, so every block must have been released (or be abandoned) by then.
 //
-// Blocks are aligned for any pointer or double: each pool's block stride is its size rounded up to 8 bytes
-// (the free-list link lives in the block while it is free).
+// Blocks keep malloc's alignment: blocks of up to 8 bytes are 8-aligned, larger ones 16-aligned (their
+// stride is rounded up to 16), since the VM places 16-byte-aligned objects. The free-list link lives in the
+// block while it is free.
 //
 // Not thread-safe: the VM runs on the main thread.
 

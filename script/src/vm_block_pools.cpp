@@ -12,10 +12,11 @@ VmBlockPools::~VmBlockPools() {
 }
 
 std::size_t VmBlockPools::blockStride(std::size_t index) {
-    // 4-byte classes on a 64-bit machine: round each block up to 8 so pointers stored in it stay aligned and
-    // a free block can hold its link.
+    // Blocks keep malloc's alignment guarantee: the VM lays out objects with 16-byte alignment (user data
+    // payloads), so anything that can hold such an object is a multiple of 16. The smallest classes hold at
+    // most a pointer and stay at 8, which still fits a free block's link.
     std::size_t size = index * 4;
-    return size < 8 ? 8 : (size + 7) & ~std::size_t(7);
+    return size <= 8 ? 8 : (size + 15) & ~std::size_t(15);
 }
 
 bool VmBlockPools::grow(std::size_t index) {
