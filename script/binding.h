@@ -22,6 +22,9 @@
 //   type",
 //                                                              and the function is not called (result null)
 //   I* (a component interface): a `Component` handle whose component exposes I; otherwise null, no message
+//   Required<I>: the same, holding a reference for the call; otherwise "can't cast to <I>" at error level and
+//                the script call stack, and the function is not called: the result is the neutral value
+//                R{} (false, 0, an empty rectangle, a null handle, or nothing)
 //   ScriptValue: any value
 // Results: integers, floats, bools, text (copied into the VM), value classes (a new instance holding a copy),
 // components (their handle), ScriptValue, or nothing for void.
@@ -173,6 +176,17 @@ void pushComponent(HSQUIRRELVM v, IAbstract* component);
 // The component of the `Component` handle at idx, or null (not a handle, or an empty one). No message.
 IAbstract* componentArgument(HSQUIRRELVM v, SQInteger idx);
 
+// A parameter that must be a component with interface I (global functions of the engine group take their
+// component this way). The dispatcher holds a reference to it for the duration of the call.
+template <class I> struct Required {
+    ComponentRef<I> component;
+    I* operator->() const { return component.get(); }
+    I* get() const { return component.get(); }
+};
+
+// Writes "can't cast to <interfaceName>" to the log at error level, then the script call stack.
+void reportCastFailure(HSQUIRRELVM v, const char* interfaceName);
+
 // ---- Argument readers and result pushers
 // --------------------------------------------------------------------
 
@@ -186,13 +200,19 @@ template <class I> struct IsComponentRef<ComponentRef<I>> : std::true_type {};
 template <class T>
 concept ComponentPointer = std::is_pointer_v<T> && std::is_base_of_v<IAbstract, std::remove_pointer_t<T>>;
 
+template <class T> struct IsRequired : std::false_type {};
+template <class I> struct IsRequired<Required<I>> : std::true_type {};
+
+// What a dispatcher does after reading its arguments.
+enum class ArgStatus { Call, ReturnNull, ReturnNeutral };
+
 bool readInteger(HSQUIRRELVM v, SQInteger idx, SQInteger& out);
 bool readFloat(HSQUIRRELVM v, SQInteger idx, SQFloat& out);
 bool readBool(HSQUIRRELVM v, SQInteger idx);
 const char* readText(HSQUIRRELVM v, SQInteger idx);
 
-// Reads parameter idx into out; false when the call must not happen (a mistyped value-class argument).
-template <class T> bool readArg(HSQUIRRELVM v, SQInteger idx, T& out) {
+// Reads parameter idx into out; the status says whether the call may happen.
+template <class T> ArgStatus readArg(HSQUIRRELVM v, SQInteger idx, T& out) {
     if constexpr (std::is_same_v<T, bool>) {
         out = readBool(v, idx);
     } else if constexpr (std::is_integral_v<T>) {
@@ -213,16 +233,23 @@ template <class T> bool readArg(HSQUIRRELVM v, SQInteger idx, T& out) {
         out = ScriptValue(object);
     } else if constexpr (ComponentPointer<T>) {
         out = queryInterface<std::remove_pointer_t<T>>(componentArgument(v, idx));
+    } else if constexpr (IsRequired<T>::value) {
+        using I = std::remove_pointer_t<decltype(out.get())>;
+        out.component.reset(queryInterface<I>(componentArgument(v, idx)));
+        if (!out.component) {
+            reportCastFailure(v, I::Name);
+            return ArgStatus::ReturnNeutral;
+        }
     } else if constexpr (ValueClass<T>) {
         const T* value = getInstance<T>(v, idx);
         if (value == nullptr) {
-            return false;
+            return ArgStatus::ReturnNull;
         }
         out = *value;
     } else {
         static_assert(sizeof(T) == 0, "no script conversion for this parameter type");
     }
-    return true;
+    return ArgStatus::Call;
 }
 
 // Pushes a native result; returns the native closure's result count (1).
@@ -265,12 +292,23 @@ SQInteger callWithArguments(HSQUIRRELVM v, SQInteger first, SQInteger freeVariab
         return sq_throwerror(v, "wrong number of parameters");
     }
     std::tuple<ArgValue<A>...> args;
-    bool callable = [&]<std::size_t... I>(std::index_sequence<I...>) {
-        return (readArg(v, first + static_cast<SQInteger>(I), std::get<I>(args)) && ...);
+    ArgStatus status = ArgStatus::Call;
+    // Reads in order and stops at the first argument that cancels the call.
+    [&]<std::size_t... I>(std::index_sequence<I...>) {
+        static_cast<void>((((status = readArg(v, first + static_cast<SQInteger>(I), std::get<I>(args))) ==
+                            ArgStatus::Call) &&
+                           ...));
     }
     (std::index_sequence_for<A...>{});
-    if (!callable) {
+    if (status == ArgStatus::ReturnNull) {
         return 0;
+    }
+    if (status == ArgStatus::ReturnNeutral) {
+        if constexpr (std::is_void_v<R>) {
+            return 0;
+        } else {
+            return pushResult(v, std::remove_cvref_t<R>{});
+        }
     }
     if constexpr (std::is_void_v<R>) {
         std::apply(f, args);

@@ -1,12 +1,18 @@
 #include "script/binding.h"
 
 #include "platform/kd.h"
+#include "squirrel/sqstdlib.h"
 
 #include <cstdio>
 #include <cstring>
 
 void reportBindingError(const char* message) {
     kdLogMessage("error: %s\n", message);
+}
+
+void reportCastFailure(HSQUIRRELVM v, const char* interfaceName) {
+    logError(nullptr, "can't cast to %s", interfaceName);
+    sqstd_printcallstack(v);
 }
 
 namespace {

@@ -6,6 +6,7 @@
 #include "component/component_group.h"
 #include "component/script_interfaces.h"
 #include "script/binding_script_object.h"
+#include "script/rect.h"
 #include "script/vector2.h"
 
 #include <string>
@@ -367,6 +368,44 @@ TEST_F(ComponentBindingTest, GlobalFunctionsAreBoundByPointer) {
     EXPECT_EQ(eval("scale(Vector2(1, 2), 3)"), "Vector2(3.000000, 6.000000)");
     EXPECT_EQ(eval("isProbe(p)"), "true");
     EXPECT_EQ(eval("isProbe(null)"), "false");
+}
+
+TEST_F(ComponentBindingTest, AMissingInterfaceGivesTheNeutralResult) {
+    HSQUIRRELVM v = vm();
+    sq_pushroottable(v);
+    ASSERT_TRUE(bindFunction(
+        v, -1, "partCount", +[](Required<IComponentGroup> group) {
+            return static_cast<std::int32_t>(group->GetObjectMap().size());
+        }));
+    ASSERT_TRUE(bindFunction(
+        v, -1, "groupBounds", +[](Required<IComponentGroup>) { return Rect(1, 2, 3, 4); }));
+    ASSERT_TRUE(bindFunction(
+        v, -1, "partOf",
+        +[](Required<IComponentGroup> group, const char* id) { return group->GetObject(id); }));
+    sq_pop(v, 1);
+    auto probe = make<Probe>();
+    auto folder = make<Folder>();
+    folder->RegisterObject("x", probe.get());
+    share("p", probe.get());
+    share("g", folder.get());
+
+    EXPECT_EQ(eval("partCount(g)"), "1");
+    EXPECT_EQ(eval("partOf(g, \"x\") == p"), "true");
+    EXPECT_EQ(takeLog(), "");
+
+    const std::pair<const char*, const char*> neutral[] = {
+        {"partCount(p)", "0"},
+        {"partCount(null)", "0"},
+        {"groupBounds(Vector2())", "Rect(0, 0, 0, 0)"},
+        {"partOf(p, \"x\")", "null"},
+    };
+    for (const auto& [call, result] : neutral) {
+        EXPECT_EQ(eval(call), result) << call;
+        std::string log = takeLog();
+        EXPECT_NE(log.find("error: can't cast to IComponentGroup"), std::string::npos) << call << "\n" << log;
+        EXPECT_NE(log.find("CALLSTACK"), std::string::npos) << call << "\n" << log;
+    }
+    folder->Shutdown();
 }
 
 } // namespace
