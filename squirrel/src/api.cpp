@@ -677,43 +677,9 @@ void sq_weakref(HSQUIRRELVM v, SQInteger idx) {
 }
 
 SQRESULT sq_getdefaultdelegate(HSQUIRRELVM v, SQObjectType t) {
-    SQSharedState* ss = _ss(v);
-    switch (t) {
-    case OT_TABLE:
-        v->push(ss->_table_default_delegate);
-        break;
-    case OT_ARRAY:
-        v->push(ss->_array_default_delegate);
-        break;
-    case OT_STRING:
-        v->push(ss->_string_default_delegate);
-        break;
-    case OT_INTEGER:
-    case OT_FLOAT:
-        v->push(ss->_number_default_delegate);
-        break;
-    case OT_GENERATOR:
-        v->push(ss->_generator_default_delegate);
-        break;
-    case OT_CLOSURE:
-    case OT_NATIVECLOSURE:
-        v->push(ss->_closure_default_delegate);
-        break;
-    case OT_THREAD:
-        v->push(ss->_thread_default_delegate);
-        break;
-    case OT_CLASS:
-        v->push(ss->_class_default_delegate);
-        break;
-    case OT_INSTANCE:
-        v->push(ss->_instance_default_delegate);
-        break;
-    case OT_WEAKREF:
-        v->push(ss->_weakref_default_delegate);
-        break;
-    default:
-        return sq_throwerror(v, "the type doesn't have a default delegate");
-    }
+    SQTable* d = t == OT_BOOL ? nullptr : _ss(v)->defaultDelegate(t);
+    if (!d) return sq_throwerror(v, "the type doesn't have a default delegate");
+    v->push(SQObjectPtr(d));
     return SQ_OK;
 }
 

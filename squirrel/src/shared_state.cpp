@@ -121,6 +121,48 @@ SQChar* SQSharedState::getScratchPad(SQInteger size) {
     return _scratchpad;
 }
 
+SQTable* SQSharedState::defaultDelegate(SQObjectType t) const {
+    const SQObjectPtr* d = nullptr;
+    switch (t) {
+    case OT_TABLE:
+        d = &_table_default_delegate;
+        break;
+    case OT_ARRAY:
+        d = &_array_default_delegate;
+        break;
+    case OT_STRING:
+        d = &_string_default_delegate;
+        break;
+    case OT_INSTANCE:
+        d = &_instance_default_delegate;
+        break;
+    case OT_INTEGER:
+    case OT_FLOAT:
+    case OT_BOOL:
+        d = &_number_default_delegate;
+        break;
+    case OT_GENERATOR:
+        d = &_generator_default_delegate;
+        break;
+    case OT_CLOSURE:
+    case OT_NATIVECLOSURE:
+        d = &_closure_default_delegate;
+        break;
+    case OT_THREAD:
+        d = &_thread_default_delegate;
+        break;
+    case OT_CLASS:
+        d = &_class_default_delegate;
+        break;
+    case OT_WEAKREF:
+        d = &_weakref_default_delegate;
+        break;
+    default:
+        return nullptr;
+    }
+    return d->_type == OT_TABLE ? _table(*d) : nullptr;
+}
+
 SQInteger SQSharedState::metaMethodIndex(const SQObjectPtr& name) const {
     SQObjectPtr idx;
     if (_table(_metamethodsmap)->get(name, idx)) return _integer(idx);

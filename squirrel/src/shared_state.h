@@ -50,6 +50,8 @@ struct SQSharedState : SQAllocated {
     bool _collecting = false;
 
     SQChar* getScratchPad(SQInteger size);
+    // The default delegate table of a type, or nullptr (null and user pointers have none).
+    SQTable* defaultDelegate(SQObjectType t) const;
     // SQMetaMethod index of a metamethod name, or -1.
     SQInteger metaMethodIndex(const SQObjectPtr& name) const;
 };

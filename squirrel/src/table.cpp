@@ -179,7 +179,7 @@ SQInteger SQTable::next(SQInteger from, SQObjectPtr& outkey, SQObjectPtr& outval
     return -1;
 }
 
-void SQTable::clear() {
+void SQTable::resetNodes() {
     for (SQInteger i = 0; i < _numofnodes; ++i) {
         _nodes[i].key.Null();
         _nodes[i].val.Null();
@@ -187,6 +187,10 @@ void SQTable::clear() {
     }
     _usednodes = 0;
     _firstfree = &_nodes[_numofnodes - 1];
+}
+
+void SQTable::clear() {
+    resetNodes();
     rehash(true);
 }
 
@@ -222,12 +226,6 @@ void SQTable::mark(SQCollector& c) {
 }
 
 void SQTable::finalize() {
-    for (SQInteger i = 0; i < _numofnodes; ++i) {
-        _nodes[i].key.Null();
-        _nodes[i].val.Null();
-        _nodes[i].next = nullptr;
-    }
-    _usednodes = 0;
-    _firstfree = &_nodes[_numofnodes - 1];
+    resetNodes();
     setDelegate(nullptr);
 }

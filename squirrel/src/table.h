@@ -46,6 +46,7 @@ struct SQTable : SQCollectable {
 
 private:
     void allocNodes(SQInteger size);
+    void resetNodes();
     void rehash(bool force);
     Node* mainPosition(const SQObject& key) const;
 };

@@ -446,6 +446,18 @@ static void yieldGenerator(SQVM* v, SQGenerator* gen) {
     gen->_state = SQGeneratorState::Suspended;
 }
 
+// PREPCALL: the callee key[objslot] into `target`, and its `this` into thisslot.
+void SQVM::prepCall(SQInteger target, const SQObjectPtr& keyref, SQInteger objslot, SQInteger thisslot) {
+    SQObjectPtr obj = _stack[_stackbase + objslot], key = keyref, callee;
+    if (!get(obj, key, callee, false, objslot == 0)) raiseIdxError(key);
+    // a method found in a class runs with the caller's this; default-delegate functions get the class
+    if (obj._type == OT_CLASS && _class(obj)->_members->find(key))
+        _stack[_stackbase + thisslot] = _stack[_stackbase];
+    else
+        _stack[_stackbase + thisslot] = std::move(obj);
+    _stack[_stackbase + target] = std::move(callee);
+}
+
 // ---- the interpreter ----
 
 #define STK(a) (_stack[_stackbase + (a)])
@@ -576,16 +588,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     }
                 }
                 OPCODE(PREPCALL) {
-                    temp_reg = STK(arg2);
-                    if (!get(temp_reg, STK(arg1), temp2, false, arg2 == 0)) raiseIdxError(STK(arg1));
-                    // a method found in a class runs with the caller's this; default-delegate functions get
-                    // the class
-                    if (temp_reg._type == OT_CLASS && _class(temp_reg)->_members->find(STK(arg1)))
-                        STK(arg3) = STK(0);
-                    else
-                        STK(arg3) = temp_reg;
-                    TARGET = std::move(temp2); // no stray reference delays a release hook
-                    temp_reg.Null();
+                    prepCall(arg0, STK(arg1), arg2, arg3);
                     NEXT;
                 }
                 OPCODE(PREPCALLK) {
@@ -598,16 +601,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                             NEXT;
                         }
                     }
-                    temp_reg = STK(arg2);
-                    if (!get(temp_reg, LIT(arg1), temp2, false, arg2 == 0)) raiseIdxError(LIT(arg1));
-                    // a method found in a class runs with the caller's this; default-delegate functions get
-                    // the class
-                    if (temp_reg._type == OT_CLASS && _class(temp_reg)->_members->find(LIT(arg1)))
-                        STK(arg3) = STK(0);
-                    else
-                        STK(arg3) = temp_reg;
-                    TARGET = std::move(temp2); // no stray reference delays a release hook
-                    temp_reg.Null();
+                    prepCall(arg0, LIT(arg1), arg2, arg3);
                     NEXT;
                 }
                 OPCODE(GETK) {

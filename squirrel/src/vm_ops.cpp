@@ -120,45 +120,8 @@ void SQVM::callMetaMethod(const SQObjectPtr& mm, SQInteger nargs, SQObjectPtr& o
 // ---- indexing ----
 
 bool SQVM::getDefaultDelegate(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest) {
-    SQTable* ddel = nullptr;
-    switch (self._type) {
-    case OT_TABLE:
-        ddel = _table(_sharedstate->_table_default_delegate);
-        break;
-    case OT_ARRAY:
-        ddel = _table(_sharedstate->_array_default_delegate);
-        break;
-    case OT_STRING:
-        ddel = _table(_sharedstate->_string_default_delegate);
-        break;
-    case OT_INSTANCE:
-        ddel = _table(_sharedstate->_instance_default_delegate);
-        break;
-    case OT_INTEGER:
-    case OT_FLOAT:
-    case OT_BOOL:
-        ddel = _table(_sharedstate->_number_default_delegate);
-        break;
-    case OT_GENERATOR:
-        ddel = _table(_sharedstate->_generator_default_delegate);
-        break;
-    case OT_CLOSURE:
-    case OT_NATIVECLOSURE:
-        ddel = _table(_sharedstate->_closure_default_delegate);
-        break;
-    case OT_THREAD:
-        ddel = _table(_sharedstate->_thread_default_delegate);
-        break;
-    case OT_CLASS:
-        ddel = _table(_sharedstate->_class_default_delegate);
-        break;
-    case OT_WEAKREF:
-        ddel = _table(_sharedstate->_weakref_default_delegate);
-        break;
-    default:
-        return false;
-    }
-    return ddel->get(key, dest);
+    SQTable* ddel = _sharedstate->defaultDelegate(self._type);
+    return ddel && ddel->get(key, dest);
 }
 
 // Calls the _get metamethod; its own error counts as "absent".
