@@ -117,6 +117,27 @@ void BM_OpenEntryOf20(benchmark::State& state) {
 }
 BENCHMARK(BM_OpenEntryOf20);
 
+// Mounting reads and indexes the whole header once: its cost grows with the number of entries.
+void BM_MountArchiveOf2000(benchmark::State& state) {
+    if (!archives().ready) {
+        state.SkipWithError("7zz could not make the archives");
+        return;
+    }
+    for (auto _ : state) {
+        KDMount* mount = kdMount("bar", "big.bar", platform::mountArchive);
+        benchmark::DoNotOptimize(mount);
+        state.PauseTiming();
+        kdUnmountAll();
+        kdMount("file", "", platform::mountNative);
+        state.ResumeTiming();
+    }
+    kdUnmountAll();
+    kdMount("file", "", platform::mountNative);
+    kdMount("bar", "big.bar", platform::mountArchive);
+    kdMount("bar", "small.bar", platform::mountArchive);
+}
+BENCHMARK(BM_MountArchiveOf2000);
+
 } // namespace
 
 BENCHMARK_MAIN();
