@@ -211,6 +211,7 @@ SQInteger bufLexFeed(SQUserPointer file) {
 
 SQRESULT sq_compilebuffer(HSQUIRRELVM v, const SQChar* s, SQInteger size, const SQChar* sourcename,
                           SQBool raiseerror) {
+    if (size < 0) size = (SQInteger)strlen(s); // a negative size would read past the buffer
     BufState buf{s, 0, size};
     return sq_compile(v, bufLexFeed, &buf, sourcename, raiseerror);
 }

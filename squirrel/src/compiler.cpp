@@ -259,15 +259,15 @@ private:
     };
 
     SQObjectPtr str(const char* s, SQInteger len = -1) { return SQObjectPtr(SQString::create(m_ss, s, len)); }
-    [[noreturn]] void error(const std::string& msg) { m_lex.error(msg); }
+    [[noreturn]] void error(const SQStdString& msg) { m_lex.error(msg); }
     void lex() { m_lex.lex(); }
     SQInteger tok() const { return m_lex.m_token; }
 
     SQObjectPtr expect(SQInteger t) {
         if (tok() != t) {
             if (!(t == TK_IDENTIFIER && tok() == TK_CONSTRUCTOR)) {
-                if (t > 255) error(std::string("expected '") + SQLexer::tok2Str(t) + "'");
-                error(std::string("expected '") + (char)t + "'");
+                if (t > 255) error(SQStdString("expected '") + SQLexer::tok2Str(t) + "'");
+                error(SQStdString("expected '") + (char)t + "'");
             }
         }
         SQObjectPtr ret;
@@ -1172,7 +1172,7 @@ private:
                     SQObjectPtr key = expect(TK_IDENTIFIER);
                     SQObjectPtr v;
                     if (!_table(constant)->get(key, v))
-                        error(std::string("invalid constant [") + _stringval(id) + "." + _stringval(key) +
+                        error(SQStdString("invalid constant [") + _stringval(id) + "." + _stringval(key) +
                               "]");
                     constant = v;
                 }

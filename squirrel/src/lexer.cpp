@@ -58,7 +58,7 @@ SQLexer::SQLexer(SQLEXREADFUNC rg, SQUserPointer up) : m_readf(rg), m_up(up) {
     m_currentcolumn = 0;
 }
 
-void SQLexer::error(const std::string& msg) {
+void SQLexer::error(const SQStdString& msg) {
     throw SQCompileError{msg};
 }
 
@@ -396,7 +396,7 @@ SQInteger SQLexer::readString(SQInteger delim, bool verbatim) {
 
 SQInteger SQLexer::readNumber() {
     enum { TINT, TFLOAT, THEX, TSCIENTIFIC, TOCTAL } type = TINT;
-    std::string buf;
+    SQStdString buf;
     SQInteger firstchar = m_currdata;
     next();
     if (firstchar == '0' && (toupper((int)m_currdata) == 'X' || (m_currdata >= '0' && m_currdata <= '7'))) {

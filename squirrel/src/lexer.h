@@ -6,8 +6,6 @@
 #include "squirrel/squirrel.h"
 #include "squirrel/src/memory.h"
 
-#include <string>
-
 // Multi-character tokens and keywords; single characters are their own byte value.
 // X(token, text used in "expected '...'")
 #define SQ_TOKENS(X)                                                                                         \
@@ -87,7 +85,7 @@ enum SQToken : SQInteger {
 
 // A compile error: message plus the position the lexer was at.
 struct SQCompileError {
-    std::string msg;
+    SQStdString msg;
 };
 
 class SQLexer {
@@ -97,14 +95,14 @@ public:
     SQInteger lex();
     // Text of a token for "expected '...'" messages.
     static const char* tok2Str(SQInteger tok);
-    [[noreturn]] void error(const std::string& msg);
+    [[noreturn]] void error(const SQStdString& msg);
 
     SQInteger m_token = 0;
     SQInteger m_prevtoken = -1;
     SQInteger m_currentline = 1;
     SQInteger m_lasttokenline = 1;
     SQInteger m_currentcolumn = 0;
-    std::string m_svalue; // identifier or string literal text
+    SQStdString m_svalue; // identifier or string literal text
     SQInteger m_nvalue = 0;
     SQFloat m_fvalue = 0;
 

@@ -9,7 +9,9 @@
 #include <cstddef>
 #include <cstring>
 #include <new>
+#include <string>
 #include <utility>
+#include <vector>
 
 struct SQOutOfMemory {};
 
@@ -123,5 +125,17 @@ private:
     size_t m_size = 0;
     size_t m_cap = 0;
 };
+
+// std containers on the VM allocator (the compiler's working state, token text).
+template <typename T> struct SQStdAllocator {
+    using value_type = T;
+    SQStdAllocator() = default;
+    template <typename U> SQStdAllocator(const SQStdAllocator<U>&) {}
+    T* allocate(size_t n) { return static_cast<T*>(sqAlloc(n * sizeof(T))); }
+    void deallocate(T* p, size_t n) { sqFree(p, n * sizeof(T)); }
+    template <typename U> bool operator==(const SQStdAllocator<U>&) const { return true; }
+};
+template <typename T> using SQStdVector = std::vector<T, SQStdAllocator<T>>;
+using SQStdString = std::basic_string<char, std::char_traits<char>, SQStdAllocator<char>>;
 
 #endif
