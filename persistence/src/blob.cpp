@@ -81,7 +81,8 @@ bool Blob::WriteTo(IOutputStream* stream) {
         return false;
     }
     std::uint64_t length = m_data.size();
-    if (m_headerSize < 4 && length >> (8 * m_headerSize) != 0) {
+    // Without a header there is no length to cut; with 1…3 bytes it must fit whole.
+    if (m_headerSize > 0 && m_headerSize < 4 && length >> (8 * m_headerSize) != 0) {
         logError(kTag, "%llu bytes do not fit a %d-byte length", static_cast<unsigned long long>(length),
                  m_headerSize);
         return false;
