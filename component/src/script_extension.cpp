@@ -48,17 +48,28 @@ bool ScriptExtension::attach(IAbstract* owner, const ScriptValue& value) {
     return true;
 }
 
-bool ScriptExtension::getMember(const char* name, ScriptValue& value) const {
-    if (m_object.isNull()) {
-        return false;
-    }
+namespace {
+
+// The VM with the kept object and the member name pushed, or null (nothing pushed) without either.
+HSQUIRRELVM pushObjectAndName(const ScriptValue& object, const char* name, SQInteger& top) {
     HSQUIRRELVM v = ScriptHost::vm();
+    if (object.isNull() || v == nullptr) {
+        return nullptr;
+    }
+    top = sq_gettop(v);
+    sq_pushobject(v, object.object());
+    sq_pushstring(v, name, -1);
+    return v;
+}
+
+} // namespace
+
+bool ScriptExtension::getMember(const char* name, ScriptValue& value) const {
+    SQInteger top = 0;
+    HSQUIRRELVM v = pushObjectAndName(m_object, name, top);
     if (v == nullptr) {
         return false;
     }
-    SQInteger top = sq_gettop(v);
-    sq_pushobject(v, m_object.object());
-    sq_pushstring(v, name, -1);
     bool found = SQ_SUCCEEDED(sq_get(v, -2));
     if (found) {
         value = ScriptValue::fromStack(-1);
@@ -70,16 +81,11 @@ bool ScriptExtension::getMember(const char* name, ScriptValue& value) const {
 }
 
 bool ScriptExtension::setMember(const char* name, const ScriptValue& value) {
-    if (m_object.isNull()) {
-        return false;
-    }
-    HSQUIRRELVM v = ScriptHost::vm();
+    SQInteger top = 0;
+    HSQUIRRELVM v = pushObjectAndName(m_object, name, top);
     if (v == nullptr) {
         return false;
     }
-    SQInteger top = sq_gettop(v);
-    sq_pushobject(v, m_object.object());
-    sq_pushstring(v, name, -1);
     sq_pushobject(v, value.object());
     bool stored = SQ_SUCCEEDED(sq_newslot(v, -3, SQFalse));
     if (!stored && m_object.type() == OT_INSTANCE) {

@@ -428,26 +428,15 @@ bool registerVector2(HSQUIRRELVM v) {
     return ok;
 }
 
-bool registerVector3(HSQUIRRELVM v) {
-    if (!beginValueClass<Vector3, constructVector3>(v)) {
+// Vector3 and Vector4 share their method set (Vector4's cross product answers a Vector3).
+template <class T, bool (*Construct)(ValueArgs, T&)> bool registerSpaceVector(HSQUIRRELVM v) {
+    if (!beginValueClass<T, Construct>(v)) {
         return false;
     }
-    bool ok = bindVectorOperators<Vector3>(v) && bindMagnitudeMethods<Vector3>(v) &&
-              bindFunction(v, -1, "GetDotProduct", &Vector3::GetDotProduct) &&
-              bindFunction(v, -1, "GetCrossProduct", &Vector3::GetCrossProduct) &&
-              bindFunction(v, -1, "Lerp", &Vector3::Lerp);
-    sq_pop(v, 1);
-    return ok;
-}
-
-bool registerVector4(HSQUIRRELVM v) {
-    if (!beginValueClass<Vector4, constructVector4>(v)) {
-        return false;
-    }
-    bool ok = bindVectorOperators<Vector4>(v) && bindMagnitudeMethods<Vector4>(v) &&
-              bindFunction(v, -1, "GetDotProduct", &Vector4::GetDotProduct) &&
-              bindFunction(v, -1, "GetCrossProduct", &Vector4::GetCrossProduct) &&
-              bindFunction(v, -1, "Lerp", &Vector4::Lerp);
+    bool ok = bindVectorOperators<T>(v) && bindMagnitudeMethods<T>(v) &&
+              bindFunction(v, -1, "GetDotProduct", &T::GetDotProduct) &&
+              bindFunction(v, -1, "GetCrossProduct", &T::GetCrossProduct) &&
+              bindFunction(v, -1, "Lerp", &T::Lerp);
     sq_pop(v, 1);
     return ok;
 }
@@ -573,10 +562,10 @@ bool registerIntegralF(HSQUIRRELVM v) {
 
 bool registerValueClasses(HSQUIRRELVM v) {
     SQInteger top = sq_gettop(v);
-    bool ok = registerColor(v) && registerVector2(v) && registerVector3(v) && registerVector4(v) &&
-              registerMatrix3(v) && registerMatrix4(v) && registerQuaternion(v) &&
-              registerRectangle<Rect, constructRect>(v) && registerRectangle<RectF, constructRectF>(v) &&
-              registerIntegralF(v);
+    bool ok = registerColor(v) && registerVector2(v) && registerSpaceVector<Vector3, constructVector3>(v) &&
+              registerSpaceVector<Vector4, constructVector4>(v) && registerMatrix3(v) && registerMatrix4(v) &&
+              registerQuaternion(v) && registerRectangle<Rect, constructRect>(v) &&
+              registerRectangle<RectF, constructRectF>(v) && registerIntegralF(v);
     sq_settop(v, top);
     return ok;
 }
