@@ -39,6 +39,10 @@ bool readHeader(ImageRecord& image, const std::uint8_t* bytes, std::size_t size)
     default:
         break;
     }
+    // The rows the header describes must lie inside its own data.
+    if (std::uint64_t{static_cast<std::uint32_t>(pitch)} * height > dataSize) {
+        return false;
+    }
     image.width = w;
     image.height = static_cast<std::int32_t>(height);
     image.format = format;
