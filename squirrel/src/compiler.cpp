@@ -210,7 +210,7 @@ enum class ExpKind { Value, Local, Field, FreeVar };
 class Compiler {
 public:
     Compiler(SQVM* v, SQLEXREADFUNC rg, SQUserPointer up, const SQChar* sourcename, bool lineinfo)
-        : m_vm(v), m_ss(_ss(v)), m_lex(rg, up), m_lineinfo(lineinfo) {
+        : m_ss(_ss(v)), m_lex(rg, up), m_lineinfo(lineinfo) {
         m_sourcename = SQObjectPtr(SQString::create(m_ss, sourcename));
     }
 
@@ -239,7 +239,6 @@ public:
     SQLexer& lexer() { return m_lex; }
 
 private:
-    SQVM* m_vm;
     SQSharedState* m_ss;
     SQLexer m_lex;
     bool m_lineinfo;
