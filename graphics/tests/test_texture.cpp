@@ -1,0 +1,154 @@
+// Textures: the builder's formats and size rules, loading through the file system, locking and cloning.
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "graphics/tests/gl_test_support.h"
+#include "graphics/texture.h"
+#include "platform/platform_hooks.h"
+
+namespace {
+
+using namespace graphics::test;
+namespace stdfs = std::filesystem;
+
+struct ImageDeleter {
+    void operator()(ImageRecord* image) const { FreeImage(image); }
+};
+using Image = std::unique_ptr<ImageRecord, ImageDeleter>;
+
+class TextureTest : public GlTest {
+protected:
+    void SetUp() override {
+        GlTest::SetUp();
+        m_previous = stdfs::current_path();
+        char pattern[] = "/tmp/hh-gfx-XXXXXX";
+        ASSERT_NE(nullptr, mkdtemp(pattern));
+        m_root = pattern;
+        stdfs::current_path(m_root);
+        platform::mountFileSystems();
+        kdSetLogHook(&TextureTest::collect, this);
+    }
+    void TearDown() override {
+        kdSetLogHook(nullptr, nullptr);
+        kdUnmountAll();
+        stdfs::current_path(m_previous);
+        std::error_code ignored;
+        stdfs::remove_all(m_root, ignored);
+        GlTest::TearDown();
+    }
+    static void collect(const KDchar* text, void* self) {
+        static_cast<TextureTest*>(self)->m_log.emplace_back(text);
+    }
+    bool logged(const std::string& text) const {
+        return std::any_of(m_log.begin(), m_log.end(),
+                           [&](const std::string& line) { return line.find(text) != std::string::npos; });
+    }
+
+    bool build(ITexture& texture, const Bytes& file) {
+        Image image(ReadImageFromMemory(file.data(), file.size()));
+        return image != nullptr && texture.CreateTextureFromImage(*image);
+    }
+
+    stdfs::path m_previous;
+    stdfs::path m_root;
+    std::vector<std::string> m_log;
+};
+
+TEST_F(TextureTest, PowerOfTwoDeviceEnlargesAndAddressesTheSamePixels) {
+    Bytes rgba(300 * 200 * 4);
+    for (std::size_t i = 0; i < rgba.size(); i += 4) {
+        rgba[i] = 0x11;
+        rgba[i + 1] = 0x22;
+        rgba[i + 2] = 0x33;
+        rgba[i + 3] = 0xFF;
+    }
+    ASSERT_TRUE(writeFile("big.png", makePngRgba(300, 200, rgba)));
+    Gfx_SetTextureRules({true, false});
+    ComponentRef<ITexture> texture = display().CreateTexture();
+    ASSERT_TRUE(queryInterface<ILoadable>(texture.get())->LoadFromFile("big.png"));
+    EXPECT_EQ(512, texture->GetWidth());
+    EXPECT_EQ(256, texture->GetHeight());
+    EXPECT_TRUE(logged("[Texture] info: Loaded big.png (size: 512x256)"));
+    std::uint32_t* p = texture->Lock(0, 0, 0, 0, true);
+    ASSERT_NE(nullptr, p);
+    EXPECT_EQ(0xFF112233u, p[0]);
+    EXPECT_EQ(0xFF112233u, p[199 * 512 + 299]);
+    EXPECT_EQ(0u, p[199 * 512 + 300]); // padding is transparent black
+    texture->Unlock();
+
+    Gfx_SetTextureRules({false, true});
+    ComponentRef<ITexture> square = display().CreateTexture();
+    ASSERT_TRUE(build(*square, makePngRgba(300, 200, rgba)));
+    EXPECT_EQ(300, square->GetWidth());
+    EXPECT_EQ(300, square->GetHeight());
+
+    Gfx_SetTextureRules({});
+    ComponentRef<ITexture> exact = display().CreateTexture();
+    ASSERT_TRUE(build(*exact, makePngRgba(300, 200, rgba)));
+    EXPECT_EQ(300, exact->GetWidth());
+}
+
+TEST_F(TextureTest, FormatsTheBuilderRefuses) {
+    ComponentRef<ITexture> texture = display().CreateTexture();
+    PngOptions grey;
+    grey.colourType = 0;
+    EXPECT_FALSE(build(*texture, makePng(4, 4, Bytes(16, 9), grey)));
+    EXPECT_TRUE(logged("Unsupported image format: 134"));
+    EXPECT_FALSE(build(*texture, makeTga(2, 2, 16, 0, Bytes(8, 1))));
+    EXPECT_TRUE(logged("Unsupported image format: 130"));
+    EXPECT_EQ(0, texture->GetWidth());
+    EXPECT_FALSE(queryInterface<ILoadable>(texture.get())->LoadFromFile("missing.png"));
+}
+
+TEST_F(TextureTest, ConversionsOfTheAcceptedFormats) {
+    ComponentRef<ITexture> texture = display().CreateTexture();
+    // RGB (JPEG-like 24-bit TGA) gets opaque alpha; BGRA PVR rows are taken as they are.
+    ASSERT_TRUE(build(*texture, makeTga(1, 1, 24, 0, {0x30, 0x20, 0x10})));
+    std::uint32_t* p = texture->Lock(0, 0, 0, 0, true);
+    ASSERT_NE(nullptr, p);
+    EXPECT_EQ(0xFF102030u, p[0]);
+    texture->Unlock();
+    ASSERT_TRUE(build(*texture, makePvr(1, 1, 26, 32, {0x01, 0x02, 0x03, 0x04})));
+    p = texture->Lock(0, 0, 0, 0, true);
+    ASSERT_NE(nullptr, p);
+    EXPECT_EQ(0x04030201u, p[0]);
+    texture->Unlock();
+
+    // DXT5 and A4R4G4B4 draw but cannot be locked or cloned.
+    ASSERT_TRUE(build(*texture, makePvr(8, 8, 36, 8, Bytes(64, 0xFF), 0xFF)));
+    EXPECT_EQ(nullptr, texture->Lock(0, 0, 0, 0, false));
+    EXPECT_FALSE(queryInterface<ICloneable>(texture.get())->Clone());
+    ASSERT_TRUE(build(*texture, makePvr(2, 2, 16, 16, Bytes(8, 0xF0))));
+    EXPECT_EQ(nullptr, texture->Lock(0, 0, 0, 0, true));
+}
+
+TEST_F(TextureTest, LockCreatesAndCloneCopies) {
+    ComponentRef<ITexture> texture = display().CreateTexture();
+    EXPECT_EQ(nullptr, texture->Lock(0, 0, 3, 2, true)); // a reading lock creates nothing
+    std::uint32_t* p = texture->Lock(0, 0, 3, 2, false);
+    ASSERT_NE(nullptr, p);
+    EXPECT_EQ(3, texture->GetWidth());
+    for (std::uint32_t i = 0; i < 6; ++i) {
+        p[i] = 0xFF000000u + i;
+    }
+    texture->Unlock();
+
+    ComponentRef<> clone = queryInterface<ICloneable>(texture.get())->Clone();
+    ASSERT_TRUE(clone);
+    auto* copy = queryInterface<ITexture>(clone.get());
+    ASSERT_NE(nullptr, copy);
+    EXPECT_EQ(3, copy->GetWidth());
+    EXPECT_EQ(2, copy->GetHeight());
+    std::uint32_t* q = copy->Lock(1, 1, 2, 1, true);
+    ASSERT_NE(nullptr, q);
+    EXPECT_EQ(0xFF000004u, q[0]);
+    EXPECT_EQ(0xFF000005u, q[1]);
+    copy->Unlock();
+
+    // Rectangles outside the texture are refused.
+    EXPECT_EQ(nullptr, texture->Lock(2, 0, 2, 2, false));
+    EXPECT_EQ(nullptr, texture->Lock(-1, 0, 1, 1, false));
+}
+
+} // namespace
