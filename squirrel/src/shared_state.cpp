@@ -108,7 +108,7 @@ void SQSharedState::init(SQVM* rootvm) {
 }
 
 SQChar* SQSharedState::getScratchPad(SQInteger size) {
-    if (size < 0) size = 0;
+    if (size < 16) size = 16; // never a null pad, even for an empty result
     if (_scratchpadsize < size) {
         SQInteger newsize = size + (size >> 1);
         _scratchpad = static_cast<SQChar*>(sqRealloc(_scratchpad, (size_t)_scratchpadsize, (size_t)newsize));

@@ -287,3 +287,24 @@ TEST_F(VmTest, ThreadsSuspendAndWakeUpFromTheHost) {
 }
 
 } // namespace
+
+namespace {
+
+// Scripts that once misbehaved (found by the fuzzer or by hand), with the output they must print.
+TEST_F(VmTest, Regressions) {
+    struct Case {
+        const char* src;
+        const char* out;
+    } cases[] = {
+        {"local s = \"\"; s += s; print(s.len());", "0"},               // empty concatenation
+        {"function f(a, b = 10) { return a + b; } print(f(5));", "15"}, // default survives frame entry
+        {"local t = {}\nlocal i = 0\nt[i++] <- i; print(t[0]);", "1"},  // postfix inside a key
+    };
+    for (const Case& c : cases) {
+        g_out.clear();
+        EXPECT_EQ(run(c.src), "") << c.src;
+        EXPECT_EQ(g_out, c.out) << c.src;
+    }
+}
+
+} // namespace
