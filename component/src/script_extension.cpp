@@ -74,6 +74,11 @@ bool ScriptExtension::getMember(const char* name, ScriptValue& value) const {
     if (found) {
         value = ScriptValue::fromStack(-1);
     } else {
+        // A miss is the usual case (native methods are looked up here first). Holding on to the VM's
+        // miss message keeps its text interned, so the next miss does not allocate it again.
+        static ScriptValue missMessage;
+        sq_getlasterror(v);
+        missMessage = ScriptValue::fromStack(-1);
         sq_reseterror(v);
     }
     sq_settop(v, top);
