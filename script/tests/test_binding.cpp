@@ -298,6 +298,15 @@ TEST_F(ComponentBindingTest, GroupPartsAreReadAssignedAndIterated) {
     EXPECT_EQ(eval("(function() { g.b = 5; })()"), "<error>"); // neither a handle nor null
     EXPECT_EQ(folder->GetObjectMap().size(), 2u);
 
+    // Parts unregistered during the walk do not stop it.
+    EXPECT_EQ(
+        eval(
+            "(function() { local s = \"\"; foreach (id, part in g) { s += id; g[id] = null; } return s })()"),
+        "bc");
+    EXPECT_EQ(folder->GetObjectMap().size(), 0u);
+    EXPECT_EQ(eval("(function() { local n = 0; foreach (id, part in g) ++n; return n })()"), "0");
+    run("g.b = pa; g.c = inner;");
+
     // A group cannot become a part of itself.
     EXPECT_EQ(eval("(function() { inner.loop = g; })()"), "<error>");
     EXPECT_NE(takeLog().find("cannot contain itself"), std::string::npos);
