@@ -103,6 +103,10 @@ void Gfx_SetTransform(const Matrix3& transform);
 void Gfx_SetTextureFilter(std::int32_t mode);
 void Gfx_Clear(std::uint32_t argb);
 
+// Benchmarks of the processor side turn submission off: batches are counted and dropped instead of
+// reaching the GPU.
+void Gfx_SetSubmitEnabled(bool enabled);
+
 // Draw calls issued since start or the last reset (tests).
 std::uint64_t Gfx_DrawCallCount();
 void Gfx_ResetDrawCallCount();

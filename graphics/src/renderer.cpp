@@ -108,6 +108,7 @@ struct RendererState {
 };
 
 RendererState* g_state = nullptr;
+bool g_submit = true;
 
 const char* glErrorName(GLenum error) {
     switch (error) {
@@ -682,6 +683,10 @@ void Gfx_Clear(std::uint32_t argb) {
                  static_cast<float>(argb >> 24) / 255.0f);
     glClear(GL_COLOR_BUFFER_BIT);
     glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
+}
+
+void Gfx_SetSubmitEnabled(bool enabled) {
+    g_submit = enabled;
 }
 
 std::uint64_t Gfx_DrawCallCount() {
