@@ -2,14 +2,15 @@
 //   process_child wait        prints "ready", waits for its stdin to close, then tells whether a second copy
 //                             asked it to come to the front; exit code 7
 //   process_child env NAME    prints the value of NAME (or "(null)"); exit code 3
-//   process_child crash KIND  crashes: null, divide, abort, overflow, trap
-//   process_child exit        calls exit(4) from inside kdMain
+//   process_child crash KIND  crashes: null, divide, abort, overflow, trap, thread (null write on a second
+//   thread) process_child exit        calls exit(4) from inside kdMain
 #include "platform/kd.h"
 #include "platform/platform_hooks.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -40,6 +41,7 @@ int crash(const char* kind) {
     if (std::strcmp(kind, "abort") == 0) std::abort();
     if (std::strcmp(kind, "overflow") == 0) return recurseDeeply(0, g_zero - 1);
     if (std::strcmp(kind, "trap") == 0) __builtin_trap();
+    if (std::strcmp(kind, "thread") == 0) std::thread(writeThroughNull).join();
     return 2;
 }
 

@@ -27,6 +27,7 @@ const CrashCase kCrashCases[] = {
     {"abort", SIGABRT, "UNKNOWN_ERROR", "abort"},
     {"overflow", SIGSEGV, "STACK_OVERFLOW", "recurseDeeply"},
     {"trap", SIGILL, "ILLEGAL_INSTRUCTION", "kdMain"},
+    {"thread", SIGSEGV, "ACCESS_VIOLATION", "writeThroughNull"},
 };
 
 std::string childPath() {
