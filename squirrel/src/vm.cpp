@@ -338,20 +338,26 @@ void SQVM::callErrorHandler(const SQObjectPtr& err) {
 
 // ---- foreach ----
 
+// Where a foreach resumes. The state slot is written only by FOREACH itself, but a loaded compiled file can
+// put anything there: a state that is not a position starts from the beginning.
+static SQInteger iteratorStart(const SQObjectPtr& itr) {
+    return itr._type == OT_INTEGER && _integer(itr) > 0 ? _integer(itr) : 0;
+}
+
 bool SQVM::forEach(const SQObjectPtr& oref, SQObjectPtr& key, SQObjectPtr& val, SQObjectPtr& itr,
                    bool& isgenerator) {
     isgenerator = false;
     SQObjectPtr o = oref;
     switch (o._type) {
     case OT_TABLE: {
-        SQInteger from = itr._type == OT_INTEGER ? _integer(itr) : 0;
+        SQInteger from = iteratorStart(itr);
         SQInteger n = _table(o)->next(from, key, val);
         if (n < 0) return false;
         itr = n;
         return true;
     }
     case OT_ARRAY: {
-        SQInteger idx = itr._type == OT_INTEGER ? _integer(itr) : 0;
+        SQInteger idx = iteratorStart(itr);
         if (idx >= _array(o)->size()) return false;
         key = idx;
         val = sqRealVal(_array(o)->_values[idx]);
@@ -359,7 +365,7 @@ bool SQVM::forEach(const SQObjectPtr& oref, SQObjectPtr& key, SQObjectPtr& val, 
         return true;
     }
     case OT_STRING: {
-        SQInteger idx = itr._type == OT_INTEGER ? _integer(itr) : 0;
+        SQInteger idx = iteratorStart(itr);
         if (idx >= _string(o)->_len) return false;
         key = idx;
         val = (SQInteger)(signed char)_stringval(o)[idx];
@@ -367,7 +373,7 @@ bool SQVM::forEach(const SQObjectPtr& oref, SQObjectPtr& key, SQObjectPtr& val, 
         return true;
     }
     case OT_CLASS: {
-        SQInteger from = itr._type == OT_INTEGER ? _integer(itr) : 0;
+        SQInteger from = iteratorStart(itr);
         SQInteger n = _class(o)->next(from, key, val);
         if (n < 0) return false;
         itr = n;
@@ -790,6 +796,8 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     NEXT;
                 }
                 OPCODE(APPENDARRAY) {
+                    // Compiled code only appends to the array it just made; a loaded file may lie.
+                    if (STK(arg0)._type != OT_ARRAY) raiseError("internal VM error: append to a non-array");
                     _array(STK(arg0))->append(arg3 != 0 ? LIT(arg1) : STK(arg1));
                     NEXT;
                 }
@@ -1050,6 +1058,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                 }
                 OPCODE(POPTRAP) {
                     for (SQInteger i = 0; i < arg0; ++i) {
+                        if (ci->_etraps <= 0) raiseError("internal VM error: no trap to pop");
                         _etraps.pop_back();
                         ci->_etraps--;
                     }
@@ -1098,7 +1107,8 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                         }
                     }
                     newSlot(self, key, val, bstatic);
-                    if (arg0 & NEW_SLOT_ATTRIBUTES_FLAG) _class(self)->setAttributes(key, attrs);
+                    if ((arg0 & NEW_SLOT_ATTRIBUTES_FLAG) && self._type == OT_CLASS)
+                        _class(self)->setAttributes(key, attrs);
                     NEXT;
                 }
 #if !SQ_COMPUTED_GOTO
