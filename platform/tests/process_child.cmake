@@ -3,7 +3,7 @@
 add_executable(platform_process_child ${CMAKE_CURRENT_LIST_DIR}/process_child.cpp)
 target_link_libraries(platform_process_child PRIVATE platform)
 hh_target_warnings(platform_process_child)
-foreach(test_target IN ITEMS platform_test_entry platform_test_crash)
+foreach(test_target IN ITEMS platform_test_entry platform_test_crash platform_test_log)
   if(TARGET ${test_target})
     add_dependencies(${test_target} platform_process_child)
     target_compile_definitions(${test_target} PRIVATE

@@ -2,8 +2,10 @@
 #include "platform/kd.h"
 #include "platform/tests/child_process.h"
 
+#include <fstream>
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -87,6 +89,29 @@ TEST_F(Log, LinesReachTheLogFileInTheUserDataFolder) {
     kdLogMessage("exiting...\n");
     const std::string file = platform_test::readFile(dataFolder().path() + "/Harbor Haven/kdLogMessage.txt");
     EXPECT_NE(file.find("[Test] info: to the file 42\nexiting...\n"), std::string::npos) << file;
+}
+
+// The log file outlives a run (the report of a crash stays until it has been sent) but does not grow without
+// end: a file past 1 MiB is started afresh when the next run opens it.
+TEST(LogFile, KeptAcrossRunsUntilItGrowsPastOneMebibyte) {
+    struct Case {
+        size_t oldSize;
+        bool kept;
+    };
+    for (const Case& c : {Case{100, true}, Case{2 << 20, false}}) {
+        platform_test::TempFolder data;
+        const std::string folder = data.path() + "/Harbor Haven";
+        ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+        const std::string path = folder + "/kdLogMessage.txt";
+        std::ofstream(path) << "previous run\n" << std::string(c.oldSize, 'x') << "\n";
+        platform_test::ChildProcess child(PROCESS_CHILD_PATH, {"env", "HOME"},
+                                          {{"XDG_DATA_HOME", data.path()}, {"KD_PARENT_WINDOW", "1"}},
+                                          data.path() + "/stderr.txt");
+        EXPECT_EQ(platform_test::exitCodeOf(child.wait()), 3);
+        const std::string log = platform_test::readFile(path);
+        EXPECT_EQ(log.rfind("previous run\n", 0) == 0, c.kept) << c.oldSize;
+        EXPECT_LT(log.size(), size_t{1} << 20);
+    }
 }
 
 } // namespace
