@@ -1,4 +1,4 @@
-// The process entry in the role of the original entry point: guard, start, kdMain, stop.
+// The process entry: the single-instance guard, platform start-up, kdMain, platform shutdown.
 #include "platform/kd.h"
 #include "platform/src/instance_guard.h"
 #include "platform/src/platform_start.h"
