@@ -62,7 +62,13 @@ struct FuncState {
         _table(literalMap)->newSlot(o, SQObjectPtr(n));
         return n;
     }
+    // Byte operands name slots and 0xFF means "none": a frame holds at most 255 slots.
+    void checkStackSize() const {
+        if ((SQInteger)vlocals.size() >= kMaxFuncStackSize)
+            throw SQCompileError{"internal compiler error: too many locals"};
+    }
     SQInteger allocStackPos() {
+        checkStackSize();
         vlocals.push_back(LocalVar());
         if ((SQInteger)vlocals.size() > stacksize) stacksize = (SQInteger)vlocals.size();
         return (SQInteger)vlocals.size() - 1;
@@ -87,6 +93,7 @@ struct FuncState {
         return slot < (SQInteger)vlocals.size() && sq_type(vlocals[slot].name) != OT_NULL;
     }
     SQInteger pushLocal(const SQObjectPtr& nm) {
+        checkStackSize();
         SQInteger p = (SQInteger)vlocals.size();
         vlocals.push_back(LocalVar{nm, (SQInteger)instructions.size()});
         if ((SQInteger)vlocals.size() > stacksize) stacksize = (SQInteger)vlocals.size();

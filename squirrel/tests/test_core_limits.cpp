@@ -52,6 +52,10 @@ TEST(SquirrelLimits, RunawayScriptsEndInScriptErrors) {
     EXPECT_EQ(runScript(v, deep.c_str()), "compile: nesting too deep");
     std::string blocks = std::string(100000, '{') + std::string(100000, '}');
     EXPECT_EQ(runScript(v, blocks.c_str()), "compile: nesting too deep");
+    // More than 255 frame slots is a compile error (slot operands are bytes).
+    std::string locals = "local v0 = 0";
+    for (int i = 1; i < 300; ++i) locals += ", v" + std::to_string(i) + " = " + std::to_string(i);
+    EXPECT_EQ(runScript(v, locals.c_str()), "compile: internal compiler error: too many locals");
     // Freeing a long chain of objects does not recurse once per link.
     EXPECT_EQ(
         runScript(v,
