@@ -13,18 +13,26 @@
 #include "component/frame_interfaces.h"
 #include "component/group_interfaces.h"
 #include "component/media_interfaces.h"
+#include "script/binding_script_object.h"
 #include "script/matrix3.h"
 
 class Graphics;
 class RenderTarget;
 
-class Display final : public IDisplay, public IShutdownable, public SingleInstance<Display> {
+class Display final : public IDisplay,
+                      public IShutdownable,
+                      public ScriptObjectBase<Display>,
+                      public SingleInstance<Display> {
 public:
+    static constexpr char ScriptTypeName[] = "Display";
+    // CreateRenderTarget, GetWidth, GetHeight, IsWindowed, SetWindowed, ShowKeyboard.
+    static const MethodTable& scriptMethods();
+
     Display();
     ~Display() override;
 
     void* QueryInterface(InterfaceId id) override {
-        return queryAmong<IDisplay, IRenderTarget, IShutdownable>(this, id);
+        return queryAmong<IDisplay, IRenderTarget, IShutdownable, IScriptObject>(this, id);
     }
 
     // IRenderTarget (the screen)

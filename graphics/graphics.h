@@ -8,6 +8,7 @@
 #include "component/media_interfaces.h"
 #include "component/object_interfaces.h"
 #include "graphics/renderer.h"
+#include "script/binding_script_object.h"
 #include "script/matrix3.h"
 #include "script/rect.h"
 
@@ -24,12 +25,16 @@ struct GraphicsState {
     IFont* font = nullptr; // the context holds a reference while it is set
 };
 
-class Graphics final : public IGraphics {
+class Graphics final : public IGraphics, public ScriptObjectBase<Graphics> {
 public:
+    static constexpr char ScriptTypeName[] = "Graphics";
+    // The 22 drawing methods scripts call, in registration order GetClip ... DrawEllipse.
+    static const MethodTable& scriptMethods();
+
     Graphics() = default;
     ~Graphics() override;
 
-    void* QueryInterface(InterfaceId id) override { return queryAmong<IGraphics>(this, id); }
+    void* QueryInterface(InterfaceId id) override { return queryAmong<IGraphics, IScriptObject>(this, id); }
 
     // Called by the owning target once its scene has started: defaults, clip to the target, the camera
     // applied. The camera is referenced until EndFrame.

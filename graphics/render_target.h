@@ -7,17 +7,24 @@
 #include "component/component_ref.h"
 #include "component/media_interfaces.h"
 #include "graphics/renderer.h"
+#include "script/binding_script_object.h"
 
 class Graphics;
 class Texture;
 
-class RenderTarget final : public IRenderTarget {
+class RenderTarget final : public IRenderTarget, public ScriptObjectBase<RenderTarget> {
 public:
+    static constexpr char ScriptTypeName[] = "RenderTarget";
+    // None: scripts use a target through beginRender, endRender and getRenderTargetTexture.
+    static const MethodTable& scriptMethods();
+
     // Takes over the device target.
     explicit RenderTarget(DeviceTarget* target);
     ~RenderTarget() override;
 
-    void* QueryInterface(InterfaceId id) override { return queryAmong<IRenderTarget>(this, id); }
+    void* QueryInterface(InterfaceId id) override {
+        return queryAmong<IRenderTarget, IScriptObject>(this, id);
+    }
 
     IGraphics* Begin(ICamera* camera) override;
     void End() override;

@@ -10,11 +10,17 @@
 #include "component/media_interfaces.h"
 #include "component/stream_interfaces.h"
 #include "graphics/renderer.h"
+#include "script/binding_script_object.h"
+#include "script/matrix4.h"
 
 struct ImageRecord;
 
-class Texture final : public ITexture, public ILoadable, public ICloneable {
+class Texture final : public ITexture, public ILoadable, public ICloneable, public ScriptObjectBase<Texture> {
 public:
+    static constexpr char ScriptTypeName[] = "Texture";
+    // GetWidth, GetHeight.
+    static const MethodTable& scriptMethods();
+
     Texture() = default;
     // The contents of an offscreen target: drawable, lockable through a copy, never owning the device
     // texture.
@@ -22,7 +28,7 @@ public:
     ~Texture() override;
 
     void* QueryInterface(InterfaceId id) override {
-        return queryAmong<ITexture, ILoadable, ICloneable>(this, id);
+        return queryAmong<ITexture, ILoadable, ICloneable, IScriptObject>(this, id);
     }
 
     // ITexture
@@ -59,3 +65,8 @@ private:
     bool m_lockWrites = false;
     std::int32_t m_lockRect[4] = {0, 0, 0, 0};
 };
+
+// Recolours a texture in place: each pixel's (R, G, B, A) / 255 as a row vector times the matrix, written
+// back as A = w, R = x, G = y, B = z, each x 255, truncated and clamped to 0..255. A texture that cannot be
+// locked for writing (not 32-bit, or no device texture) is left alone: false.
+bool TextureFilter_ColorMatrix(ITexture* texture, const Matrix4& matrix);

@@ -57,6 +57,18 @@ const char* formatName(Uint32 format) {
 
 } // namespace
 
+const MethodTable& Display::scriptMethods() {
+    static const MethodTable table{
+        scriptMethod<Display>("CreateRenderTarget", &Display::CreateRenderTarget),
+        scriptMethod<Display>("GetWidth", &Display::GetWidth),
+        scriptMethod<Display>("GetHeight", &Display::GetHeight),
+        scriptMethod<Display>("IsWindowed", &Display::IsWindowed),
+        scriptMethod<Display>("SetWindowed", &Display::SetWindowed),
+        scriptMethod<Display>("ShowKeyboard", &Display::ShowKeyboard),
+    };
+    return table;
+}
+
 Display::Display() = default;
 
 Display::~Display() {

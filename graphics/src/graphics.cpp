@@ -6,6 +6,46 @@
 #include "component/object_interfaces.h"
 #include "graphics/texture.h"
 
+namespace {
+
+// Script forms whose arguments differ from the native operation.
+void translateFromScript(Graphics& g, Vector2 offset) {
+    g.Translate(offset.x, offset.y);
+}
+void drawTextureFromScript(Graphics& g, ITexture* texture, RectF source, RectF destination) {
+    g.DrawTexture(texture, source, destination);
+}
+
+} // namespace
+
+const MethodTable& Graphics::scriptMethods() {
+    static const MethodTable table{
+        scriptMethod<Graphics>("GetClip", &Graphics::GetClip),
+        scriptMethod<Graphics>("SetClip", &Graphics::SetClip),
+        scriptMethod<Graphics>("GetColor", &Graphics::GetColor),
+        scriptMethod<Graphics>("SetColor", &Graphics::SetColor),
+        scriptMethod<Graphics>("GetBlendMode", &Graphics::GetBlendMode),
+        scriptMethod<Graphics>("SetBlendMode", &Graphics::SetBlendMode),
+        scriptMethod<Graphics>("GetTexFilterMode", &Graphics::GetTexFilterMode),
+        scriptMethod<Graphics>("SetTexFilterMode", &Graphics::SetTexFilterMode),
+        scriptMethod<Graphics>("GetFont", &Graphics::GetFont),
+        scriptMethod<Graphics>("SetFont", &Graphics::SetFont),
+        scriptMethod<Graphics>("Clear", &Graphics::Clear),
+        scriptMethod<Graphics>("GetCamera", &Graphics::GetCamera),
+        scriptMethod<Graphics>("GetTransform", &Graphics::GetTransform),
+        scriptMethod<Graphics>("SetTransform", &Graphics::SetTransform),
+        scriptMethod<Graphics>("GetTranslate", &Graphics::GetTranslate),
+        scriptMethod<Graphics>("Translate", &translateFromScript),
+        scriptMethod<Graphics>("DrawRect", &Graphics::DrawRect),
+        scriptMethod<Graphics>("FillRect", &Graphics::FillRect),
+        scriptMethod<Graphics>("DrawTexture", &drawTextureFromScript),
+        scriptMethod<Graphics>("DrawString", &Graphics::DrawString),
+        scriptMethod<Graphics>("DrawLine", &Graphics::DrawLine),
+        scriptMethod<Graphics>("DrawEllipse", &Graphics::DrawEllipse),
+    };
+    return table;
+}
+
 Graphics::~Graphics() = default;
 
 void Graphics::BeginFrame(std::int32_t width, std::int32_t height, ICamera* camera) {

@@ -7,6 +7,11 @@
 #include "graphics/graphics.h"
 #include "graphics/texture.h"
 
+const MethodTable& RenderTarget::scriptMethods() {
+    static const MethodTable table{};
+    return table;
+}
+
 RenderTarget::RenderTarget(DeviceTarget* target) : m_target(target), m_graphics(new Graphics) {}
 
 RenderTarget::~RenderTarget() {

@@ -38,6 +38,14 @@ bool lockable(DeviceFormat format) {
 
 } // namespace
 
+const MethodTable& Texture::scriptMethods() {
+    static const MethodTable table{
+        scriptMethod<Texture>("GetWidth", &Texture::GetWidth),
+        scriptMethod<Texture>("GetHeight", &Texture::GetHeight),
+    };
+    return table;
+}
+
 Texture::Texture(DeviceTarget* target) : m_target(target) {
     m_width = Gfx_TargetWidth(target);
     m_height = Gfx_TargetHeight(target);
@@ -265,4 +273,39 @@ ComponentRef<> Texture::Clone() {
     copy->Unlock();
     Unlock();
     return ComponentRef<>(abstractOf(copy.get()));
+}
+
+bool TextureFilter_ColorMatrix(ITexture* texture, const Matrix4& matrix) {
+    if (texture == nullptr) {
+        return false;
+    }
+    const std::int32_t width = texture->GetWidth();
+    const std::int32_t height = texture->GetHeight();
+    std::uint32_t* pixels = texture->Lock(0, 0, width, height, false);
+    if (pixels == nullptr) {
+        return false;
+    }
+    // Out-of-range results are clamped rather than wrapped, so an over-bright matrix saturates.
+    auto toByte = [](float v) {
+        const float scaled = v * 255.0f;
+        const auto truncated = static_cast<std::int64_t>(scaled > 1e6f    ? 1e6f
+                                                         : scaled < -1e6f ? -1e6f
+                                                                          : scaled);
+        return static_cast<std::uint32_t>(truncated < 0 ? 0 : truncated > 255 ? 255 : truncated);
+    };
+    const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    const float(&m)[4][4] = matrix.m;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint32_t p = pixels[i];
+        const float v[4] = {static_cast<float>((p >> 16) & 0xFF) / 255.0f,
+                            static_cast<float>((p >> 8) & 0xFF) / 255.0f,
+                            static_cast<float>(p & 0xFF) / 255.0f, static_cast<float>(p >> 24) / 255.0f};
+        float r[4];
+        for (int c = 0; c < 4; ++c) {
+            r[c] = v[0] * m[0][c] + v[1] * m[1][c] + v[2] * m[2][c] + v[3] * m[3][c];
+        }
+        pixels[i] = toByte(r[3]) << 24 | toByte(r[0]) << 16 | toByte(r[1]) << 8 | toByte(r[2]);
+    }
+    texture->Unlock();
+    return true;
 }
