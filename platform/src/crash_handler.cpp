@@ -41,11 +41,12 @@ constexpr unsigned kHandlerTimeoutSeconds = 30;
 constexpr long kStackOverflowReach = 64 * 1024; // a fault this close to the stack pointer is an overflow
 
 constexpr char kMessageCaption[] = "Exception";
-constexpr char kMessageText[] =
-    "This application has halted due to an unexpected error.\nA crash report and minidump file were saved to "
-    "disk:\n\nkdCrashDump.dmp\nkdLogMessage.txt\n\nPlease send these files to developers to help us "
-    "analyse\nand "
-    "solve this problem.\n";
+constexpr char kMessageText[] = "This application has halted due to an unexpected error.\n"
+                                "A crash report and minidump file were saved to disk:\n\n"
+                                "kdCrashDump.dmp\n"
+                                "kdLogMessage.txt\n\n"
+                                "Please send these files to developers to help us analyse\n"
+                                "and solve this problem.\n";
 
 std::atomic<pid_t> g_handlingThread{0};
 CrashMessageHook* g_messageHook = nullptr;

@@ -115,7 +115,11 @@ TEST_P(CrashReport, LogsReportAndWritesDumpThenDiesOfTheSignal) {
 
     // The message and the report also reach stderr.
     const std::string err = readFile(data.path() + "/stderr.txt");
-    EXPECT_NE(err.find("This application has halted due to an unexpected error.\n"), std::string::npos);
+    EXPECT_NE(err.find("This application has halted due to an unexpected error.\n"
+                       "A crash report and minidump file were saved to disk:\n\n"
+                       "kdCrashDump.dmp\nkdLogMessage.txt\n\n"
+                       "Please send these files to developers to help us analyse\nand solve this problem.\n"),
+              std::string::npos);
     EXPECT_NE(err.find("\nStacktrace:\n"), std::string::npos);
 
     // The dump replaced nothing and left no temporary behind.
