@@ -89,10 +89,12 @@ TEST_F(SafeReplace, KilledWriterLeavesOldOrNewContentsNeverTornOrLost) {
         // A close that returned 0 is never lost; one more may have completed without being reported.
         ASSERT_GE(found, lastReported) << "cycle " << cycle;
         ASSERT_LE(found, lastReported + 1) << "cycle " << cycle;
-        if (found > confirmed)
+        if (found > confirmed) {
             ++cyclesWithProgress;
-        else
+            maxDelayMicros = std::max(maxDelayMicros / 2, 30000);
+        } else {
             maxDelayMicros = std::min(maxDelayMicros * 2, 2000000);
+        }
         confirmed = found;
     }
     // The kills must not all land before the first save, or the test shows nothing.
