@@ -109,6 +109,9 @@ void Gfx_SetSubmitEnabled(bool enabled);
 
 // Draw calls issued since start or the last reset (tests).
 std::uint64_t Gfx_DrawCallCount();
+// Quads and lines drawn (or, with submission off, dropped) since start or the last reset.
+std::uint64_t Gfx_PrimitiveCount();
+// Resets both counters.
 void Gfx_ResetDrawCallCount();
 // Reads the current target's pixels (rectangle in target pixels, top row first) as ARGB into `out`
 // (width x height values). False outside the target or without a device.

@@ -105,6 +105,7 @@ struct RendererState {
     std::vector<DeviceTarget*> targets;
     TextureRules rules;
     std::uint64_t drawCalls = 0;
+    std::uint64_t primitives = 0;
 };
 
 RendererState* g_state = nullptr;
@@ -223,6 +224,12 @@ void applyTexture(DeviceTexture* texture) {
 void flush() {
     RendererState& s = *g_state;
     if (s.count == 0) {
+        return;
+    }
+    s.primitives += static_cast<std::uint64_t>(s.count);
+    if (!g_submit) {
+        ++s.drawCalls;
+        s.count = 0;
         return;
     }
     const int vertexCount = s.kind == Kind::Quads   ? 4 * s.count
@@ -692,9 +699,13 @@ void Gfx_SetSubmitEnabled(bool enabled) {
 std::uint64_t Gfx_DrawCallCount() {
     return g_state != nullptr ? g_state->drawCalls : 0;
 }
+std::uint64_t Gfx_PrimitiveCount() {
+    return g_state != nullptr ? g_state->primitives : 0;
+}
 void Gfx_ResetDrawCallCount() {
     if (g_state != nullptr) {
         g_state->drawCalls = 0;
+        g_state->primitives = 0;
     }
 }
 

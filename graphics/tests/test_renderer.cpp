@@ -205,6 +205,16 @@ TEST_F(RendererTest, BatchesSplitOnlyWhenFullOrOnStateChange) {
     f.g->FillRect(2, 0, 1, 1);
     Gfx_RenderBatch(false);
     EXPECT_EQ(2u, Gfx_DrawCallCount());
+
+    Gfx_ResetDrawCallCount();
+    f.g->DrawEllipse(0, 0, 10, 10);
+    Gfx_RenderBatch(false);
+    EXPECT_EQ(20u, Gfx_PrimitiveCount()); // 20 segments, the last ending just past 2 pi
+    Gfx_ResetDrawCallCount();
+    f.g->DrawRect(0, 0, 5, 5);
+    Gfx_RenderBatch(false);
+    EXPECT_EQ(4u, Gfx_PrimitiveCount());
+    EXPECT_EQ(1u, Gfx_DrawCallCount());
     finish(f);
 }
 
