@@ -18,9 +18,8 @@
 //   float:   float, integer;                                   otherwise the same message, 0
 //   bool:    null -> false, bool, number -> non-zero; any other value -> true
 //   text:    string;                                           otherwise the same message, ""
-//   value class T: an instance of T's script class;            otherwise "GetInstance: Invalid argument
-//   type",
-//                                                              and the function is not called (result null)
+//   value class T: an instance of T's script class; otherwise "GetInstance: Invalid argument type", and the
+//                  function is not called (result null)
 //   I* (a component interface): a `Component` handle whose component exposes I; otherwise null, no message
 //   Required<I>: the same, holding a reference for the call; otherwise "can't cast to <I>" at error level and
 //                the script call stack, and the function is not called: the result is the neutral value

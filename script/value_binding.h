@@ -25,7 +25,8 @@ enum class VariableType : std::int32_t {
     UnsignedInteger = 1, // 1, 2 or 4 bytes
     Float = 2,           // 32-bit float
     Bool = 3,
-    Instance = 7, // a value of a bound class, copied in and out
+    UserPointer = 6, // read as a script user pointer; never written
+    Instance = 7,    // a value of a bound class, copied in and out
 };
 
 enum VariableAccess : std::uint16_t {

@@ -17,6 +17,7 @@ constexpr SQInteger kMaxConstructorArguments = 8;
 const ClassTypeTag g_integerType{nullptr, "int", 4, nullptr, nullptr};
 const ClassTypeTag g_floatType{nullptr, "float", 4, nullptr, nullptr};
 const ClassTypeTag g_boolType{nullptr, "bool", 1, nullptr, nullptr};
+const ClassTypeTag g_pointerType{nullptr, "SQUserPointer", sizeof(void*), nullptr, nullptr};
 
 // The value classes' tags, in registration order; constructor arguments are recognised against them.
 std::vector<const ClassTypeTag*>& valueTags() {
@@ -108,6 +109,12 @@ SQInteger variableGet(HSQUIRRELVM v) {
     case VariableType::Bool:
         sq_pushbool(v, *field != 0);
         return 1;
+    case VariableType::UserPointer: {
+        void* pointer;
+        std::memcpy(&pointer, field, sizeof(pointer));
+        sq_pushuserpointer(v, pointer);
+        return 1;
+    }
     case VariableType::Instance:
         if (!binding_detail::pushNewInstance(v, *descriptor->fieldType, field)) {
             char message[300];
@@ -130,6 +137,11 @@ SQInteger variableSet(HSQUIRRELVM v) {
     if (descriptor->access & (VAR_ACCESS_READ_ONLY | VAR_ACCESS_CONSTANT)) {
         char message[300];
         std::snprintf(message, sizeof(message), "setVar(): Cannot write to constant: %s", name);
+        return failWith(v, message);
+    }
+    if (descriptor->type == VariableType::UserPointer) {
+        char message[300];
+        std::snprintf(message, sizeof(message), "setVar(): Cannot write to an SQUserPointer: %s", name);
         return failWith(v, message);
     }
     void* storage = binding_detail::instanceStorage(v, 1, *descriptor->owner);
@@ -165,6 +177,8 @@ SQInteger variableSet(HSQUIRRELVM v) {
         *field = value ? 1 : 0;
         break;
     }
+    case VariableType::UserPointer:
+        break; // refused above
     case VariableType::Instance: {
         void* source = binding_detail::instanceStorage(v, 3, *descriptor->fieldType);
         if (source == nullptr) {
@@ -296,9 +310,20 @@ bool bindMemberVariable(HSQUIRRELVM v, SQInteger klass, const ClassTypeTag& owne
     // __SqTypes: field type number -> its name.
     const ClassTypeTag* fieldType = descriptor.fieldType;
     if (fieldType == nullptr) {
-        fieldType = descriptor.type == VariableType::Float  ? &g_floatType
-                    : descriptor.type == VariableType::Bool ? &g_boolType
-                                                            : &g_integerType;
+        switch (descriptor.type) {
+        case VariableType::Float:
+            fieldType = &g_floatType;
+            break;
+        case VariableType::Bool:
+            fieldType = &g_boolType;
+            break;
+        case VariableType::UserPointer:
+            fieldType = &g_pointerType;
+            break;
+        default:
+            fieldType = &g_integerType;
+            break;
+        }
     }
     sq_pushroottable(v);
     sq_pushstring(v, "__SqTypes", -1);

@@ -3,8 +3,11 @@
 #include "test_binding_vm.h"
 
 #include "script/rect.h"
+
 #include "script/vector2.h"
 #include "script/vector3.h"
+#include <cstddef>
+#include <cstdint>
 
 namespace {
 
@@ -341,6 +344,64 @@ TEST_F(ValueBindingTest, MemberVariablesAreDescribedInTheClass) {
     EXPECT_NE(types.find("float;"), std::string::npos);
     EXPECT_NE(types.find("int;"), std::string::npos);
     EXPECT_NE(types.find("Vector3;"), std::string::npos);
+}
+
+// A value type with one field of every member-variable kind the value classes do not use.
+struct Sample {
+    static constexpr char ScriptName[] = "Sample";
+    std::int8_t tiny = -5;
+    std::uint16_t wide = 60000;
+    std::int16_t mid = -300;
+    bool flag = true;
+    void* pointer = nullptr;
+    std::int32_t fixed = 11;
+};
+
+TEST_F(ValueBindingTest, MemberVariablesOfEveryKind) {
+    HSQUIRRELVM v = vm();
+    const ClassTypeTag& tag = valueTypeTag<Sample>();
+    ASSERT_TRUE(registerClass(
+        v, tag, [](HSQUIRRELVM) -> SQInteger { return 0; }, "*"));
+    auto bind = [&](const char* name, std::size_t offset, VariableType type, std::uint16_t size,
+                    std::uint16_t access = VAR_ACCESS_READ_WRITE) {
+        VariableDescriptor descriptor;
+        descriptor.offset = offset;
+        descriptor.type = type;
+        descriptor.size = size;
+        descriptor.access = access;
+        return bindMemberVariable(v, -1, tag, name, descriptor);
+    };
+    ASSERT_TRUE(bind("tiny", offsetof(Sample, tiny), VariableType::SignedInteger, 1));
+    ASSERT_TRUE(bind("wide", offsetof(Sample, wide), VariableType::UnsignedInteger, 2));
+    ASSERT_TRUE(bind("mid", offsetof(Sample, mid), VariableType::SignedInteger, 2));
+    ASSERT_TRUE(bind("flag", offsetof(Sample, flag), VariableType::Bool, 1));
+    ASSERT_TRUE(bind("pointer", offsetof(Sample, pointer), VariableType::UserPointer, sizeof(void*)));
+    ASSERT_TRUE(bind("fixed", offsetof(Sample, fixed), VariableType::SignedInteger, 4, VAR_ACCESS_READ_ONLY));
+    ASSERT_TRUE(bind("answer", 42, VariableType::SignedInteger, 4, VAR_ACCESS_CONSTANT));
+    sq_pop(v, 1);
+    ASSERT_TRUE(pushValue(v, Sample{}));
+    setRoot("s", ScriptValue::fromStack(-1));
+    sq_pop(v, 1);
+
+    EXPECT_EQ(
+        eval("s.tiny + \",\" + s.wide + \",\" + s.mid + \",\" + s.flag + \",\" + s.fixed + \",\" + s.answer"),
+        "-5,60000,-300,true,11,42");
+    EXPECT_NE(eval("typeof s.pointer"), "<error>");
+    EXPECT_EQ(eval("(function() { s.tiny = 130; s.wide = 70000.7; s.mid = -2; s.flag = 1; "
+                   "return s.tiny + \",\" + s.wide + \",\" + s.mid + \",\" + s.flag })()"),
+              "-126,4464,-2,false");
+    EXPECT_EQ(takeLog(), "");
+
+    const std::pair<const char*, const char*> refused[] = {
+        {"s.fixed = 1", "setVar(): Cannot write to constant: fixed"},
+        {"s.answer = 1", "setVar(): Cannot write to constant: answer"},
+        {"s.pointer = 1", "setVar(): Cannot write to an SQUserPointer: pointer"},
+    };
+    for (const auto& [assignment, message] : refused) {
+        EXPECT_EQ(eval(std::string("(function() { ") + assignment + "; })()"), "<error>") << assignment;
+        EXPECT_NE(takeLog().find(message), std::string::npos) << assignment;
+    }
+    EXPECT_EQ(eval("s.fixed"), "11");
 }
 
 } // namespace
