@@ -290,32 +290,51 @@ bool sortCompare(HSQUIRRELVM v, const SQObjectPtr& a, const SQObjectPtr& b, cons
 
 // Quicksort with the first element of each range as the pivot (Sedgewick's partition); its order for equal
 // elements is what scripts observe.
-void quickSort(HSQUIRRELVM v, const SQObjectPtr& arr, SQInteger l, SQInteger r, const SQObjectPtr* func) {
-    if (l >= r) return;
+void quickSort(HSQUIRRELVM v, const SQObjectPtr& arr, SQInteger first, SQInteger last,
+               const SQObjectPtr* func) {
+    // Ranges wait on an explicit stack, left part popped first: the same comparisons in the same order as
+    // the recursive form, without a C stack as deep as the input is sorted.
+    struct Range {
+        SQInteger l, r;
+    };
+    SQVector<Range> pending;
+    pending.push_back(Range{first, last});
     SQArray* a = _array(arr);
-    SQObjectPtr pivot = a->_values[l];
-    SQInteger i = l, j = r + 1;
-    for (;;) {
-        SQInteger ret;
-        do {
-            ++i;
-            if (i > r) break;
-            if ((SQUnsignedInteger)i >= a->_values.size())
-                v->raiseError("Invalid qsort, probably compare function defect");
-            sortCompare(v, a->_values[i], pivot, func, ret);
-        } while (ret <= 0);
-        do {
-            --j;
-            if (j < 0 || (SQUnsignedInteger)j >= a->_values.size())
-                v->raiseError("Invalid qsort, probably compare function defect");
-            sortCompare(v, a->_values[j], pivot, func, ret);
-        } while (ret > 0);
-        if (i >= j) break;
-        std::swap(a->_values[i], a->_values[j]);
+    auto inRange = [&](SQInteger k) {
+        // a comparator may have resized the array under the sort
+        if (k < 0 || (SQUnsignedInteger)k >= a->_values.size())
+            v->raiseError("Invalid qsort, probably compare function defect");
+    };
+    while (!pending.empty()) {
+        Range rg = pending.back();
+        pending.pop_back();
+        SQInteger l = rg.l, r = rg.r;
+        if (l >= r) continue;
+        inRange(l);
+        SQObjectPtr pivot = a->_values[l];
+        SQInteger i = l, j = r + 1;
+        for (;;) {
+            SQInteger ret;
+            do {
+                ++i;
+                if (i > r) break;
+                inRange(i);
+                sortCompare(v, a->_values[i], pivot, func, ret);
+            } while (ret <= 0);
+            do {
+                --j;
+                inRange(j);
+                sortCompare(v, a->_values[j], pivot, func, ret);
+            } while (ret > 0);
+            if (i >= j) break;
+            std::swap(a->_values[i], a->_values[j]);
+        }
+        inRange(l);
+        inRange(j);
+        std::swap(a->_values[l], a->_values[j]);
+        pending.push_back(Range{j + 1, r});
+        pending.push_back(Range{l, j - 1});
     }
-    std::swap(a->_values[l], a->_values[j]);
-    quickSort(v, arr, l, j - 1, func);
-    quickSort(v, arr, j + 1, r, func);
 }
 
 SQInteger arraySort(HSQUIRRELVM v) {
