@@ -1039,7 +1039,6 @@ private:
                     m_kind = ExpKind::Value;
                     break;
                 }
-                moveLocalIfNeededForDeref();
                 m_fs->emit(_OP_LOAD, m_fs->pushTarget(), m_fs->literal(expect(TK_IDENTIFIER)));
                 m_kind = ExpKind::Field;
                 m_isParent = false;
@@ -1050,7 +1049,6 @@ private:
                     error("cannot brake deref/or comma needed after [exp]=exp slot declaration");
                 toValue();
                 lex();
-                moveLocalIfNeededForDeref();
                 {
                     ExpKind k = m_kind;
                     expression();
@@ -1115,9 +1113,8 @@ private:
             }
         }
     }
-    // Locals used as the object of a deref stay in their slot (the key goes above).
-    void moveLocalIfNeededForDeref() {}
 
+    // Set by factor() when it parsed a prefix operator with its operand: no postfix operators follow then.
     bool m_unaryDone = false;
 
     void unaryOp(SQInteger op) {
@@ -1525,15 +1522,10 @@ private:
     }
 };
 
-SQInteger bufferRead(SQUserPointer) {
-    return 0;
-}
-
 } // namespace
 
 bool sqCompile(SQVM* v, SQLEXREADFUNC rg, SQUserPointer up, const SQChar* sourcename, SQObjectPtr& out,
                bool raiseerror, bool lineinfo) {
-    (void)bufferRead;
     Compiler c(v, rg, up, sourcename, lineinfo);
     try {
         out = c.compile();

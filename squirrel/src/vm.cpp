@@ -578,7 +578,6 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                         if (!done) {
                             // suspended: leave the loop; wakeup continues after this CALL
                             _suspended_target = arg0;
-                            _suspended_root = ci->_root;
                             outres = temp2;
                             return;
                         }

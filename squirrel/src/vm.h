@@ -84,7 +84,6 @@ struct SQVM : SQCollectable {
     SQUserPointer _foreignptr = nullptr;
     SQInteger _nnativecalls = 0;
     SQInteger _suspended = 0; // 1 while suspended by `suspend`/sq_suspendvm
-    bool _suspended_root = false;
     SQInteger _suspended_target = -1;
     bool _suspend_pending = false; // a native function asked to suspend
     bool _debughook_running = false;
