@@ -1,6 +1,9 @@
 #include "script/script_host.h"
 #include "platform/kd.h"
+#include "script/binding_method_table.h"
+#include "script/component_class.h"
 #include "script/src/host_internal.h"
+#include "script/value_binding.h"
 #include "script/vm_block_pools.h"
 #include "squirrel/sqstdlib.h"
 
@@ -213,7 +216,9 @@ void ScriptHost::create(int argumentCount, const char* const* argumentStrings) {
 
     ++g_generation;
     g_vm = v;
-    // The value classes, the Component class and the global functions register here once they exist.
+    if (!registerComponentClass(v)) reportError("cannot register the Component class");
+    if (!registerValueClasses(v)) reportError("cannot register the value classes");
+    // The global script functions register here once they exist.
     registerRootConstants(v);
     registerArguments(argumentCount, argumentStrings);
 }
@@ -221,6 +226,8 @@ void ScriptHost::create(int argumentCount, const char* const* argumentStrings) {
 void ScriptHost::destroy() {
     if (!g_vm) return;
     resetScriptCall();
+    // Native method tables outlive the VM; their closures go while the VM can still take them back.
+    MethodTable::releaseAllClosures();
     g_root.reset();
     g_closing = true;
     sq_close(g_vm);

@@ -91,6 +91,10 @@ TEST_F(HostTest, RootValuesAndArguments) {
     EXPECT_EQ(ScriptHost::getSlot(root, "FLT_MAX").object()._unVal.fFloat, std::numeric_limits<float>::max());
     EXPECT_EQ(ScriptHost::getSlot(root, "FLT_MIN").object()._unVal.fFloat, std::numeric_limits<float>::min());
 
+    // The Component class and the value classes are registered at creation.
+    for (const char* name : {"Component", "Color", "Vector2", "Matrix3", "IntegralF"})
+        EXPECT_EQ(ScriptHost::getSlot(root, name).type(), OT_CLASS) << name;
+
     // Ordinary slots: scripts may assign them.
     run("INT_MAX = 5");
     EXPECT_EQ(ScriptHost::getInt(root, "INT_MAX"), 5);
