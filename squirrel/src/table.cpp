@@ -110,6 +110,12 @@ void SQTable::newSlot(const SQObject& key, const SQObject& val) {
     }
     Node* mp = mainPosition(key);
     if (mp->key._type != OT_NULL) {
+        if (_firstfree->key._type != OT_NULL || _firstfree->next) {
+            // only after a rebuild ran out of memory: rebuild now, before anything is changed
+            rehash(true);
+            newSlot(key, val);
+            return;
+        }
         Node* n = _firstfree;
         Node* othern = mainPosition(mp->key);
         if (othern != mp) {
