@@ -66,17 +66,30 @@ bool SQClass::newSlot(SQSharedState* ss, const SQObjectPtr& key, const SQObjectP
         if (temp._type == OT_INTEGER && !sqIsField(_integer(temp))) {
             _methods[_integer(temp) & kMemberIndexMask].val = val;
         } else {
+            // the member table never names an index the vector does not have, even if memory runs out
             SQClassMember m;
             m.val = val;
-            _members->newSlot(key, SQObjectPtr((SQInteger)(kMemberMethod | (SQInteger)_methods.size())));
             _methods.push_back(m);
+            try {
+                _members->newSlot(key,
+                                  SQObjectPtr((SQInteger)(kMemberMethod | (SQInteger)(_methods.size() - 1))));
+            } catch (...) {
+                _methods.pop_back();
+                throw;
+            }
         }
         return true;
     }
     SQClassMember m;
     m.val = val;
-    _members->newSlot(key, SQObjectPtr((SQInteger)(kMemberField | (SQInteger)_defaultvalues.size())));
     _defaultvalues.push_back(m);
+    try {
+        _members->newSlot(key,
+                          SQObjectPtr((SQInteger)(kMemberField | (SQInteger)(_defaultvalues.size() - 1))));
+    } catch (...) {
+        _defaultvalues.pop_back();
+        throw;
+    }
     return true;
 }
 

@@ -137,6 +137,7 @@ void SQVM::startCall(SQClosure* closure, SQInteger target, SQInteger nargs, SQIn
     }
     SQInteger vargsbase = (SQInteger)_vargsstack.size();
     if (nvargs) {
+        _vargsstack.reserve(_vargsstack.size() + (size_t)nvargs); // fails before anything moved
         for (SQInteger n = 0; n < nvargs; ++n) {
             _vargsstack.push_back(_stack[stackbase + paramssize + n]);
             _stack[stackbase + paramssize + n].Null();
