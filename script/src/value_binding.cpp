@@ -413,14 +413,14 @@ bool registerColor(HSQUIRRELVM v) {
     return ok;
 }
 
-// The operators and metamethods shared by the vector classes.
-template <class T> bool bindVectorOperators(HSQUIRRELVM v) {
+// The operators and metamethods of the vectors, matrices and quaternions: element-wise `_add` and `_sub`,
+// `_mul` as given (by a float, or the matrix product), `_div` by a float, `_unm`, `_cmp` and `_tostring`.
+template <class T, class Multiply> bool bindOperators(HSQUIRRELVM v, Multiply multiply) {
     return bindValueMethod<T>(
                v, -1, "_add", +[](const T& a, const T& b) { return a + b; }) &&
            bindValueMethod<T>(
                v, -1, "_sub", +[](const T& a, const T& b) { return a - b; }) &&
-           bindValueMethod<T>(
-               v, -1, "_mul", +[](const T& a, float s) { return a * s; }) &&
+           bindValueMethod<T>(v, -1, "_mul", multiply) &&
            bindValueMethod<T>(
                v, -1, "_div", +[](const T& a, float s) { return a / s; }) &&
            bindValueMethod<T>(
@@ -429,6 +429,11 @@ template <class T> bool bindVectorOperators(HSQUIRRELVM v) {
                v, -1, "_cmp", +[](const T& a, const T& b) { return compareValueBytes(a, b); }) &&
            bindValueMethod<T>(
                v, -1, "_tostring", +[](const T& a) { return a.toString(); });
+}
+
+template <class T> bool bindVectorOperators(HSQUIRRELVM v) {
+    return bindOperators<T>(
+        v, +[](const T& a, float s) { return a * s; });
 }
 
 template <class T> bool bindMagnitudeMethods(HSQUIRRELVM v) {
@@ -468,20 +473,8 @@ template <class T, bool (*Construct)(ValueArgs, T&)> bool registerSpaceVector(HS
 
 // The methods shared by the matrix classes. The script product `a * b` is the native b * a (b applies first).
 template <class T> bool bindMatrixMethods(HSQUIRRELVM v) {
-    return bindValueMethod<T>(
-               v, -1, "_add", +[](const T& a, const T& b) { return a + b; }) &&
-           bindValueMethod<T>(
-               v, -1, "_sub", +[](const T& a, const T& b) { return a - b; }) &&
-           bindValueMethod<T>(
-               v, -1, "_mul", +[](const T& a, const T& b) { return b * a; }) &&
-           bindValueMethod<T>(
-               v, -1, "_div", +[](const T& a, float s) { return a / s; }) &&
-           bindValueMethod<T>(
-               v, -1, "_unm", +[](const T& a) { return -a; }) &&
-           bindValueMethod<T>(
-               v, -1, "_cmp", +[](const T& a, const T& b) { return compareValueBytes(a, b); }) &&
-           bindValueMethod<T>(
-               v, -1, "_tostring", +[](const T& a) { return a.toString(); }) &&
+    return bindOperators<T>(
+               v, +[](const T& a, const T& b) { return b * a; }) &&
            bindValueMethod<T>(v, -1, "GetXVec", &T::GetXVec) &&
            bindValueMethod<T>(v, -1, "GetYVec", &T::GetYVec);
 }
@@ -534,21 +527,8 @@ bool registerQuaternion(HSQUIRRELVM v) {
         return false;
     }
     using Q = Quaternion;
-    bool ok = bindValueMethod<Q>(
-                  v, -1, "_add", +[](const Q& a, const Q& b) { return a + b; }) &&
-              bindValueMethod<Q>(
-                  v, -1, "_sub", +[](const Q& a, const Q& b) { return a - b; }) &&
-              bindValueMethod<Q>(
-                  v, -1, "_mul", +[](const Q& a, float s) { return a * s; }) &&
-              bindValueMethod<Q>(
-                  v, -1, "_div", +[](const Q& a, float s) { return a / s; }) &&
-              bindValueMethod<Q>(
-                  v, -1, "_unm", +[](const Q& a) { return -a; }) &&
-              bindValueMethod<Q>(
-                  v, -1, "_cmp", +[](const Q& a, const Q& b) { return compareValueBytes(a, b); }) &&
-              bindValueMethod<Q>(
-                  v, -1, "_tostring", +[](const Q& a) { return a.toString(); }) &&
-              bindMagnitudeMethods<Q>(v) && bindValueMethod<Q>(v, -1, "FromMatrix", &Q::FromMatrix) &&
+    bool ok = bindVectorOperators<Q>(v) && bindMagnitudeMethods<Q>(v) &&
+              bindValueMethod<Q>(v, -1, "FromMatrix", &Q::FromMatrix) &&
               bindValueMethod<Q>(v, -1, "ToMatrix", &Q::ToMatrix) &&
               bindValueMethod<Q>(v, -1, "Slerp", &Q::Slerp) &&
               bindValueMethod<Q>(v, -1, "Inverse", &Q::Inverse);
