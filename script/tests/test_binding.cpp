@@ -324,6 +324,8 @@ TEST_F(ComponentBindingTest, NonStringKeysAreRefused) {
     EXPECT_EQ(eval("g[1]"), "<error>");
     EXPECT_EQ(eval("(function() { g[1] = g; })()"), "<error>");
     EXPECT_EQ(folder->GetObjectMap().size(), 0u);
+    EXPECT_EQ(eval("Component._get.call(g, 1)"), "<error>");
+    EXPECT_NE(takeLog().find("wrong argument type, expected 'string' got '1'"), std::string::npos);
 }
 
 TEST_F(ComponentBindingTest, TypeMaskLengthIsLimited) {

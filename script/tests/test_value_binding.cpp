@@ -301,6 +301,9 @@ const ErrorCase kErrors[] = {
      "<error>"},
     // a receiver of another class
     {"Vector2.GetMagnitude.call(Vector3(1, 1, 1))", "GetInstance: Invalid argument type", "null"},
+    // last: the nested class is gone, so a copy of the field cannot be made
+    {"(function() { local q = Quaternion(1, 2, 3, 4); ::Vector3 <- null; return q.v })()",
+     "getVar(): Could not create instance: Vector3", "<error>"},
 };
 
 TEST_F(ValueBindingTest, MistypedArgumentsAreReportedWithTheirMessages) {
