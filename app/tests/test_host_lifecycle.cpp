@@ -257,6 +257,20 @@ TEST_F(Lifecycle, FailedSoundLeavesTheGameRunningWithoutSound) {
     EXPECT_NE(log.find("sound shutdown, vm gone\nsound released\n"), std::string::npos) << log;
 }
 
+TEST_F(Lifecycle, LifecycleErrorsAreReportedAndTheRunGoesOn) {
+    writeMain("function initApp() { throw \"init failed\" }\n"
+              "function startApp() { local t = null; t.missing(); }\n"
+              "function destroyApp() { print(\"destroyApp\\n\") }\n"
+              "return { DisplayWidth = 1, DisplayHeight = 1 }\n");
+    EXPECT_EQ(run({"+this is not a script", "+print(\"later plus ran\\n\")"}), kExitNormal);
+    std::string log = logFrom("system init");
+    EXPECT_NE(log.find("error: [init failed]\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("error: [the index 'missing' does not exist]\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("console_buffer line = (1) column = ("), std::string::npos) << log;
+    EXPECT_NE(log.find("later plus ran\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("exiting...\ndestroyApp\n"), std::string::npos) << log;
+}
+
 TEST_F(Lifecycle, FailingComponentsEndTheRunBeforeAnyLifecycleCall) {
     struct Case {
         const char* what;
