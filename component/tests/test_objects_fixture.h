@@ -39,6 +39,9 @@ protected:
     }
     void TearDown() override {
         kdSetLogHook(nullptr, nullptr);
+        if (System* system = System::live()) {
+            system->Shutdown(); // drops the objects that hold script values before the VM goes
+        }
         cancelAllScriptTimers();
         ScriptHost::destroy();
     }
