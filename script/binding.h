@@ -124,6 +124,8 @@ template <ValueClass T> const ClassTypeTag& valueTypeTag() {
 }
 
 namespace binding_detail {
+// Whether the value at idx is an instance whose class (or a base of it) carries `tag`, whatever its storage.
+bool isInstanceOf(HSQUIRRELVM v, SQInteger idx, const ClassTypeTag& tag);
 // The native storage of the instance at idx when its class carries `tag`, else null (no message).
 void* instanceStorage(HSQUIRRELVM v, SQInteger idx, const ClassTypeTag& tag);
 // Pushes a new instance of the class registered under tag.name holding a copy of `value`. False with nothing

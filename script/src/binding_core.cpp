@@ -112,6 +112,19 @@ SQInteger raiseWrongArgumentType(HSQUIRRELVM v, SQInteger idx, const char* expec
 
 namespace binding_detail {
 
+bool isInstanceOf(HSQUIRRELVM v, SQInteger idx, const ClassTypeTag& tag) {
+    idx = absoluteIndex(v, idx);
+    if (idx < 1 || idx > sq_gettop(v) || sq_gettype(v, idx) != OT_INSTANCE) {
+        return false;
+    }
+    SQUserPointer storage = nullptr;
+    if (SQ_FAILED(sq_getinstanceup(v, idx, &storage, const_cast<ClassTypeTag*>(&tag)))) {
+        sq_reseterror(v);
+        return false;
+    }
+    return true;
+}
+
 void* instanceStorage(HSQUIRRELVM v, SQInteger idx, const ClassTypeTag& tag) {
     idx = absoluteIndex(v, idx);
     if (idx < 1 || idx > sq_gettop(v) || sq_gettype(v, idx) != OT_INSTANCE) {

@@ -149,6 +149,9 @@ SQInteger componentToString(HSQUIRRELVM v) {
 }
 
 SQInteger componentCloned(HSQUIRRELVM v) {
+    if (!binding_detail::isInstanceOf(v, 1, g_componentTag)) {
+        return sq_throwerror(v, "_cloned: the clone is not a Component");
+    }
     IAbstract* component = sq_gettop(v) >= 2 ? componentArgument(v, 2) : nullptr;
     if (!canHandToScript(component)) {
         component = nullptr;

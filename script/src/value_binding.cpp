@@ -228,7 +228,9 @@ template <ValueClass T> const char* constructorError() {
 
 template <ValueClass T, bool (*Construct)(ValueArgs, T&)> SQInteger constructValue(HSQUIRRELVM v) {
     SQInteger count = sq_gettop(v) - 1;
-    if (sq_gettype(v, 1) != OT_INSTANCE || count > kMaxConstructorArguments) {
+    // Only an instance of this class takes a value (a constructor called on another object must not replace
+    // that object's storage).
+    if (!binding_detail::isInstanceOf(v, 1, valueTypeTag<T>()) || count > kMaxConstructorArguments) {
         return sq_throwerror(v, constructorError<T>());
     }
     ValueArg args[kMaxConstructorArguments];
@@ -251,6 +253,9 @@ template <ValueClass T, bool (*Construct)(ValueArgs, T&)> SQInteger constructVal
 
 // `_cloned` (source): the clone gets storage of its own holding a copy.
 template <ValueClass T> SQInteger cloneValue(HSQUIRRELVM v) {
+    if (!binding_detail::isInstanceOf(v, 1, valueTypeTag<T>())) {
+        return sq_throwerror(v, "_cloned: the clone is not of this class");
+    }
     sq_setinstanceup(v, 1, nullptr);
     sq_setreleasehook(v, 1, nullptr);
     const T* source = static_cast<const T*>(binding_detail::instanceStorage(v, 2, valueTypeTag<T>()));

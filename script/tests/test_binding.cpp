@@ -152,6 +152,18 @@ TEST_F(ComponentBindingTest, ClonesHoldTheirOwnReference) {
     EXPECT_EQ(probe->refCount(), 1);
 }
 
+TEST_F(ComponentBindingTest, MetamethodsCalledOnForeignObjectsChangeNothing) {
+    auto probe = make<Probe>();
+    share("p", probe.get());
+    run("v <- Vector2(1, 2);");
+    EXPECT_EQ(eval("Vector2.constructor.call(p, 5, 6)"), "<error>");
+    EXPECT_EQ(eval("Vector2._cloned.call(p, v)"), "<error>");
+    EXPECT_EQ(eval("Component._cloned.call(v, p)"), "<error>");
+    EXPECT_EQ(eval("p.Twice(2)"), "4");
+    EXPECT_EQ(eval("v"), "Vector2(1.000000, 2.000000)");
+    EXPECT_EQ(probe->refCount(), 2);
+}
+
 TEST_F(ComponentBindingTest, CompareOrdersByFullAddress) {
     auto first = make<Probe>();
     auto second = make<Probe>();
