@@ -195,6 +195,16 @@ TEST_F(EndToEnd, RemoveAndRenameWorkInTheUserDataFolder) {
     EXPECT_TRUE(contains(result.log, "caught remove() failed\n")) << result.log;
 }
 
+TEST_F(EndToEnd, SampleGameRunsUntilTheMissingDisplay) {
+    stdfs::copy(SAMPLE_GAME_PATH "/scripts", stdfs::path(m_work.path()) / "scripts",
+                stdfs::copy_options::recursive);
+    Run result = run();
+    EXPECT_EQ(result.exitCode, kDisplayFailed);
+    EXPECT_TRUE(contains(result.log, "Harbor Haven: main script, 1 argument(s)\n")) << result.log;
+    EXPECT_TRUE(contains(result.log, "(1024 x 768)")) << result.log;
+    EXPECT_FALSE(contains(result.log, "error: [")) << result.log;
+}
+
 TEST_F(EndToEnd, SecondCopyIsRefusedWhileTheFirstRunsItsMainScript) {
     // The first copy waits inside Main.nut until the test lets it go (or 30 s pass).
     write("scripts/Main.nut", "print(\"first copy waiting\\n\")\nlocal start = clock()\n"

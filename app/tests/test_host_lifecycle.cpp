@@ -300,3 +300,20 @@ TEST_F(Lifecycle, FailingComponentsEndTheRunBeforeAnyLifecycleCall) {
         ScriptHost::destroy();
     }
 }
+
+TEST_F(Lifecycle, SampleConsoleScriptCompletesRootNames) {
+    // The sample game's completion function, loaded as the console loads it.
+    stdfs::create_directories(m_folder / "scripts" / "sys");
+    stdfs::copy_file(SAMPLE_GAME_PATH "/scripts/sys/Console.nut",
+                     m_folder / "scripts" / "sys" / "Console.nut");
+    writeMain("local complete = dofile(\"scripts/sys/Console.nut\")\n"
+              "foreach (word in [\"UPDATE_LAYER_M\", \"ARG\", \"zzz_nothing\"]) print(word + \" -> \" + "
+              "complete(word) + \"\\n\")\n"
+              "return {}\n");
+    g_behaviour.displayInit = false;
+    EXPECT_EQ(run({}), kExitDisplayFailed);
+    EXPECT_NE(g_log.find("UPDATE_LAYER_M -> UPDATE_LAYER_MAX\nARG -> ARGS\nzzz_nothing -> (null"),
+              std::string::npos)
+        << g_log;
+    ScriptHost::destroy();
+}
