@@ -86,7 +86,3 @@ private:
     std::int32_t m_windowedX = 0;
     std::int32_t m_windowedY = 0;
 };
-
-// Installs the factories of Display, Texture (a new empty texture) and RenderTarget (none: targets come
-// from the display) in the process-wide registry.
-void registerGraphicsClasses();

@@ -11,6 +11,7 @@
 #include "component/component_registry.h"
 #include "component/object_interfaces.h"
 #include "graphics/graphics.h"
+#include "graphics/graphics_classes.h"
 #include "graphics/render_target.h"
 #include "graphics/renderer.h"
 #include "graphics/texture.h"
@@ -347,8 +348,6 @@ void Display::handleWindowEvent(const KDEvent& event) {
     }
 }
 
-void registerGraphicsClasses() {
-    ComponentRegistry& registry = ComponentRegistry::instance();
+void registerGraphicsClasses(ComponentRegistry& registry) {
     registry.provideFactory(classId(ClassName::Display), &createSingleInstance<Display>);
-    registry.provideFactory(classId(ClassName::Texture), &createComponent<Texture>);
 }

@@ -28,7 +28,8 @@ protected:
     static void SetUpTestSuite() {
         setenv("SDL_VIDEODRIVER", "offscreen", 0);
         ASSERT_EQ(0, SDL_InitSubSystem(SDL_INIT_VIDEO)) << SDL_GetError();
-        s_display = new Display;
+        s_display = dynamic_cast<Display*>(createSingleInstance<Display>());
+        ASSERT_NE(nullptr, s_display);
         ASSERT_TRUE(s_display->Init(320, 240));
     }
     static void TearDownTestSuite() {
