@@ -28,6 +28,7 @@
 #include <sys/mman.h>
 #include <sys/syscall.h>
 #include <sys/utsname.h>
+#include <ucontext.h>
 #include <unistd.h>
 
 namespace platform {
@@ -203,12 +204,10 @@ void reportFrame(Dwfl* dwfl, int number, uintptr_t address, bool isReturnAddress
         report("\n");
 }
 
-void reportStackTrace(const ucontext_t* uc) {
+void reportStackTrace(const ucontext_t* uc, void* const* frames, int count) {
     report("\nStacktrace:\n");
-    // backtrace() walks from this handler through the signal frame into the crashed code; the crashed frames
-    // start at the faulting instruction.
-    void* frames[kMaxFrames];
-    int count = backtrace(frames, kMaxFrames);
+    // The frames were walked from the handler through the signal frame into the crashed code; the crashed
+    // frames start at the faulting instruction.
     auto rip = static_cast<uintptr_t>(uc->uc_mcontext.gregs[REG_RIP]);
     int first = 0;
     while (first < count && reinterpret_cast<uintptr_t>(frames[first]) != rip) ++first;
@@ -265,6 +264,50 @@ void passOn(int signal, const siginfo_t* info) {
     if (!fault) raise(signal);
 }
 
+// What the report needs of the crash, kept for the report stack.
+struct CrashJob {
+    int signal;
+    const siginfo_t* info;
+    const ucontext_t* context;
+    pid_t thread;
+    void* frames[kMaxFrames];
+    int frameCount;
+};
+CrashJob g_job;
+
+void writeReport() {
+    const CrashJob& job = g_job;
+    reportProcessInfo();
+    report("Exception: %s\n\n", exceptionName(job.signal, job.info, job.context));
+    reportRegisters(job.context);
+    reportStackTrace(job.context, job.frames, job.frameCount);
+
+    report("\n\nLoaded modules:\n");
+    int moduleCount = collectCrashModules(g_modules, kMaxModules);
+    for (int i = 0; i < moduleCount; ++i) {
+        const CrashModule& module = g_modules[i];
+        report("0x%08lx  %s (%d.%d.%d.%d, %d bytes)\n", static_cast<unsigned long>(module.base), module.path,
+               module.version[0], module.version[1], module.version[2], module.version[3],
+               static_cast<int>(module.size));
+    }
+    CrashSnapshot snapshot{job.signal,
+                           job.info->si_code,
+                           reinterpret_cast<uint64_t>(job.info->si_addr),
+                           job.context,
+                           static_cast<uint32_t>(getpid()),
+                           static_cast<uint32_t>(job.thread),
+                           g_modules,
+                           moduleCount};
+    writeDump(snapshot);
+    showMessage();
+}
+
+// The report runs on a stack of its own: the signal may arrive on a thread whose alternate stack, set up by
+// someone else (sanitizer runtimes do this), is far too small for the symbol lookups.
+ucontext_t g_reportContext;
+ucontext_t g_handlerContext;
+void* g_reportStack = nullptr;
+
 void onCrash(int signal, siginfo_t* info, void* rawContext) {
     auto* uc = static_cast<const ucontext_t*>(rawContext);
     auto self = static_cast<pid_t>(syscall(SYS_gettid));
@@ -280,29 +323,22 @@ void onCrash(int signal, siginfo_t* info, void* rawContext) {
     sigaction(SIGALRM, &alarmDefault, nullptr);
     alarm(kHandlerTimeoutSeconds);
 
-    reportProcessInfo();
-    report("Exception: %s\n\n", exceptionName(signal, info, uc));
-    reportRegisters(uc);
-    reportStackTrace(uc);
+    // The stack walk must happen on the crashed thread's own stacks, before switching.
+    g_job.signal = signal;
+    g_job.info = info;
+    g_job.context = uc;
+    g_job.thread = self;
+    g_job.frameCount = backtrace(g_job.frames, kMaxFrames);
 
-    report("\n\nLoaded modules:\n");
-    int moduleCount = collectCrashModules(g_modules, kMaxModules);
-    for (int i = 0; i < moduleCount; ++i) {
-        const CrashModule& module = g_modules[i];
-        report("0x%08lx  %s (%d.%d.%d.%d, %d bytes)\n", static_cast<unsigned long>(module.base), module.path,
-               module.version[0], module.version[1], module.version[2], module.version[3],
-               static_cast<int>(module.size));
+    if (g_reportStack && getcontext(&g_reportContext) == 0) {
+        g_reportContext.uc_stack.ss_sp = g_reportStack;
+        g_reportContext.uc_stack.ss_size = kAltStackSize;
+        g_reportContext.uc_link = &g_handlerContext;
+        makecontext(&g_reportContext, writeReport, 0);
+        swapcontext(&g_handlerContext, &g_reportContext);
+    } else {
+        writeReport();
     }
-    CrashSnapshot snapshot{signal,
-                           info->si_code,
-                           reinterpret_cast<uint64_t>(info->si_addr),
-                           uc,
-                           static_cast<uint32_t>(getpid()),
-                           static_cast<uint32_t>(self),
-                           g_modules,
-                           moduleCount};
-    writeDump(snapshot);
-    showMessage();
     passOn(signal, info);
 }
 
@@ -326,6 +362,9 @@ void installCrashHandler() {
     void* warmUp[2];
     backtrace(warmUp, 2);
 
+    void* reportStack =
+        mmap(nullptr, kAltStackSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (reportStack != MAP_FAILED) g_reportStack = reportStack;
     void* stack = mmap(nullptr, kAltStackSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (stack != MAP_FAILED) {
         stack_t altStack{};
