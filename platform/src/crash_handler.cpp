@@ -2,10 +2,11 @@
 // symbolised stack trace, loaded modules), writes "kdCrashDump.dmp" to the user data folder through the
 // safe-replace steps, shows the crash message and lets the process die of the same signal.
 //
-// It runs on a 1 MiB alternate stack so that a stack overflow can be reported (libdw needs far more than the
-// default signal stack). The report goes out through write(2) line by line; the symbol lookups allocate,
-// which is acceptable for a process that is about to die, and an alarm ends the process should the handler
-// ever hang.
+// It runs on a 1 MiB alternate stack so that a stack overflow can be reported, and writes the report on a
+// second 1 MiB stack of its own, since libdw needs far more than a default signal stack and other threads may
+// have small alternate stacks of their own. The report goes out through write(2) line by line; the symbol
+// lookups allocate, which is acceptable for a process that is about to die, and an alarm ends the process
+// should the handler ever hang.
 #include "platform/src/crash_handler.h"
 #include "platform/platform_hooks.h"
 #include "platform/src/fs_safe_replace.h"
