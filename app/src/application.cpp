@@ -4,15 +4,17 @@
 #include "component/engine_interfaces.h"
 #include "component/media_interfaces.h"
 #include "platform/kd.h"
+#include "script/global_functions.h"
 #include "script/script_host.h"
 
 namespace {
 
 constexpr char kMainScript[] = "scripts/Main.nut";
 
-// The application's own root values and (once they exist) its group of global functions, registered right
-// after the VM is created.
+// The application's group of global functions and its own root values, registered right after the VM is
+// created.
 void registerApplicationGlobals() {
+    if (HSQUIRRELVM vm = ScriptHost::vm()) registerApplicationFunctions(vm);
     ScriptValue root = ScriptHost::root();
     ScriptHost::setBool(root, "IS_MAC", false);
     ScriptHost::setInt(root, "UPDATE_LAYER_SYSTEM", 1);

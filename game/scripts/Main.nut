@@ -33,7 +33,7 @@ function resizeApp() {
 function closeApp() {
   // Closing the window ends the game.
   print("closeApp\n");
-  if ("quit" in getroottable()) quit();
+  quit();
 }
 
 function destroyApp() {

@@ -2,6 +2,7 @@
 #include "platform/kd.h"
 #include "script/binding_method_table.h"
 #include "script/component_class.h"
+#include "script/global_functions.h"
 #include "script/src/host_internal.h"
 #include "script/value_binding.h"
 #include "script/vm_block_pools.h"
@@ -218,14 +219,16 @@ void ScriptHost::create(int argumentCount, const char* const* argumentStrings) {
     g_vm = v;
     if (!registerComponentClass(v)) reportError("cannot register the Component class");
     if (!registerValueClasses(v)) reportError("cannot register the value classes");
-    // The global script functions register here once they exist.
     registerRootConstants(v);
+    registerGlobalFunctions(v);
     registerArguments(argumentCount, argumentStrings);
 }
 
 void ScriptHost::destroy() {
     if (!g_vm) return;
     resetScriptCall();
+    // No timer may fire into a closed VM.
+    cancelAllScriptTimers();
     // Native method tables outlive the VM; their closures go while the VM can still take them back.
     MethodTable::releaseAllClosures();
     g_root.reset();
