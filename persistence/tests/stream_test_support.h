@@ -35,10 +35,11 @@ protected:
         ScriptHost::create(1, arguments);
         HSQUIRRELVM v = ScriptHost::vm();
         ASSERT_NE(v, nullptr);
-        registerComponentClass(v);
-        registerValueClasses(v);
-        registerGlobalFunctions(v);
-        registerApplicationFunctions(v);
+        // The host registers these itself once it is wired to do so; register only what is missing.
+        if (ScriptHost::getSlot(ScriptHost::root(), "Component").isNull()) registerComponentClass(v);
+        if (ScriptHost::getSlot(ScriptHost::root(), "Matrix3").isNull()) registerValueClasses(v);
+        if (ScriptHost::getSlot(ScriptHost::root(), "getComponent").isNull()) registerGlobalFunctions(v);
+        if (ScriptHost::getSlot(ScriptHost::root(), "encodeUTF8").isNull()) registerApplicationFunctions(v);
         kdSetLogHook(&StreamScriptTest::capture, this);
     }
     void TearDown() override {

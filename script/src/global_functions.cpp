@@ -17,18 +17,10 @@
 #include "script/rect_f.h"
 #include "script/script_host.h"
 #include "script/src/global_functions_internal.h"
-#include "squirrel/sqstdlib.h"
 
 #include <cstdlib>
 #include <string>
 #include <type_traits>
-
-void reportCastFailure(const char* interfaceName) {
-    logError(nullptr, "can't cast to %s", interfaceName);
-    if (HSQUIRRELVM v = ScriptHost::vm()) {
-        sqstd_printcallstack(v);
-    }
-}
 
 void bindRawFunction(HSQUIRRELVM v, SQInteger target, const char* name, SQFUNCTION function) {
     createFunction(v, target, name, function, "*");
@@ -41,7 +33,7 @@ namespace {
 template <class I, class R, class Op> R withInterface(IAbstract* component, R neutral, Op op) {
     ComponentRef<I> held(queryInterface<I>(component));
     if (!held) {
-        reportCastFailure(I::Name);
+        reportCastFailure(ScriptHost::vm(), I::Name);
         return neutral;
     }
     return op(held.get());
@@ -49,7 +41,7 @@ template <class I, class R, class Op> R withInterface(IAbstract* component, R ne
 template <class I, class Op> void withInterface(IAbstract* component, Op op) {
     ComponentRef<I> held(queryInterface<I>(component));
     if (!held) {
-        reportCastFailure(I::Name);
+        reportCastFailure(ScriptHost::vm(), I::Name);
         return;
     }
     op(held.get());

@@ -3,9 +3,6 @@
 
 #include "squirrel/squirrel.h"
 
-// "can't cast to <interface>" at the error level, then the script call stack.
-void reportCastFailure(const char* interfaceName);
-
 // Stores a native function under name in the table at stack index target, taking its arguments as they come.
 void bindRawFunction(HSQUIRRELVM v, SQInteger target, const char* name, SQFUNCTION function);
 
