@@ -105,6 +105,8 @@ TEST_F(EndToEnd, SettingsScriptRunsAndTheMissingDisplayEndsWithMinusTwo) {
     write("scripts/Main.nut", "local all = \"\"\nforeach (i, a in ARGS) all += (i ? \"|\" : \"\") + a\n"
                               "print(\"ARGS \" + all + \"\\n\")\n"
                               "print(\"cheats \" + IsCheatsEnabled + \" max \" + INT_MAX + \"\\n\")\n"
+                              "print(\"blob \" + (getComponent(\"Blob\") != null) + \" display \" + "
+                              "(getComponent(\"Display\") != null) + \"\\n\")\n"
                               "return { DisplayWidth = 800, DisplayHeight = 600 }\n");
     Run result = run({"one", "+print(\"plus\" + \" ran\")", "two words", "+"});
     EXPECT_EQ(result.exitCode, kDisplayFailed);
@@ -112,6 +114,8 @@ TEST_F(EndToEnd, SettingsScriptRunsAndTheMissingDisplayEndsWithMinusTwo) {
     ASSERT_TRUE(std::regex_search(result.log, match, std::regex("ARGS ([^\n]*)\n"))) << result.log;
     EXPECT_EQ(match[1].str(), std::string(HARBORHAVEN_PATH) + "|one|+print(\"plus\" + \" ran\")|two words|+");
     EXPECT_TRUE(contains(result.log, "cheats false max 2147483647\n")) << result.log;
+    // The layers that exist hand their classes to the registry; the display is not among them yet.
+    EXPECT_TRUE(contains(result.log, "blob true display false\n")) << result.log;
     // '+' arguments run only after startApp, which a run without a display never reaches.
     EXPECT_FALSE(contains(result.log, "plus ran")) << result.log;
     EXPECT_FALSE(contains(result.log, "exiting...")) << result.log;
