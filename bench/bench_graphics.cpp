@@ -117,6 +117,10 @@ void Sprites(benchmark::State& state) {
     }
     state.counters["sprites_per_60Hz_frame"] = benchmark::Counter(
         kSpritesPerFrame / 60.0 * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    std::int32_t width = 0, height = 0;
+    Gfx_GetBackBufferSize(width, height);
+    state.counters["screen_width"] = width;
+    state.counters["screen_height"] = height;
 }
 BENCHMARK(Sprites)->Arg(8)->Arg(16)->Arg(32)->Arg(64)->Unit(benchmark::kMillisecond)->UseRealTime();
 
