@@ -80,6 +80,9 @@ public:
 private:
     void addToGroups(IAbstract* component);
     void removeFromGroups(IAbstract* component);
+    // apply(group, member) for the parts of a component group (recursively, first) and then the component,
+    // on each enabled group in list order.
+    template <class Apply> void applyToGroups(IAbstract* component, Apply apply);
 
     ScriptExtension m_extension;
     ComponentRef<IUpdateable> m_updateGroup;

@@ -44,40 +44,30 @@ bool Scene::GetMember(const char* name, ScriptValue& value) {
 }
 
 void Scene::addToGroups(IAbstract* component) {
-    if (auto* group = queryInterface<IComponentGroup>(component)) {
-        // The parts first, in identifier order. A copy of the list: adding may run script code that
-        // changes the group.
-        std::vector<ComponentRef<>> parts;
-        for (const GroupEntry& entry : group->GetObjectMap()) {
-            parts.push_back(entry.component);
-        }
-        for (const ComponentRef<>& part : parts) {
-            addToGroups(part.get());
-        }
-    }
-    // A copy too: a group's Add may run script code that changes the group list.
-    std::vector<ComponentRef<IFunctionalGroup>> groups = m_groups;
-    for (std::size_t i = 0; i < groups.size() && i < 32; ++i) {
-        if (groups[i] && (m_enabled & (1u << i)) != 0) {
-            groups[i]->Add(component);
-        }
-    }
+    applyToGroups(component, [](IFunctionalGroup* group, IAbstract* member) { group->Add(member); });
 }
 
 void Scene::removeFromGroups(IAbstract* component) {
+    applyToGroups(component, [](IFunctionalGroup* group, IAbstract* member) { group->Remove(member); });
+}
+
+template <class Apply> void Scene::applyToGroups(IAbstract* component, Apply apply) {
     if (auto* group = queryInterface<IComponentGroup>(component)) {
+        // The parts first, in identifier order. A copy of the list: adding or removing may run script code
+        // that changes the group.
         std::vector<ComponentRef<>> parts;
         for (const GroupEntry& entry : group->GetObjectMap()) {
             parts.push_back(entry.component);
         }
         for (const ComponentRef<>& part : parts) {
-            removeFromGroups(part.get());
+            applyToGroups(part.get(), apply);
         }
     }
+    // A copy too: a group may run script code that changes the group list.
     std::vector<ComponentRef<IFunctionalGroup>> groups = m_groups;
     for (std::size_t i = 0; i < groups.size() && i < 32; ++i) {
         if (groups[i] && (m_enabled & (1u << i)) != 0) {
-            groups[i]->Remove(component);
+            apply(groups[i].get(), component);
         }
     }
 }

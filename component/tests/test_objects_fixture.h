@@ -75,15 +75,6 @@ protected:
         sq_settop(v, top);
         return result;
     }
-    // Stores a component under name in the root table.
-    void setRoot(const char* name, IAbstract* object) {
-        HSQUIRRELVM v = ScriptHost::vm();
-        sq_pushroottable(v);
-        sq_pushstring(v, name, -1);
-        pushComponent(v, object);
-        sq_newslot(v, -3, SQFalse);
-        sq_poptop(v);
-    }
     // The log written since the last call.
     std::string takeLog() { return std::exchange(m_log, std::string()); }
 
