@@ -3,30 +3,42 @@
 #
 #   vm_compare.sh [-n RUNS] "INTERPRETER 1" ["INTERPRETER 2" ...]
 #
-# Each interpreter command is run as: COMMAND <script.nut>. For each script the best wall time of RUNS runs
-# (default 5) is printed per interpreter, in milliseconds, then the ratio of each to the first and the
-# geometric mean of those ratios.
+# Each interpreter command is run as: COMMAND <script.nut>. An entry "COMMAND@FOLDER:EXT" runs the script of
+# the same name from FOLDER (beside this file) with extension EXT instead, e.g. "lua5.4@vm_scripts_lua:.lua".
+# For each script the best wall time of RUNS runs (default 5) is printed per interpreter, in milliseconds,
+# then the ratio of each to the first and the geometric mean of those ratios.
 set -u
 runs=5
 if [ "${1:-}" = "-n" ]; then runs="$2"; shift 2; fi
-if [ $# -lt 1 ]; then sed -n '2,9p' "$0"; exit 2; fi
+if [ $# -lt 1 ]; then sed -n '2,10p' "$0"; exit 2; fi
 here="$(cd "$(dirname "$0")" && pwd)"
 declare -a logsum
 for ((k = 0; k < $#; k++)); do logsum[$k]=0; done
 count=0
 printf '%-12s' script
-for cmd in "$@"; do printf ' %14s' "$(basename "${cmd%% *}")"; done
+for entry in "$@"; do
+  cmd="$entry"
+  [[ "$entry" == *@*:* ]] && cmd="${entry%@*}"
+  printf ' %14s' "$(basename "${cmd%% *}")"
+done
 echo
 for script in "$here"/vm_scripts/*.nut; do
   name="$(basename "$script" .nut)"
   printf '%-12s' "$name"
   first=""
   k=0
-  for cmd in "$@"; do
+  for entry in "$@"; do
+    cmd="$entry" file="$script"
+    if [[ "$entry" == *@*:* ]]; then
+      cmd="${entry%@*}" where="${entry##*@}"
+      file="$here/${where%%:*}/$name${where#*:}"
+    fi
+    # A missing counterpart would fail at once and pass for a fast run.
+    if [ ! -f "$file" ]; then echo; echo "missing $file" >&2; exit 1; fi
     best=""
     for ((r = 0; r < runs; r++)); do
       start=$(date +%s%N)
-      $cmd "$script" >/dev/null 2>&1
+      $cmd "$file" >/dev/null 2>&1
       end=$(date +%s%N)
       ms=$(( (end - start) / 1000000 ))
       if [ -z "$best" ] || [ "$ms" -lt "$best" ]; then best=$ms; fi
