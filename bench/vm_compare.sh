@@ -40,14 +40,15 @@ for script in "$here"/vm_scripts/*.nut; do
       start=$(date +%s%N)
       $cmd "$file" >/dev/null 2>&1
       end=$(date +%s%N)
-      ms=$(( (end - start) / 1000000 ))
-      if [ -z "$best" ] || [ "$ms" -lt "$best" ]; then best=$ms; fi
+      # microseconds: the short scripts run for only a few milliseconds
+      us=$(( (end - start) / 1000 ))
+      if [ -z "$best" ] || [ "$us" -lt "$best" ]; then best=$us; fi
     done
     [ "$best" -lt 1 ] && best=1
     [ -z "$first" ] && first=$best
     ratio=$(awk -v a="$best" -v b="$first" 'BEGIN { printf "%.2f", a / b }')
-    logsum[$k]=$(awk -v s="${logsum[$k]}" -v r="$ratio" 'BEGIN { print s + log(r) }')
-    printf ' %8d (%4sx)' "$best" "$ratio"
+    logsum[$k]=$(awk -v s="${logsum[$k]}" -v a="$best" -v b="$first" 'BEGIN { print s + log(a / b) }')
+    printf ' %8s (%4sx)' "$(awk -v u="$best" 'BEGIN { printf "%.1f", u / 1000 }')" "$ratio"
     k=$((k + 1))
   done
   count=$((count + 1))
