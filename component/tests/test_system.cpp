@@ -71,6 +71,7 @@ TEST_F(SystemTest, LayerStepTable) {
     system->updateFrameAt(now - 50 * kMs);
     EXPECT_EQ(takeTrace(), "1:0 2:0 4:0 8:0 16:0 32:0 64:0 128:0 ");
     EXPECT_EQ(integer("system.GetTime()"), system->GetTime());
+    EXPECT_EQ(integer("getTime()"), system->GetTime()) << "the global function reads the same clock";
 }
 
 TEST_F(SystemTest, SpeedAndTimeFromScript) {

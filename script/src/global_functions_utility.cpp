@@ -1,6 +1,7 @@
 // The utility functions of the engine group (time, timers, files, random numbers, angles, the locale) and the
 // application group.
 #include "component/media_interfaces.h"
+#include "component/system.h"
 #include "platform/kd.h"
 #include "script/binding.h"
 #include "script/engine_random.h"
@@ -136,9 +137,12 @@ SQInteger doNothing(HSQUIRRELVM) {
 } // namespace
 
 void registerUtilityFunctions(HSQUIRRELVM v, SQInteger root) {
-    // The game time belongs to the System object, which cannot tell it yet.
+    // The game time belongs to the System object; before it exists the game has not started: 0.
     bindFunction(
-        v, root, "getTime", +[]() -> SQInteger { return 0; });
+        v, root, "getTime", +[]() -> SQInteger {
+            System* system = System::live();
+            return system ? static_cast<SQInteger>(system->GetTime()) : 0;
+        });
     bindFunction(
         v, root, "getSystemTime",
         +[]() { return static_cast<SQInteger>(static_cast<std::uint32_t>(kdGetTimeUST() / 1000000u)); });
