@@ -3,6 +3,7 @@
 #include "app/src/application.h"
 #include "component/component_registry.h"
 #include "component/system.h"
+#include "graphics/graphics_classes.h"
 #include "persistence/persistence_classes.h"
 #include "platform/kd.h"
 
@@ -10,6 +11,6 @@ int kdMain() {
     ComponentRegistry& registry = ComponentRegistry::instance();
     registerObjectModelClasses(registry);
     registerPersistenceClasses(registry);
-    // The display's layer is not handed in yet: without a display the run ends after scripts/Main.nut (-2).
+    registerGraphicsClasses(registry);
     return runApplication(processArgumentCount(), processArguments(), registry);
 }

@@ -1,4 +1,5 @@
 #include "app/src/application.h"
+#include "app/src/screenshot.h"
 #include "component/class_names.h"
 #include "component/component_registry.h"
 #include "component/engine_interfaces.h"
@@ -14,7 +15,10 @@ constexpr char kMainScript[] = "scripts/Main.nut";
 // The application's group of global functions and its own root values, registered right after the VM is
 // created.
 void registerApplicationGlobals() {
-    if (HSQUIRRELVM vm = ScriptHost::vm()) registerApplicationFunctions(vm);
+    if (HSQUIRRELVM vm = ScriptHost::vm()) {
+        registerApplicationFunctions(vm);
+        registerScreenshotFunction(vm);
+    }
     ScriptValue root = ScriptHost::root();
     ScriptHost::setBool(root, "IS_MAC", false);
     ScriptHost::setInt(root, "UPDATE_LAYER_SYSTEM", 1);

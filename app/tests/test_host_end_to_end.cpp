@@ -1,12 +1,14 @@
 // The engine executable end to end, in a temporary working folder with scripts written by each test: exit
 // codes, the banner, compile and runtime error reports, ARGS, the configuration file seen through getenv,
 // scripts from language folders, archives and compiled files, the user-data mapping, and two real copies
-// meeting the single-instance guard. Until a display exists every run that gets past Main.nut ends with -2.
+// meeting the single-instance guard, a frame drawn and read back, and the sample game run headless. Runs use
+// SDL's offscreen driver; a script returning no settings asks for a 0 x 0 display and so ends with -2.
 #include "platform/tests/child_process.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <regex>
 #include <thread>
@@ -18,6 +20,18 @@ namespace {
 
 constexpr int kMainScriptFailed = 255; // -1 as an exit status
 constexpr int kDisplayFailed = 254;    // -2
+
+// One pixel of an uncompressed 32-bit top-left TGA as 0xAARRGGBB, or 0 outside the image.
+std::uint32_t tgaPixel(const std::string& tga, int x, int y) {
+    if (tga.size() < 18) return 0;
+    const auto byte = [&](std::size_t i) {
+        return static_cast<std::uint32_t>(static_cast<unsigned char>(tga[i]));
+    };
+    const int width = static_cast<int>(byte(12) | byte(13) << 8);
+    const std::size_t at = 18 + (static_cast<std::size_t>(y) * width + x) * 4;
+    if (x < 0 || y < 0 || x >= width || at + 4 > tga.size()) return 0;
+    return byte(at) | byte(at + 1) << 8 | byte(at + 2) << 16 | byte(at + 3) << 24;
+}
 
 class EndToEnd : public ::testing::Test {
 protected:
@@ -36,7 +50,11 @@ protected:
         EnvChanges env{{"XDG_DATA_HOME", m_data.path()},
                        {"XDG_RUNTIME_DIR", m_data.path()},
                        {"KD_PARENT_WINDOW", std::nullopt},
-                       {"KD_LOCALE", std::nullopt}};
+                       {"KD_LOCALE", std::nullopt},
+                       {"SDL_VIDEODRIVER", "offscreen"}};
+        // A test's own value replaces the default of the same name.
+        for (const auto& change : extra)
+            std::erase_if(env, [&](const auto& entry) { return entry.first == change.first; });
         env.insert(env.end(), extra.begin(), extra.end());
         return env;
     }
@@ -101,24 +119,91 @@ TEST_F(EndToEnd, RuntimeErrorIsReportedWithItsCallStackAndTheRunGoesOn) {
     EXPECT_FALSE(contains(result.log, "exiting...")) << result.log;
 }
 
-TEST_F(EndToEnd, SettingsScriptRunsAndTheMissingDisplayEndsWithMinusTwo) {
+TEST_F(EndToEnd, SettingsScriptRunsAndPlusArgumentsFollowStartAppInOrder) {
     write("scripts/Main.nut", "local all = \"\"\nforeach (i, a in ARGS) all += (i ? \"|\" : \"\") + a\n"
                               "print(\"ARGS \" + all + \"\\n\")\n"
                               "print(\"cheats \" + IsCheatsEnabled + \" max \" + INT_MAX + \"\\n\")\n"
                               "print(\"blob \" + (getComponent(\"Blob\") != null) + \" display \" + "
                               "(getComponent(\"Display\") != null) + \"\\n\")\n"
+                              "function startApp() { print(\"startApp\\n\") }\n"
+                              "function destroyApp() { print(\"destroyApp\\n\") }\n"
                               "return { DisplayWidth = 800, DisplayHeight = 600 }\n");
-    Run result = run({"one", "+print(\"plus\" + \" ran\")", "two words", "+"});
-    EXPECT_EQ(result.exitCode, kDisplayFailed);
+    Run result =
+        run({"one", "+print(\"plus\" + \" ran\\n\")", "two words", "+", "+print(\"second\\n\"); quit()"});
+    EXPECT_EQ(result.exitCode, 0) << result.log;
     std::smatch match;
     ASSERT_TRUE(std::regex_search(result.log, match, std::regex("ARGS ([^\n]*)\n"))) << result.log;
-    EXPECT_EQ(match[1].str(), std::string(HARBORHAVEN_PATH) + "|one|+print(\"plus\" + \" ran\")|two words|+");
+    EXPECT_EQ(match[1].str(),
+              std::string(HARBORHAVEN_PATH) +
+                  "|one|+print(\"plus\" + \" ran\\n\")|two words|+|+print(\"second\\n\"); quit()");
     EXPECT_TRUE(contains(result.log, "cheats false max 2147483647\n")) << result.log;
-    // The layers that exist hand their classes to the registry; the display is not among them yet.
-    EXPECT_TRUE(contains(result.log, "blob true display false\n")) << result.log;
-    // '+' arguments run only after startApp, which a run without a display never reaches.
-    EXPECT_FALSE(contains(result.log, "plus ran")) << result.log;
+    EXPECT_TRUE(contains(result.log, "blob true display true\n")) << result.log;
+    EXPECT_TRUE(contains(result.log, "[Display] info: Init: 800x600\n")) << result.log;
+    // '+' arguments run after startApp in command-line order (the lone '+' is an empty script); quit() ends
+    // the event loop and the shutdown follows.
+    EXPECT_TRUE(std::regex_search(result.log,
+                                  std::regex("startApp\n(.|\n)*plus ran\nsecond\n(.|\n)*exiting\\.\\.\\.\n"
+                                             "destroyApp\n")))
+        << result.log;
+    EXPECT_FALSE(contains(result.log, "error: [")) << result.log;
+}
+
+TEST_F(EndToEnd, DisplayThatCannotStartEndsWithMinusTwo) {
+    write("scripts/Main.nut", "function initApp() { print(\"initApp\\n\") }\n"
+                              "return { DisplayWidth = 800, DisplayHeight = 600 }\n");
+    Run result = run({}, {{"SDL_VIDEODRIVER", "nonexistent"}});
+    EXPECT_EQ(result.exitCode, kDisplayFailed);
+    EXPECT_TRUE(contains(result.log, "[Display] error: Can't init\n")) << result.log;
+    EXPECT_TRUE(contains(result.log, "the display could not be started (800 x 600)\n")) << result.log;
+    EXPECT_FALSE(contains(result.log, "initApp")) << result.log;
     EXPECT_FALSE(contains(result.log, "exiting...")) << result.log;
+}
+
+TEST_F(EndToEnd, FrameDrawnIntoARenderTargetIsReadBackAndTheRunQuitsWithZero) {
+    // The screen frame draws through a scripted object; the offscreen target is drawn and saved after the
+    // first screen frame, outside it, then the run quits.
+    write("scripts/Main.nut", R"(
+Settings <- { ClearColor = 0xFF000080 }
+function startApp() {
+  ::painter <- getComponent("ScriptedObject")
+  loadFromScript(painter, { frames = 0, function Render(g) {
+    g.SetColor(0xFF00FF00); g.FillRect(0, 0, 10, 10)
+    if (++frames == 1) setTimer(1, function() { ::drawOffscreen() })
+  } })
+  getComponent("System").RegisterObject("painter", painter)
+}
+function drawOffscreen() {
+  if (("drawn" in getroottable())) return
+  ::drawn <- true
+  local target = getComponent("Display").CreateRenderTarget(32, 16)
+  local g = beginRender(target, null)
+  g.Clear(0xFF102030)
+  g.SetColor(0xFFFF8000)
+  g.FillRect(4, 2, 8, 6)
+  g.SetColor(0xFFFFFFFF)
+  g.DrawLine(0, 14.5, 32, 14.5)
+  endRender(target)
+  print("frames " + painter.frames + " saved " + saveScreenshot(target, "data/frame.tga") + "\n")
+  print("bad target " + saveScreenshot(painter, "data/never.tga") + "\n")
+  quit()
+}
+return { DisplayWidth = 320, DisplayHeight = 200 }
+)");
+    Run result = run();
+    EXPECT_EQ(result.exitCode, 0) << result.log;
+    EXPECT_TRUE(std::regex_search(result.log, std::regex("frames [1-9][0-9]* saved true\n"))) << result.log;
+    EXPECT_TRUE(contains(result.log, "bad target false\n")) << result.log;
+    EXPECT_FALSE(contains(result.log, "error: [")) << result.log;
+
+    const std::string tga = readFile(m_data.path() + "/Harbor Haven/frame.tga");
+    ASSERT_EQ(tga.size(), 18u + 32 * 16 * 4);
+    EXPECT_EQ(tgaPixel(tga, 0, 0), 0xFF102030u);   // the clear colour, top-left
+    EXPECT_EQ(tgaPixel(tga, 4, 2), 0xFFFF8000u);   // the rectangle's first pixel
+    EXPECT_EQ(tgaPixel(tga, 11, 7), 0xFFFF8000u);  // and its last
+    EXPECT_EQ(tgaPixel(tga, 12, 7), 0xFF102030u);  // right of it
+    EXPECT_EQ(tgaPixel(tga, 4, 8), 0xFF102030u);   // below it
+    EXPECT_EQ(tgaPixel(tga, 20, 14), 0xFFFFFFFFu); // the line, counted from the top
+    EXPECT_FALSE(fileExists(m_data.path() + "/Harbor Haven/never.tga"));
 }
 
 TEST_F(EndToEnd, ConfigurationFileIsSeenThroughGetenv) {
@@ -199,14 +284,21 @@ TEST_F(EndToEnd, RemoveAndRenameWorkInTheUserDataFolder) {
     EXPECT_TRUE(contains(result.log, "caught remove() failed\n")) << result.log;
 }
 
-TEST_F(EndToEnd, SampleGameRunsUntilTheMissingDisplay) {
+TEST_F(EndToEnd, SampleGameDrawsItsFirstFramesHeadlessAndSavesAScreenshot) {
     stdfs::copy(SAMPLE_GAME_PATH "/scripts", stdfs::path(m_work.path()) / "scripts",
                 stdfs::copy_options::recursive);
-    Run result = run();
-    EXPECT_EQ(result.exitCode, kDisplayFailed);
-    EXPECT_TRUE(contains(result.log, "Harbor Haven: main script, 1 argument(s)\n")) << result.log;
-    EXPECT_TRUE(contains(result.log, "(1024 x 768)")) << result.log;
+    Run result = run({"--frames=2"});
+    EXPECT_EQ(result.exitCode, 0) << result.log;
+    EXPECT_TRUE(contains(result.log, "Harbor Haven: main script, 2 argument(s)\n")) << result.log;
+    EXPECT_TRUE(contains(result.log, "[Display] info: Init: 1024x768\n")) << result.log;
+    EXPECT_TRUE(contains(result.log, "drew 2 frame(s)\n")) << result.log;
+    EXPECT_TRUE(contains(result.log, "screenshot saved to data/screenshot.tga\n")) << result.log;
     EXPECT_FALSE(contains(result.log, "error: [")) << result.log;
+    const std::string tga = readFile(m_data.path() + "/Harbor Haven/screenshot.tga");
+    ASSERT_EQ(tga.size(), 18u + 1024 * 768 * 4);
+    EXPECT_EQ(tgaPixel(tga, 0, 0), 0xFF1E4A6Eu);     // the sky: the game's clear colour
+    EXPECT_EQ(tgaPixel(tga, 0, 767), 0xFF2E6A94u);   // open water
+    EXPECT_EQ(tgaPixel(tga, 120, 300), 0xFFD04A3Au); // the first hut
 }
 
 TEST_F(EndToEnd, SecondCopyIsRefusedWhileTheFirstRunsItsMainScript) {
