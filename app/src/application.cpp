@@ -8,6 +8,9 @@
 #include "script/global_functions.h"
 #include "script/script_host.h"
 
+#include <dlfcn.h>
+#include <link.h>
+
 namespace {
 
 constexpr char kMainScript[] = "scripts/Main.nut";
@@ -60,6 +63,19 @@ void runEventLoop() {
     }
 }
 
+// The video layer unloads the OpenGL driver when the display shuts down, just before the process ends;
+// what the driver still held then looks leaked to leak checkers. Keeping every library loaded by now (the
+// driver included) until the process ends costs nothing and keeps that memory reachable.
+void keepLoadedLibraries() {
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, size_t, void*) {
+            if (info->dlpi_name && info->dlpi_name[0] == '/')
+                dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+            return 0;
+        },
+        nullptr);
+}
+
 template <class Interface> void shutDown(ComponentRef<Interface>& component) {
     if (!component) return;
     if (ComponentRef<IShutdownable> shutdownable = component.template query<IShutdownable>())
@@ -92,6 +108,7 @@ int runApplication(int argumentCount, const char* const* arguments, const Compon
         logError(nullptr, "the display could not be started (%d x %d)", width, height);
         return kExitDisplayFailed;
     }
+    keepLoadedLibraries();
     ComponentRef<ISystem> system = registry.create(classId(ClassName::System)).query<ISystem>();
     if (!system || !system->Init(display.get())) {
         logError(nullptr, "the system object could not be started");
