@@ -19,8 +19,13 @@ if (getenv("SDL_VIDEODRIVER") == "offscreen") {
   SaveScreenshot = true;
 }
 foreach (argument in ARGS) {
-  if (argument.len() > 9 && argument.slice(0, 9) == "--frames=") QuitAfterFrames = argument.slice(9).tointeger();
-  else if (argument == "--screenshot") SaveScreenshot = true;
+  if (argument.len() > 9 && argument.slice(0, 9) == "--frames=") {
+    try {
+      QuitAfterFrames = argument.slice(9).tointeger();
+    } catch (e) {
+      print("--frames needs a number, not " + argument.slice(9) + "\n");
+    }
+  } else if (argument == "--screenshot") SaveScreenshot = true;
 }
 
 // The first frame: a harbour of water, a quay, a pier and a few huts.
