@@ -56,8 +56,8 @@ public:
     // IShutdownable: releases the device and the window.
     void Shutdown() override;
 
-    // Where key and pointer events go once the display has looked at them (the system object's input
-    // handler). Not a reference; null drops them.
+    // Where key and pointer events go once the display has looked at them. Not a reference; null (the
+    // default) hands them to the live System object's input handler, and drops them when there is none.
     void SetInputHandler(IInputHandler* handler) { m_inputHandler = handler; }
     // The full-screen scale (identity until a ScreenTarget exists).
     const Matrix3& GetScaleMatrix() const { return m_scale; }
@@ -68,6 +68,7 @@ private:
     static void onWindowEvent(const KDEvent* event);
     void handleWindowEvent(const KDEvent& event);
     void confineCursor(bool confine);
+    IInputHandler* inputHandler() const;
 
     KDWindow* m_window = nullptr;
     Graphics* m_graphics = nullptr;

@@ -10,6 +10,7 @@
 #include "component/class_names.h"
 #include "component/component_registry.h"
 #include "component/object_interfaces.h"
+#include "component/system.h"
 #include "graphics/graphics.h"
 #include "graphics/graphics_classes.h"
 #include "graphics/render_target.h"
@@ -160,6 +161,12 @@ bool Display::Init(std::int32_t width, std::int32_t height) {
         }
     }
     return true;
+}
+
+IInputHandler* Display::inputHandler() const {
+    if (m_inputHandler != nullptr) return m_inputHandler;
+    // Without an explicit handler the game's input goes to the running System object.
+    return System::live();
 }
 
 void Display::Shutdown() {
@@ -324,8 +331,8 @@ void Display::handleWindowEvent(const KDEvent& event) {
             SetWindowed(!IsWindowed());
             break;
         }
-        if (m_inputHandler != nullptr) {
-            m_inputHandler->HandleKeyEvent(event);
+        if (IInputHandler* handler = inputHandler()) {
+            handler->HandleKeyEvent(event);
         }
         break;
     }
@@ -338,8 +345,8 @@ void Display::handleWindowEvent(const KDEvent& event) {
             mapped.data.inputpointer.x = static_cast<KDint32>(x * m.m[0][0] + y * m.m[1][0] + m.m[2][0]);
             mapped.data.inputpointer.y = static_cast<KDint32>(x * m.m[0][1] + y * m.m[1][1] + m.m[2][1]);
         }
-        if (m_inputHandler != nullptr) {
-            m_inputHandler->HandlePointerEvent(mapped);
+        if (IInputHandler* handler = inputHandler()) {
+            handler->HandlePointerEvent(mapped);
         }
         break;
     }

@@ -2,6 +2,7 @@
 // pointer mapping and sizes, and the registry factories.
 #include "component/class_names.h"
 #include "component/component_registry.h"
+#include "component/system.h"
 #include "graphics/graphics_classes.h"
 #include "graphics/tests/gl_test_support.h"
 
@@ -116,6 +117,33 @@ TEST_F(DisplayTest, AltEnterTogglesFullScreenAndOtherKeysGoOn) {
     drain();
     EXPECT_EQ(1u, m_recorder.keys.size());
     EXPECT_FALSE(display().IsWindowed());
+}
+
+TEST_F(DisplayTest, WithoutAHandlerInputReachesTheRunningSystem) {
+    display().SetInputHandler(nullptr);
+    registerObjectModelClasses(ComponentRegistry::instance());
+    ComponentRef<ISystem> system =
+        ComponentRegistry::instance().create(classId(ClassName::System)).query<ISystem>();
+    ASSERT_TRUE(system);
+    m_recorder.AddRef(); // lives in the fixture: the groups never release it to 0
+    ASSERT_TRUE(system->RegisterObject("recorder", &m_recorder));
+
+    KDEventData data{};
+    data.input.index = 0x41;
+    data.input.value = 1;
+    post(KD_EVENT_INPUT, data);
+    data = {};
+    data.inputpointer.index = KD_INPUT_POINTER_SELECT;
+    data.inputpointer.select = 1;
+    post(KD_EVENT_INPUT_POINTER, data);
+    drain();
+    ASSERT_EQ(m_recorder.keys.size(), 1u);
+    EXPECT_EQ(m_recorder.keys[0].data.input.index, 0x41);
+    ASSERT_EQ(m_recorder.pointers.size(), 1u);
+    EXPECT_EQ(m_recorder.pointers[0].data.inputpointer.select, 1);
+
+    system->UnregisterObject("recorder");
+    system->Shutdown();
 }
 
 TEST_F(DisplayTest, SizesAndFactories) {
