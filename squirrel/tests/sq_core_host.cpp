@@ -1,5 +1,7 @@
 // Minimal command-line host for the conformance corpus: what the full `sq` interpreter does, minus the
-// standard libraries and compiled-script loading. Usage: sq_core_host <script.nut> [args...]
+// standard libraries (only their error reports are used) and compiled-script loading. Usage: sq_core_host
+// <script.nut> [args...]
+#include "squirrel/sqstdlib.h"
 #include "squirrel/squirrel.h"
 
 #include <cstdarg>
@@ -13,97 +15,6 @@ void printFunc(HSQUIRRELVM, const SQChar* fmt, ...) {
     va_start(args, fmt);
     vfprintf(stdout, fmt, args);
     va_end(args);
-}
-
-void compileError(HSQUIRRELVM v, const SQChar* desc, const SQChar* source, SQInteger line, SQInteger column) {
-    sq_getprintfunc(v)(v, "%s line = (%d) column = (%d) : error %s\n", source, line, column, desc);
-}
-
-// Prints the error, the call stack and the locals of the innermost frames.
-SQInteger runtimeError(HSQUIRRELVM v) {
-    SQPRINTFUNCTION pf = sq_getprintfunc(v);
-    const SQChar* err = nullptr;
-    if (sq_gettop(v) >= 2 && SQ_SUCCEEDED(sq_getstring(v, 2, &err)))
-        pf(v, "\nAN ERROR HAS OCCURED [%s]\n", err);
-    else
-        pf(v, "\nAN ERROR HAS OCCURED [unknown]\n");
-    pf(v, "\nCALLSTACK\n");
-    SQStackInfos si;
-    for (SQInteger level = 1; SQ_SUCCEEDED(sq_stackinfos(v, level, &si)); ++level)
-        pf(v, "*FUNCTION [%s()] %s line [%d]\n", si.funcname ? si.funcname : "unknown",
-           si.source ? si.source : "unknown", si.line);
-    pf(v, "\nLOCALS\n");
-    for (SQUnsignedInteger level = 0; level < 10; ++level) {
-        const SQChar* name;
-        for (SQUnsignedInteger seq = 0; (name = sq_getlocal(v, level, seq)); ++seq) {
-            switch (sq_gettype(v, -1)) {
-            case OT_NULL:
-                pf(v, "[%s] NULL\n", name);
-                break;
-            case OT_INTEGER: {
-                SQInteger i;
-                sq_getinteger(v, -1, &i);
-                pf(v, "[%s] %d\n", name, i);
-                break;
-            }
-            case OT_FLOAT: {
-                SQFloat f;
-                sq_getfloat(v, -1, &f);
-                pf(v, "[%s] %.14g\n", name, (double)f);
-                break;
-            }
-            case OT_STRING: {
-                const SQChar* s;
-                sq_getstring(v, -1, &s);
-                pf(v, "[%s] \"%s\"\n", name, s);
-                break;
-            }
-            case OT_BOOL: {
-                SQBool b;
-                sq_getbool(v, -1, &b);
-                pf(v, "[%s] %s\n", name, b ? "true" : "false");
-                break;
-            }
-            case OT_TABLE:
-                pf(v, "[%s] TABLE\n", name);
-                break;
-            case OT_ARRAY:
-                pf(v, "[%s] ARRAY\n", name);
-                break;
-            case OT_CLOSURE:
-                pf(v, "[%s] CLOSURE\n", name);
-                break;
-            case OT_NATIVECLOSURE:
-                pf(v, "[%s] NATIVECLOSURE\n", name);
-                break;
-            case OT_GENERATOR:
-                pf(v, "[%s] GENERATOR\n", name);
-                break;
-            case OT_USERDATA:
-                pf(v, "[%s] USERDATA\n", name);
-                break;
-            case OT_THREAD:
-                pf(v, "[%s] THREAD\n", name);
-                break;
-            case OT_CLASS:
-                pf(v, "[%s] CLASS\n", name);
-                break;
-            case OT_INSTANCE:
-                pf(v, "[%s] INSTANCE\n", name);
-                break;
-            case OT_WEAKREF:
-                pf(v, "[%s] WEAKREF\n", name);
-                break;
-            case OT_USERPOINTER:
-                pf(v, "[%s] USERPOINTER\n", name);
-                break;
-            default:
-                break;
-            }
-            sq_pop(v, 1);
-        }
-    }
-    return 0;
 }
 
 bool readFile(const char* path, std::vector<char>& out) {
@@ -125,9 +36,7 @@ int main(int argc, char** argv) {
     }
     HSQUIRRELVM v = sq_open(1024);
     sq_setprintfunc(v, printFunc);
-    sq_setcompilererrorhandler(v, compileError);
-    sq_newclosure(v, runtimeError, 0);
-    sq_seterrorhandler(v);
+    sqstd_seterrorhandlers(v);
 
     sq_pushroottable(v);
     sq_pushstring(v, "ARGS", -1);
