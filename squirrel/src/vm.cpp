@@ -637,11 +637,42 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     NEXT;
                 }
                 OPCODE(SET) {
+                    // Fast paths: an array element in range, an existing table slot (neither calls a
+                    // metamethod).
+                    const SQObjectPtr& self = FSTK(arg1);
+                    const SQObjectPtr& key = FSTK(arg2);
+                    if (self._type == OT_ARRAY && key._type == OT_INTEGER &&
+                        (SQUnsignedInteger)_integer(key) < _array(self)->_values.size()) {
+                        _array(self)->_values[(size_t)_integer(key)] = FSTK(arg3);
+                        if (arg0 != arg3) TARGET = STK(arg3);
+                        NEXT;
+                    }
+                    if (self._type == OT_TABLE) {
+                        if (SQTable::Node* n = _table(self)->find(key)) {
+                            n->val = FSTK(arg3);
+                            if (arg0 != arg3) TARGET = STK(arg3);
+                            NEXT;
+                        }
+                    }
                     if (!set(STK(arg1), STK(arg2), STK(arg3), arg1 == 0)) raiseIdxError(STK(arg2));
                     if (arg0 != arg3) TARGET = STK(arg3);
                     NEXT;
                 }
                 OPCODE(GET) {
+                    // Fast paths: an array element in range, an own table slot.
+                    const SQObjectPtr& self = FSTK(arg1);
+                    const SQObjectPtr& key = FSTK(arg2);
+                    if (self._type == OT_ARRAY && key._type == OT_INTEGER &&
+                        (SQUnsignedInteger)_integer(key) < _array(self)->_values.size()) {
+                        FSTK(arg0) = sqRealVal(_array(self)->_values[(size_t)_integer(key)]);
+                        NEXT;
+                    }
+                    if (self._type == OT_TABLE) {
+                        if (SQTable::Node* n = _table(self)->find(key)) {
+                            FSTK(arg0) = sqRealVal(n->val);
+                            NEXT;
+                        }
+                    }
                     if (!get(STK(arg1), STK(arg2), temp2, false, arg1 == 0)) raiseIdxError(STK(arg2));
                     TARGET = std::move(temp2); // no stray reference delays a release hook
                     NEXT;
@@ -827,6 +858,16 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     NEXT;
                 }
                 OPCODE(COMPARITHL) {
+                    // Integer += -= *= on a local wraps in 32 bits without the general arithmetic.
+                    if (FSTK(arg1)._type == OT_INTEGER && FSTK(arg2)._type == OT_INTEGER &&
+                        (arg3 == '+' || arg3 == '-' || arg3 == '*')) {
+                        SQUnsignedInteger x = (SQUnsignedInteger)_integer(FSTK(arg1)),
+                                          y = (SQUnsignedInteger)_integer(FSTK(arg2));
+                        SQInteger r = (SQInteger)(arg3 == '+' ? x + y : arg3 == '-' ? x - y : x * y);
+                        FSTK(arg1) = r;
+                        FSTK(arg0) = r;
+                        NEXT;
+                    }
                     arith(arg3, temp2, STK(arg1), STK(arg2));
                     STK(arg1) = temp2;
                     TARGET = std::move(temp2); // no stray reference delays a release hook
