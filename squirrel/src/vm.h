@@ -127,6 +127,7 @@ struct SQVM : SQCollectable {
     void newSlot(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPtr& val, bool bstatic);
     bool deleteSlot(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& res);
     bool fallbackMetaGet(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest);
+    bool fallbackMetaSet(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPtr& val);
     bool getDefaultDelegate(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest);
     void clone(const SQObjectPtr& self, SQObjectPtr& target);
     void arith(SQInteger op, SQObjectPtr& trg, const SQObjectPtr& a, const SQObjectPtr& b);

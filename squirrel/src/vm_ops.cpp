@@ -194,6 +194,22 @@ bool SQVM::get(const SQObjectPtr& selfref, const SQObjectPtr& keyref, SQObjectPt
     return false;
 }
 
+// The _set metamethod of a table, instance or userdata, when it has one; false when it has none or it failed.
+bool SQVM::fallbackMetaSet(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPtr& val) {
+    const SQObjectPtr* mm = getMetaMethod(self, MT_SET);
+    if (!mm) return false;
+    push(self);
+    push(key);
+    push(val);
+    SQObjectPtr res;
+    try {
+        callMetaMethod(*mm, 3, res);
+        return true;
+    } catch (SQRaise&) {
+        return false;
+    }
+}
+
 bool SQVM::set(const SQObjectPtr& selfref, const SQObjectPtr& keyref, const SQObjectPtr& valref,
                bool fetchroot) {
     if (selfref._type == OT_TABLE && selfref._unVal.pTable->set(keyref, valref)) return true;
@@ -203,17 +219,7 @@ bool SQVM::set(const SQObjectPtr& selfref, const SQObjectPtr& keyref, const SQOb
     case OT_TABLE: {
         for (SQTable* d = _table(self)->_delegate; d; d = d->_delegate)
             if (d->set(key, val)) return true;
-        if (const SQObjectPtr* mm = getMetaMethod(self, MT_SET)) {
-            push(self);
-            push(key);
-            push(val);
-            SQObjectPtr res;
-            try {
-                callMetaMethod(*mm, 3, res);
-                return true;
-            } catch (SQRaise&) {
-            }
-        }
+        if (fallbackMetaSet(self, key, val)) return true;
         break;
     }
     case OT_ARRAY:
@@ -222,31 +228,11 @@ bool SQVM::set(const SQObjectPtr& selfref, const SQObjectPtr& keyref, const SQOb
         break;
     case OT_INSTANCE: {
         if (_instance(self)->set(key, val)) return true;
-        if (const SQObjectPtr* mm = getMetaMethod(self, MT_SET)) {
-            push(self);
-            push(key);
-            push(val);
-            SQObjectPtr res;
-            try {
-                callMetaMethod(*mm, 3, res);
-                return true;
-            } catch (SQRaise&) {
-            }
-        }
+        if (fallbackMetaSet(self, key, val)) return true;
         break;
     }
     case OT_USERDATA: {
-        if (const SQObjectPtr* mm = getMetaMethod(self, MT_SET)) {
-            push(self);
-            push(key);
-            push(val);
-            SQObjectPtr res;
-            try {
-                callMetaMethod(*mm, 3, res);
-                return true;
-            } catch (SQRaise&) {
-            }
-        }
+        if (fallbackMetaSet(self, key, val)) return true;
         break;
     }
     case OT_CLASS:
