@@ -472,6 +472,20 @@ void SQVM::prepCall(SQInteger target, const SQObjectPtr& keyref, SQInteger objsl
 #define TARGET STK(arg0)
 #define LIT(a) (ci->_literals[(a)])
 
+// Leaves the current frame and hands its result to the caller's target slot, or to outres when the frame was
+// the one execute() entered (then true: execute returns). The result register is emptied either way.
+bool SQVM::leaveFrameWith(SQObjectPtr& result, SQObjectPtr& outres, bool root, SQInteger target) {
+    leaveFrame();
+    if (root) {
+        outres = result;
+        result.Null();
+        return true;
+    }
+    if (target != -1) _stack[_stackbase + target] = result;
+    result.Null();
+    return false;
+}
+
 void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger nargs, SQInteger stackbase,
                    SQObjectPtr& outres, bool raiseerror, ExecType et) {
     if (_nnativecalls + 1 > kMaxNativeCalls) raiseError("Native stack overflow");
@@ -755,14 +769,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     bool root = ci->_root;
                     SQInteger trg = ci->_target;
                     if (_debughook._type != OT_NULL && !_debughook_running) callDebugHook('r');
-                    leaveFrame();
-                    if (root) {
-                        outres = temp_reg;
-                        temp_reg.Null();
-                        return;
-                    }
-                    if (trg != -1) STK(trg) = temp_reg;
-                    temp_reg.Null();
+                    if (leaveFrameWith(temp_reg, outres, root, trg)) return;
                     NEXT;
                 }
                 OPCODE(LOADNULLS) {
@@ -1016,16 +1023,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     else
                         temp_reg.Null();
                     yieldGenerator(this, gen);
-                    bool root = ci->_root;
-                    SQInteger trg = ci->_target;
-                    leaveFrame();
-                    if (root) {
-                        outres = temp_reg;
-                        temp_reg.Null();
-                        return;
-                    }
-                    if (trg != -1) STK(trg) = temp_reg;
-                    temp_reg.Null();
+                    if (leaveFrameWith(temp_reg, outres, ci->_root, ci->_target)) return;
                     NEXT;
                 }
                 OPCODE(RESUME) {

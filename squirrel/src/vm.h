@@ -154,6 +154,7 @@ struct SQVM : SQCollectable {
     // Enters a script frame (arity check, varargs, defaults). Throws on error.
     void startCall(SQClosure* closure, SQInteger target, SQInteger nargs, SQInteger stackbase, bool tailcall);
     void leaveFrame();
+    bool leaveFrameWith(SQObjectPtr& result, SQObjectPtr& outres, bool root, SQInteger target);
     void prepCall(SQInteger target, const SQObjectPtr& key, SQInteger objslot, SQInteger thisslot);
     // Slots [newbase, newbase + nkeep) already hold the arguments; the rest up to newtop start null.
     void enterFrame(SQInteger newbase, SQInteger newtop, bool tailcall, SQInteger nkeep = 0);
