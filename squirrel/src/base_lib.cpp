@@ -94,10 +94,12 @@ SQInteger baseAssert(HSQUIRRELVM v) {
     return 0;
 }
 
+// The text stays pushed until the call returns: the slot above the argument is cleared then, as scripts that
+// count what the collector frees expect.
 SQInteger basePrint(HSQUIRRELVM v) {
-    SQObjectPtr o = stack_get(v, 2);
     SQObjectPtr s;
-    v->toString(o, s);
+    v->toString(stack_get(v, 2), s);
+    v->push(s);
     if (_ss(v)->_printfunc) _ss(v)->_printfunc(v, "%s", _stringval(s));
     return 0;
 }

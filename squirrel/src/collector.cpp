@@ -63,14 +63,26 @@ SQInteger sqCollectGarbage(SQVM* v) {
             c.m_gray.pop_back();
             o->mark(c);
         }
+        // The sweep walks the chain (newest first) and finalizes each piece of garbage still alive; only those
+        // count. Garbage whose last reference goes meanwhile is finalized through its release (dispose) and
+        // is not counted, as the reference counts. Nothing is freed before the end, so the list stays valid.
         SQVector<SQCollectable*> garbage;
         for (SQCollectable* o = ss->_gcchain; o; o = o->_gcnext)
             if (!o->_marked) garbage.push_back(o);
-        for (SQCollectable* o : garbage) ++o->_uiRef;
-        for (SQCollectable* o : garbage) o->finalize();
-        count = (SQInteger)garbage.size();
-        for (SQCollectable* o : garbage)
+        for (SQCollectable* o : garbage) o->_sweep = SQCollectable::kGarbage;
+        for (SQCollectable* o : garbage) {
+            if (o->_sweep != SQCollectable::kGarbage) continue;
+            o->_sweep = SQCollectable::kSwept;
+            ++o->_uiRef;
+            o->finalize();
+            ++count;
             if (--o->_uiRef == 0) o->release();
+        }
+        for (SQCollectable* o : garbage) {
+            // a native handle may still hold a piece of garbage: it stays, emptied
+            if (o->_sweep == SQCollectable::kDead) o->destroy();
+            else o->_sweep = SQCollectable::kLive;
+        }
     } catch (SQOutOfMemory&) {
         // marking could not finish: free nothing this time
     }

@@ -100,15 +100,33 @@ void SQCollectable::release() {
         return;
     }
     ++g_releaseDepth;
-    destroy();
+    dispose();
     if (g_releaseDepth == 1) {
         while (g_pending) {
             SQCollectable* p = g_pending;
             g_pending = p->_pendingnext;
-            p->destroy();
+            p->dispose();
         }
     }
     --g_releaseDepth;
+}
+
+void SQCollectable::dispose() {
+    switch (_sweep) {
+    case kLive:
+        destroy();
+        break;
+    case kGarbage:
+        // freed as a consequence of finalizing other garbage: not counted, its own references go too
+        _sweep = kDead;
+        finalize();
+        break;
+    case kSwept:
+        _sweep = kDead;
+        break;
+    case kDead:
+        break;
+    }
 }
 
 SQCollectable::~SQCollectable() {

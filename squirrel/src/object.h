@@ -218,11 +218,17 @@ struct SQCollectable : SQRefCounted {
     SQSharedState* _sharedstate = nullptr;
     SQCollectable* _pendingnext = nullptr; // queue of objects whose destruction was deferred
     bool _marked = false;
+    // Where the collector's sweep stands with this object (see sqCollectGarbage).
+    enum SweepState : unsigned char { kLive, kGarbage, kSwept, kDead };
+    SweepState _sweep = kLive;
     explicit SQCollectable(SQSharedState* ss);
     ~SQCollectable() override;
     // Destroys the object, deferring it when releases are already nested deep, so that freeing a long chain
     // of objects (a linked list of tables) runs in a loop instead of recursing on the C stack.
     void release() final;
+    // What a release does once its nesting allows: destroy, or, during a sweep, break the references of a
+    // piece of garbage and leave freeing it to the end of the sweep.
+    void dispose();
     // The actual destruction (types with trailing memory or hooks override it).
     virtual void destroy() { delete this; }
     // Marks everything this object references.

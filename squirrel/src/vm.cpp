@@ -102,7 +102,7 @@ void SQVM::enterFrame(SQInteger newbase, SQInteger newtop, bool tailcall, SQInte
     _top = newtop;
 }
 
-void SQVM::leaveFrame() {
+void SQVM::leaveFrame(SQInteger keepto) {
     SQInteger last_top = _top;
     SQInteger oldbase = _stackbase;
     CallInfo& c = *ci;
@@ -112,8 +112,11 @@ void SQVM::leaveFrame() {
     _top = c._prevtop;
     _callsstack.pop_back();
     ci = _callsstack.empty() ? nullptr : &_callsstack.back();
-    // Slots above the caller's top die with the frame; release their values now.
-    for (SQInteger i = _top > oldbase ? _top : oldbase; i < last_top; ++i) _stack[i].Null();
+    // Slots above the caller's top die with the frame; release their values now. A native frame also drops
+    // what it pushed inside the caller's temporaries (from keepto), while its arguments stay there.
+    SQInteger from = _top > oldbase ? _top : oldbase;
+    if (keepto >= 0 && keepto < from) from = keepto;
+    for (SQInteger i = from; i < last_top; ++i) _stack[i].Null();
 }
 
 void SQVM::startCall(SQClosure* closure, SQInteger target, SQInteger nargs, SQInteger stackbase,
@@ -204,7 +207,7 @@ bool SQVM::callNative(SQNativeClosure* nclosure, SQInteger nargs, SQInteger stac
         ret = (nclosure->_function)(this);
     } catch (...) {
         _nnativecalls--;
-        leaveFrame();
+        leaveFrame(stackbase + nargs);
         throw;
     }
     _nnativecalls--;
@@ -212,19 +215,19 @@ bool SQVM::callNative(SQNativeClosure* nclosure, SQInteger nargs, SQInteger stac
         // suspend(v): the value to hand out is on top
         _suspend_pending = false;
         retval = ret > 0 ? _stack[_top - 1] : SQObjectPtr();
-        leaveFrame();
+        leaveFrame(stackbase + nargs);
         _suspended = 1;
         return false;
     }
     if (ret < 0) {
-        leaveFrame();
+        leaveFrame(stackbase + nargs);
         throw SQRaise{};
     }
     if (ret)
         retval = _stack[_top - 1];
     else
         retval.Null();
-    leaveFrame();
+    leaveFrame(stackbase + nargs);
     return true;
 }
 

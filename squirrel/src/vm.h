@@ -153,7 +153,7 @@ struct SQVM : SQCollectable {
     bool callNative(SQNativeClosure* nclosure, SQInteger nargs, SQInteger stackbase, SQObjectPtr& retval);
     // Enters a script frame (arity check, varargs, defaults). Throws on error.
     void startCall(SQClosure* closure, SQInteger target, SQInteger nargs, SQInteger stackbase, bool tailcall);
-    void leaveFrame();
+    void leaveFrame(SQInteger keepto = -1);
     bool leaveFrameWith(SQObjectPtr& result, SQObjectPtr& outres, bool root, SQInteger target);
     void prepCall(SQInteger target, const SQObjectPtr& key, SQInteger objslot, SQInteger thisslot);
     // Slots [newbase, newbase + nkeep) already hold the arguments; the rest up to newtop start null.
