@@ -46,6 +46,7 @@ struct FuncState {
     SQInteger traps = 0;
     SQInteger lastline = 0;
     SQInteger jumpTargetAt = -1; // instruction index a patched jump lands on
+    SQInteger blockLineEnd = -1; // instruction count right after the line marker of a block's '{'
     bool varparams = false;
     bool bgenerator = false;
     SQObjectPtr name;
@@ -141,17 +142,27 @@ struct FuncState {
         }
         outervalues.push_back(ov);
     }
-    void addLineInfo(SQInteger line, bool lineop) {
-        if (lastline == line) return;
-        lastline = line;
+    // One entry per line change, at the first instruction of the line (debug hooks report the first entry
+    // as a function's line, and the entry before an instruction as the line it returns from). force adds
+    // the function's closing entry (and marker) even on the same line. The marker of a block's '{' gives
+    // way to the marker of the statement right after it, whose entry then points one past it, as compiled
+    // files of the reference hold it.
+    void addLineInfo(SQInteger line, bool lineop, bool force = false) {
+        if (lastline == line && !force) return;
         SQLineInfo li;
         li._line = line;
         li._op = (SQInteger)instructions.size();
-        if (!lineinfos.empty() && lineinfos.back()._op == li._op)
-            lineinfos.back() = li;
-        else
-            lineinfos.push_back(li);
-        if (lineop) emit(_OP_LINE, 0, line);
+        if (lineop) {
+            if (!force && blockLineEnd == (SQInteger)instructions.size() && instructions.back().op == _OP_LINE) {
+                if (!lineinfos.empty() && lineinfos.back()._op == li._op - 1) lineinfos.pop_back();
+                instructions.back()._arg1 = (int32_t)line;
+                blockLineEnd = -1;
+            } else {
+                emit(_OP_LINE, 0, line);
+            }
+        }
+        lastline = line;
+        lineinfos.push_back(li);
     }
     void emit(SQInteger op, SQInteger a0 = 0, SQInteger a1 = 0, SQInteger a2 = 0, SQInteger a3 = 0) {
         // Peephole: a literal key loaded just before GET/PREPCALL folds into GETK/PREPCALLK, unless a jump
@@ -235,7 +246,7 @@ public:
             if (m_lex.m_prevtoken != '}') optionalSemicolon();
         }
         fs.popLocals(0);
-        fs.addLineInfo(m_lex.m_currentline, m_lineinfo);
+        fs.addLineInfo(m_lex.m_currentline, m_lineinfo, true);
         fs.emit(_OP_RETURN, 0xFF);
         fs.stacksize = fs.stacksize < 1 ? 1 : fs.stacksize;
         SQFunctionProto* proto = fs.build();
@@ -398,6 +409,7 @@ private:
             break;
         case '{': {
             SQInteger stacksize = (SQInteger)m_fs->vlocals.size();
+            m_fs->blockLineEnd = (SQInteger)m_fs->instructions.size();
             lex();
             statements(false);
             expect('}');
@@ -1511,7 +1523,7 @@ private:
         ExpKind savedKind = m_kind;
         m_fs = &fs;
         statement();
-        fs.addLineInfo(m_lex.m_prevtoken == '\n' ? m_lex.m_lasttokenline : m_lex.m_currentline, m_lineinfo);
+        fs.addLineInfo(m_lex.m_prevtoken == '\n' ? m_lex.m_lasttokenline : m_lex.m_currentline, m_lineinfo, true);
         fs.popLocals(0);
         fs.emit(_OP_RETURN, 0xFF);
         m_fs = saved;

@@ -274,7 +274,10 @@ SQInteger SQLexer::lex() {
         }
         }
     }
-    return returnToken(0);
+    // The end leaves the previous token as it was: a function closed by the last '}' of a file ends on the
+    // line after it, not on the '}' line.
+    m_token = 0;
+    return 0;
 }
 
 SQInteger SQLexer::readId() {

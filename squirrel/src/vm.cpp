@@ -259,6 +259,11 @@ void SQVM::call(const SQObjectPtr& closureref, SQInteger nparams, SQInteger stac
                     gen->_stack[k] = c->_defaultparams[n];
             }
             if (c->_env._type == OT_WEAKREF) gen->_stack[0] = c->_env._unVal.pWeakRef->_obj;
+            // making a generator is a call that returns at once
+            if (_debughook._type != OT_NULL && !_debughook_running) {
+                callDebugHook('c', 0, f);
+                callDebugHook('r', 0, f);
+            }
             outres = g;
             return;
         }
@@ -297,16 +302,18 @@ void SQVM::call(const SQObjectPtr& closureref, SQInteger nparams, SQInteger stac
     }
 }
 
-void SQVM::callDebugHook(SQInteger type, SQInteger forcedline) {
+void SQVM::callDebugHook(SQInteger type, SQInteger forcedline, SQFunctionProto* notstarted) {
     _debughook_running = true;
     SQObjectPtr hook = _debughook;
     SQObjectPtr src, name;
     SQInteger line = forcedline;
-    if (ci && ci->_closure._type == OT_CLOSURE) {
-        SQFunctionProto* f = _closure(ci->_closure)->proto();
+    SQFunctionProto* f = notstarted;
+    if (!f && ci && ci->_closure._type == OT_CLOSURE) f = _closure(ci->_closure)->proto();
+    if (f) {
         src = f->_sourcename;
         name = f->_name;
-        if (type == 'c' && !f->_lineinfos.empty()) line = f->_lineinfos[0]._line;
+        if ((type == 'c' || notstarted) && !f->_lineinfos.empty()) line = f->_lineinfos[0]._line;
+        if (type == 'r' && !notstarted) line = f->getLine(ci->_ip - 1);
     }
     SQInteger base = _top;
     try {
@@ -437,6 +444,7 @@ static void resumeGenerator(SQVM* v, SQGenerator* gen, SQInteger target) {
     ci->_etraps = (SQInteger)gen->_traps.size();
     gen->_traps.resize(0);
     gen->_state = SQGeneratorState::Running;
+    if (v->_debughook._type != OT_NULL && !v->_debughook_running) v->callDebugHook('c');
 }
 
 // Saves the running generator frame into its generator and pops it.
@@ -570,7 +578,6 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                         for (SQInteger i = 0; i < arg3; ++i) STK(i) = STK(arg2 + i);
                         for (SQInteger i = arg3; i < _top - _stackbase; ++i) STK(i).Null();
                         _top = _stackbase + arg3;
-                        if (_debughook._type != OT_NULL && !_debughook_running) callDebugHook('r');
                         startCall(_closure(temp_reg), ci->_target, arg3, _stackbase, true);
                         temp_reg.Null();
                         NEXT;
@@ -771,7 +778,10 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                         temp_reg.Null();
                     bool root = ci->_root;
                     SQInteger trg = ci->_target;
-                    if (_debughook._type != OT_NULL && !_debughook_running) callDebugHook('r');
+                    if (_debughook._type != OT_NULL && !_debughook_running) {
+                        // one return per frame a tail call folded into this one
+                        for (SQInteger n = ci->_ncalls; n > 0; --n) callDebugHook('r');
+                    }
                     if (leaveFrameWith(temp_reg, outres, root, trg)) return;
                     NEXT;
                 }
@@ -1025,6 +1035,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                         temp_reg = STK(arg1);
                     else
                         temp_reg.Null();
+                    if (_debughook._type != OT_NULL && !_debughook_running) callDebugHook('r');
                     yieldGenerator(this, gen);
                     if (leaveFrameWith(temp_reg, outres, ci->_root, ci->_target)) return;
                     NEXT;

@@ -113,7 +113,8 @@ struct SQVM : SQCollectable {
               bool raiseerror);
     // Resumes a suspended thread VM (wakeup). Throws on error; returns false if the thread suspended again.
     bool resumeThread(SQObjectPtr& outres, bool raiseerror);
-    void callDebugHook(SQInteger type, SQInteger forcedline = 0);
+    // The hook sees the running frame's function, or notstarted (a generator being made) at its first line.
+    void callDebugHook(SQInteger type, SQInteger forcedline = 0, SQFunctionProto* notstarted = nullptr);
     // Calls a metamethod with `nargs` values already pushed (the first is `this`); pops them.
     void callMetaMethod(const SQObjectPtr& mm, SQInteger nargs, SQObjectPtr& outres);
     // Metamethod of a delegable value, or nullptr.
