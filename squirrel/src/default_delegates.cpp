@@ -579,6 +579,8 @@ const SQRegFunction g_thread_default_delegate_funcz[] = {{"call", threadCall, -1
 const SQRegFunction g_class_default_delegate_funcz[] = {{"getattributes", classGetattributes, 2, "y."},
                                                         {"setattributes", classSetattributes, 3, "y.."},
                                                         {"rawin", containerRawin, 2, "y"},
+                                                        // a _newmember handler adds the member it was handed
+                                                        {"rawset", tableRawset, 3, "y"},
                                                         {"weakref", defaultWeakref, 1, nullptr},
                                                         {"tostring", defaultTostring, 1, nullptr},
                                                         {"instance", classInstance, 1, "y"},

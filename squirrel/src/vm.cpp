@@ -873,7 +873,8 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     SQObjectPtr cur;
                     if (!get(self, key, cur, false, selfidx == 0)) raiseIdxError(key);
                     arith(arg3, temp2, cur, val);
-                    if (!set(self, key, temp2, selfidx == 0)) raiseIdxError(key);
+                    // the result goes back only where a slot takes it; a value a _get made up stays as it was
+                    set(self, key, temp2, selfidx == 0, false);
                     TARGET = std::move(temp2); // no stray reference delays a release hook
                     NEXT;
                 }
@@ -899,7 +900,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     SQObjectPtr cur;
                     if (!get(self, key, cur, false, arg1 == 0)) raiseIdxError(key);
                     arith('+', temp2, cur, SQObjectPtr((SQInteger)(signed char)arg3));
-                    if (!set(self, key, temp2, arg1 == 0)) raiseIdxError(key);
+                    set(self, key, temp2, arg1 == 0, false); // as for COMPARITH
                     if (_i_.op == _OP_PINC)
                         TARGET = cur;
                     else

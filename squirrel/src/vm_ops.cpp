@@ -211,7 +211,7 @@ bool SQVM::fallbackMetaSet(const SQObjectPtr& self, const SQObjectPtr& key, cons
 }
 
 bool SQVM::set(const SQObjectPtr& selfref, const SQObjectPtr& keyref, const SQObjectPtr& valref,
-               bool fetchroot) {
+               bool fetchroot, bool usemeta) {
     if (selfref._type == OT_TABLE && selfref._unVal.pTable->set(keyref, valref)) return true;
     if (selfref._type == OT_INSTANCE && selfref._unVal.pInstance->set(keyref, valref)) return true;
     SQObjectPtr self = selfref, key = keyref, val = valref;
@@ -219,7 +219,7 @@ bool SQVM::set(const SQObjectPtr& selfref, const SQObjectPtr& keyref, const SQOb
     case OT_TABLE: {
         for (SQTable* d = _table(self)->_delegate; d; d = d->_delegate)
             if (d->set(key, val)) return true;
-        if (fallbackMetaSet(self, key, val)) return true;
+        if (usemeta && fallbackMetaSet(self, key, val)) return true;
         break;
     }
     case OT_ARRAY:
@@ -228,17 +228,16 @@ bool SQVM::set(const SQObjectPtr& selfref, const SQObjectPtr& keyref, const SQOb
         break;
     case OT_INSTANCE: {
         if (_instance(self)->set(key, val)) return true;
-        if (fallbackMetaSet(self, key, val)) return true;
+        if (usemeta && fallbackMetaSet(self, key, val)) return true;
         break;
     }
     case OT_USERDATA: {
-        if (fallbackMetaSet(self, key, val)) return true;
+        if (usemeta && fallbackMetaSet(self, key, val)) return true;
         break;
     }
-    case OT_CLASS:
-        break;
     default:
-        raiseError("trying to set '%s'", sqTypeName(self._type));
+        // null, numbers, strings and the other types have no slots to set: the caller reports the index
+        break;
     }
     if (fetchroot && _roottable._type == OT_TABLE &&
         !(self._type == OT_TABLE && _table(self) == _table(_roottable))) {
