@@ -118,99 +118,113 @@ int escapedChar(char c) {
     }
 }
 
+// The pattern grammar, as the reference reads it:
+//   list    := ['^'] element+ ['|' list]        ('^' anchors only at the start of a list)
+//   element := atom [quantifier]                 (the next element starts unless '|' ')' '*' '+' or the end
+//                                                 follows, so a second '*' or '+' is an error)
+//   atom    := '(' ['?:'] list ')' | '[' class ']' | '.' | '$' | '\' escape | any other byte, taken literally
+//              (a list's first atom may be '|', ')', '*', '+', '?' or '{')
+//   quantifier := '*' | '+' | '?' | '{' n [',' [m]] '}'   (counts wrap at 16 bits; m < n never matches)
 class Parser {
 public:
     Parser(const char* p, std::vector<CharSet>& sets) : m_p(p), m_sets(sets) {}
 
     std::unique_ptr<Node> parse() {
-        auto root = alternation(0);
+        auto root = list(0);
         if (*m_p != 0) throw CompileError{"unexpected character"};
         return root;
     }
     int groups() const { return m_groups; }
 
 private:
-    // alternation := concatenation ('|' concatenation)*
-    std::unique_ptr<Node> alternation(int depth) {
+    std::unique_ptr<Node> list(int depth) {
         if (depth > kMaxNesting) throw CompileError{"expected paren"};
-        auto first = concatenation(depth);
-        if (*m_p != '|') return first;
         auto alt = std::make_unique<Node>(NodeKind::Alt);
-        alt->kids.push_back(std::move(first));
-        while (*m_p == '|') {
+        for (;;) {
+            auto seq = std::make_unique<Node>(NodeKind::Concat);
+            if (*m_p == '^') {
+                ++m_p;
+                seq->kids.push_back(std::make_unique<Node>(NodeKind::Bol));
+            }
+            do {
+                seq->kids.push_back(element(depth));
+            } while (*m_p != 0 && *m_p != '|' && *m_p != ')' && *m_p != '*' && *m_p != '+');
+            alt->kids.push_back(std::move(seq));
+            if (*m_p != '|') break;
             ++m_p;
-            alt->kids.push_back(concatenation(depth));
         }
+        if (alt->kids.size() == 1) return std::move(alt->kids[0]);
         return alt;
     }
 
-    // concatenation := repetition*
-    std::unique_ptr<Node> concatenation(int depth) {
-        auto seq = std::make_unique<Node>(NodeKind::Concat);
-        while (*m_p != 0 && *m_p != '|' && *m_p != ')') seq->kids.push_back(repetition(depth));
-        return seq;
+    void expect(char c) {
+        if (*m_p != c) throw CompileError{"expected paren"};
+        ++m_p;
     }
 
-    // repetition := atom ('*' | '+' | '?' | '{' n [',' [m]] '}')*
-    std::unique_ptr<Node> repetition(int depth) {
+    std::unique_ptr<Node> element(int depth) {
         auto node = atom(depth);
-        for (;;) {
-            int lo, hi;
-            char c = *m_p;
-            if (c == '*') {
-                lo = 0, hi = -1, ++m_p;
-            } else if (c == '+') {
-                lo = 1, hi = -1, ++m_p;
-            } else if (c == '?') {
-                lo = 0, hi = 1, ++m_p;
-            } else if (c == '{') {
+        int lo, hi;
+        switch (*m_p) {
+        case '*':
+            lo = 0, hi = -1, ++m_p;
+            break;
+        case '+':
+            lo = 1, hi = -1, ++m_p;
+            break;
+        case '?':
+            lo = 0, hi = 1, ++m_p;
+            break;
+        case '{':
+            ++m_p;
+            lo = number();
+            if (*m_p == ',') {
                 ++m_p;
-                lo = number();
+                hi = std::isdigit((unsigned char)*m_p) ? number() : -1;
+                expect('}');
+            } else if (*m_p == '}') {
+                ++m_p;
                 hi = lo;
-                if (*m_p == ',') {
-                    ++m_p;
-                    hi = std::isdigit((unsigned char)*m_p) ? number() : -1;
-                }
-                if (*m_p != '}') throw CompileError{", or } expected"};
-                ++m_p;
-                if (hi >= 0 && hi < lo) throw CompileError{"invalid range"};
             } else {
-                return node;
+                throw CompileError{", or } expected"};
             }
-            auto rep = std::make_unique<Node>(NodeKind::Repeat);
-            rep->min = lo;
-            rep->max = hi;
-            rep->kids.push_back(std::move(node));
-            node = std::move(rep);
+            if (hi >= 0 && hi < lo) return nothing();
+            break;
+        default:
+            return node;
         }
+        auto rep = std::make_unique<Node>(NodeKind::Repeat);
+        rep->min = lo;
+        rep->max = hi;
+        rep->kids.push_back(std::move(node));
+        return rep;
     }
 
     int number() {
         if (!std::isdigit((unsigned char)*m_p)) throw CompileError{"number expected"};
-        long n = 0;
-        while (std::isdigit((unsigned char)*m_p)) {
-            n = n * 10 + (*m_p++ - '0');
-            if (n > kMaxRepeatCount) throw CompileError{"overflow in numeric constant"};
-        }
+        unsigned n = 0;
+        while (std::isdigit((unsigned char)*m_p)) n = (n * 10 + (unsigned)(*m_p++ - '0')) & 0xFFFFu;
         return (int)n;
     }
 
     std::unique_ptr<Node> atom(int depth) {
         char c = *m_p;
         switch (c) {
+        case 0:
+            throw CompileError{"letter expected"};
         case '(': {
             ++m_p;
             int index = -1;
-            if (m_p[0] == '?' && m_p[1] == ':') {
-                m_p += 2;
+            if (*m_p == '?') {
+                ++m_p;
+                expect(':');
             } else {
                 index = ++m_groups;
             }
             auto group = std::make_unique<Node>(NodeKind::Group);
             group->value = index;
-            group->kids.push_back(alternation(depth + 1));
-            if (*m_p != ')') throw CompileError{"expected paren"};
-            ++m_p;
+            group->kids.push_back(list(depth + 1));
+            expect(')');
             return group;
         }
         case '[':
@@ -219,21 +233,13 @@ private:
         case '.':
             ++m_p;
             return std::make_unique<Node>(NodeKind::Any);
-        case '^':
-            ++m_p;
-            return std::make_unique<Node>(NodeKind::Bol);
         case '$':
             ++m_p;
             return std::make_unique<Node>(NodeKind::Eol);
-        case '*':
-        case '+':
-        case '?':
-        case '{':
-            throw CompileError{"unexpected character"};
         case '\\': {
             ++m_p;
             char e = *m_p;
-            if (e == 0) throw CompileError{"letter expected"};
+            if (e == 0) return nothing(); // a trailing backslash escapes nothing a subject could hold
             ++m_p;
             if (e == 'b') return std::make_unique<Node>(NodeKind::Boundary);
             if (e == 'B') return std::make_unique<Node>(NodeKind::NotBoundary);
@@ -255,7 +261,7 @@ private:
         }
     }
 
-    // class := '[' ['^'] (char ['-' char] | '\' class-letter)+ ']'
+    // class := '[' ['^'] (member ['-' byte] )+ ']'; a range's end is any byte (']' too) or an escape.
     std::unique_ptr<Node> charClass() {
         CharSet set;
         bool negate = false;
@@ -265,17 +271,22 @@ private:
         }
         if (*m_p == ']') throw CompileError{"empty class"};
         while (*m_p != ']') {
-            if (*m_p == 0) throw CompileError{"expected paren"};
+            if (*m_p == 0) throw CompileError{"letter expected"};
             int cls = 0;
             int first = classChar(cls);
-            if (*m_p == '-' && m_p[1] != ']' && m_p[1] != 0) {
+            if (*m_p == '-') {
                 ++m_p;
-                int cls2 = 0;
-                int last = classChar(cls2);
-                if (cls || cls2) throw CompileError{"cannot use character classes in ranges"};
+                if (cls) throw CompileError{"cannot use character classes in ranges"};
+                int last;
+                if (*m_p == 0) throw CompileError{"letter expected"};
+                if (*m_p == '\\') {
+                    ++m_p;
+                    if (*m_p == 0) throw CompileError{"letter expected"};
+                    last = escapedChar(*m_p++);
+                } else {
+                    last = (unsigned char)*m_p++;
+                }
                 for (int ch = first; ch <= last; ++ch) set.set((unsigned)ch);
-            } else if (*m_p == '-' && m_p[1] == 0) {
-                throw CompileError{"unfinished range"};
             } else if (cls) {
                 addClass(set, (char)cls);
             } else {
@@ -311,6 +322,7 @@ private:
         node->value = (int)m_sets.size() - 1;
         return node;
     }
+    std::unique_ptr<Node> nothing() { return setNode(CharSet{}); }
 
     const char* m_p;
     std::vector<CharSet>& m_sets;
@@ -479,7 +491,8 @@ bool SQRex::run(const char* bol, const char* start, const char* end, bool whole)
             pc = in.x;
             break;
         case Op::Save:
-            setReg((size_t)in.x, sp);
+            // a group matched again by a repetition keeps the text of its first round
+            if (!regs[(size_t)in.x]) setReg((size_t)in.x, sp);
             ++pc;
             break;
         case Op::Bol:
