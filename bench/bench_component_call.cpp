@@ -8,12 +8,12 @@
 // "vm_allocs_per_call" must be 0 for the method calls; the value-returning call shows what one new Vector2
 // instance costs. "heap_allocs_per_call" counts C++ operator new calls of the native side (member lookup,
 // dispatch) in the same loop.
+#include "binding/binding_script_object.h"
+#include "binding/component_class.h"
+#include "binding/value_binding.h"
 #include "component/script_interfaces.h"
-#include "script/binding_script_object.h"
-#include "script/component_class.h"
+#include "math/vector2.h"
 #include "script/script_host.h"
-#include "script/value_binding.h"
-#include "script/vector2.h"
 #include "script/vm_block_pools.h"
 
 #include <benchmark/benchmark.h>

@@ -8,8 +8,8 @@
 #include "component/component_ref.h"
 #include "component/frame_interfaces.h"
 #include "component/object_interfaces.h"
-#include "script/matrix3.h"
-#include "script/vector2.h"
+#include "math/matrix3.h"
+#include "math/vector2.h"
 
 class IGraphics;
 class IGridRenderer;

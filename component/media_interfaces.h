@@ -7,15 +7,13 @@
 
 #include "component/component_ref.h"
 #include "component/frame_interfaces.h"
-#include "script/matrix3.h"
-#include "script/rect.h"
-#include "script/rect_f.h"
-#include "script/vector2.h"
+#include "component/media_records.h"
+#include "math/matrix3.h"
+#include "math/rect.h"
+#include "math/rect_f.h"
+#include "math/vector2.h"
 
 struct KDWindow;
-struct GraphicsState;
-struct ImageRecord;
-struct Quad;
 struct TileFragment;
 class ICamera;
 class IFont;

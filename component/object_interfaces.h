@@ -7,10 +7,10 @@
 
 #include "component/class_mask.h"
 #include "component/component_ref.h"
-#include "script/matrix3.h"
-#include "script/matrix4.h"
-#include "script/rect.h"
-#include "script/rect_f.h"
+#include "math/matrix3.h"
+#include "math/matrix4.h"
+#include "math/rect.h"
+#include "math/rect_f.h"
 
 class IGraphics;
 struct TileAnimationMap;

@@ -8,13 +8,13 @@
 
 #include <cstdint>
 
+#include "binding/binding_script_object.h"
 #include "component/component_factory.h"
 #include "component/component_ref.h"
 #include "component/frame_interfaces.h"
 #include "component/group_interfaces.h"
 #include "component/media_interfaces.h"
-#include "script/binding_script_object.h"
-#include "script/matrix3.h"
+#include "math/matrix3.h"
 
 class Graphics;
 class RenderTarget;

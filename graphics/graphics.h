@@ -4,26 +4,16 @@
 
 #include <cstdint>
 
+#include "binding/binding_script_object.h"
 #include "component/component_ref.h"
 #include "component/media_interfaces.h"
 #include "component/object_interfaces.h"
 #include "graphics/renderer.h"
-#include "script/binding_script_object.h"
-#include "script/matrix3.h"
-#include "script/rect.h"
+#include "math/matrix3.h"
+#include "math/rect.h"
 
 class ICamera;
 class IFont;
-
-// The part of the context moved as one record by GetState/SetState.
-struct GraphicsState {
-    Rect clip{0, 0, 2147483647, 2147483647};
-    std::uint32_t colour = 0xFFFFFFFF;
-    std::int32_t blendMode = BLEND_DEFAULT;
-    std::int32_t texFilterMode = 0; // 0 linear, anything else point
-    Matrix3 transform;
-    IFont* font = nullptr; // the context holds a reference while it is set
-};
 
 class Graphics final : public IGraphics, public ScriptObjectBase<Graphics> {
 public:

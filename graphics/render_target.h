@@ -4,10 +4,10 @@
 
 #include <cstdint>
 
+#include "binding/binding_script_object.h"
 #include "component/component_ref.h"
 #include "component/media_interfaces.h"
 #include "graphics/renderer.h"
-#include "script/binding_script_object.h"
 
 class Graphics;
 class Texture;

@@ -14,34 +14,8 @@
 
 #include <cstdint>
 
-#include "script/matrix3.h"
-
-// One vertex as the batch holds it: position in target pixels (z in 0..1), ARGB colour, texture coordinates.
-struct Vertex {
-    float x, y, z;
-    std::uint32_t colour;
-    float u, v;
-};
-static_assert(sizeof(Vertex) == 24);
-
-struct DeviceTexture;
-
-// Four vertices (top-left, top-right, bottom-right, bottom-left), the texture (null: untextured) and the
-// blend mode.
-struct Quad {
-    Vertex v[4];
-    DeviceTexture* texture = nullptr;
-    std::int32_t blend = 2;
-};
-
-// Blend mode bits; -1 turns blending off.
-enum BlendMode : std::int32_t {
-    BLEND_COLORADD = 1,   // texture colour plus vertex colour (alpha still multiplies)
-    BLEND_ALPHABLEND = 2, // destination weighted by inverse source alpha (else added)
-    BLEND_ZWRITE = 4,     // depth write (no depth buffer exists: no effect)
-    BLEND_OPAQUE = -1,
-    BLEND_DEFAULT = 2,
-};
+#include "component/media_records.h"
+#include "math/matrix3.h"
 
 // Pixel layouts of device textures.
 enum class DeviceFormat {

@@ -7,11 +7,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "binding/binding_script_object.h"
 #include "component/media_interfaces.h"
 #include "component/stream_interfaces.h"
 #include "graphics/renderer.h"
-#include "script/binding_script_object.h"
-#include "script/matrix4.h"
+#include "math/matrix4.h"
 
 struct ImageRecord;
 

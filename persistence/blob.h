@@ -13,9 +13,9 @@
 // Script methods: `SetHeaderSize`(size). Lengths stay below 4 GiB; a write beyond that, or one the memory
 // cannot hold, writes nothing and answers 0.
 
+#include "binding/binding_script_object.h"
 #include "component/script_interfaces.h"
 #include "component/stream_interfaces.h"
-#include "script/binding_script_object.h"
 
 #include <cstdint>
 #include <vector>

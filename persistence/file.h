@@ -8,10 +8,10 @@
 // Script methods: `Open`(path, mode) → bool, mode being a stdio open mode. On failure it logs
 // "Can't open %s: %d" (path, platform last error) with the tag "File" and leaves the file closed.
 
+#include "binding/binding_script_object.h"
 #include "component/group_interfaces.h"
 #include "component/stream_interfaces.h"
 #include "platform/kd.h"
-#include "script/binding_script_object.h"
 
 #include <cstdint>
 #include <string>

@@ -2,8 +2,8 @@
 // the engine's registry the factories of the classes it implements, then runApplication does the whole run.
 #include "app/src/application.h"
 #include "component/component_registry.h"
-#include "component/system.h"
 #include "graphics/graphics_classes.h"
+#include "objects/system.h"
 #include "persistence/persistence_classes.h"
 #include "platform/kd.h"
 

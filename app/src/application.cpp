@@ -1,11 +1,11 @@
 #include "app/src/application.h"
 #include "app/src/screenshot.h"
+#include "binding/global_functions.h"
 #include "component/class_names.h"
 #include "component/component_registry.h"
 #include "component/engine_interfaces.h"
 #include "component/media_interfaces.h"
 #include "platform/kd.h"
-#include "script/global_functions.h"
 #include "script/script_host.h"
 
 #include <dlfcn.h>

@@ -6,10 +6,10 @@
 #include <string_view>
 #include <vector>
 
+#include "binding/binding.h"
 #include "component/component_ref.h"
 #include "component/media_interfaces.h"
 #include "platform/kd.h"
-#include "script/binding.h"
 
 namespace {
 

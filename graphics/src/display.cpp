@@ -10,12 +10,12 @@
 #include "component/class_names.h"
 #include "component/component_registry.h"
 #include "component/object_interfaces.h"
-#include "component/system.h"
 #include "graphics/graphics.h"
 #include "graphics/graphics_classes.h"
 #include "graphics/render_target.h"
 #include "graphics/renderer.h"
 #include "graphics/texture.h"
+#include "objects/system.h"
 #include "platform/kd.h"
 
 namespace {

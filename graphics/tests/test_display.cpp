@@ -2,9 +2,9 @@
 // pointer mapping and sizes, and the registry factories.
 #include "component/class_names.h"
 #include "component/component_registry.h"
-#include "component/system.h"
 #include "graphics/graphics_classes.h"
 #include "graphics/tests/gl_test_support.h"
+#include "objects/system.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 // The script methods of Display, Graphics and Texture through real scripts.
+#include "binding/binding.h"
+#include "binding/component_class.h"
+#include "binding/value_binding.h"
 #include "graphics/tests/gl_test_support.h"
 #include "graphics/texture.h"
-#include "script/binding.h"
-#include "script/component_class.h"
 #include "script/script_host.h"
-#include "script/value_binding.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 // end cleanly; a blob record must never take more than the stream held. The readers log their failures: run
 // with -close_fd_mask=2 and XDG_DATA_HOME pointing at a scratch folder (the log file goes there).
 #include "persistence/blob.h"
-#include "script/global_functions_streams.h"
+#include "persistence/stream_formats.h"
 
 #include "component/component_ref.h"
 

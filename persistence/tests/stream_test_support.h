@@ -1,10 +1,10 @@
-// The global functions' script host (script/tests/test_global_fixture.h) with the persistence classes
+// The global functions' script host (binding/tests/test_global_fixture.h) with the persistence classes
 // installed, and helpers to read root slots and native files.
 #pragma once
 
+#include "binding/tests/test_global_fixture.h"
 #include "component/component_registry.h"
 #include "persistence/persistence_classes.h"
-#include "script/tests/test_global_fixture.h"
 
 #include <fstream>
 #include <sstream>

@@ -1,7 +1,7 @@
 // Lengths and counts read from a stream are checked against what the stream really holds before anything is
 // allocated: short and lying streams fail cleanly with a log line.
 #include "persistence/blob.h"
-#include "script/global_functions_streams.h"
+#include "persistence/stream_formats.h"
 
 #include "component/component_ref.h"
 #include "platform/kd.h"

@@ -3,11 +3,11 @@
 // Scripts get a small integer handle, never an address: the table maps handles to records, handles are never
 // reused within a run, and every record removes its event callback and its platform timer before it is freed,
 // so neither a stale handle nor a stale event can reach a freed record.
+#include "binding/binding.h"
+#include "binding/global_functions.h"
+#include "binding/src/global_functions_internal.h"
 #include "platform/kd.h"
-#include "script/binding.h"
-#include "script/global_functions.h"
 #include "script/script_host.h"
-#include "script/src/global_functions_internal.h"
 
 #include <map>
 #include <memory>
