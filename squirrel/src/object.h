@@ -11,6 +11,7 @@
 #include "squirrel/src/memory.h"
 
 #include <cstdint>
+#include <cstring>
 
 struct SQSharedState;
 struct SQCollector;
@@ -33,6 +34,24 @@ inline void sqAddRef(const SQObject& o) {
 }
 inline void sqRelease(SQObjectType t, SQObjectValue v) {
     if (ISREFCOUNTED(t) && --v.pRefCounted->_uiRef == 0) v.pRefCounted->release();
+}
+
+// Writes a payload of at most 32 bits as one 8-byte store. Writing the zeroed pointer and then the integer
+// over its low half would make the next 8-byte copy of the slot wait for both stores to retire.
+inline void sqSetPayload(SQObjectValue& v, uint32_t bits) {
+    static_assert(sizeof(SQObjectValue) == sizeof(uint64_t) || sizeof(SQObjectValue) == sizeof(uint32_t));
+    if constexpr (sizeof(SQObjectValue) == sizeof(uint64_t)) {
+        uint64_t w = bits;
+        memcpy(&v, &w, sizeof w);
+    } else {
+        memcpy(&v, &bits, sizeof bits);
+    }
+}
+inline uint32_t sqFloatBits(SQFloat f) {
+    static_assert(sizeof(SQFloat) == sizeof(uint32_t));
+    uint32_t b;
+    memcpy(&b, &f, sizeof b);
+    return b;
 }
 
 // An owning value handle.
@@ -124,8 +143,7 @@ struct SQObjectPtr : SQObject {
         SQObjectType t = _type;
         SQObjectValue v = _unVal;
         _type = OT_INTEGER;
-        _unVal.pRefCounted = nullptr;
-        _unVal.nInteger = i;
+        sqSetPayload(_unVal, (uint32_t)i);
         sqRelease(t, v);
         return *this;
     }
@@ -133,10 +151,16 @@ struct SQObjectPtr : SQObject {
         SQObjectType t = _type;
         SQObjectValue v = _unVal;
         _type = OT_FLOAT;
-        _unVal.pRefCounted = nullptr;
-        _unVal.fFloat = f;
+        sqSetPayload(_unVal, sqFloatBits(f));
         sqRelease(t, v);
         return *this;
+    }
+    void setBool(bool b) {
+        SQObjectType t = _type;
+        SQObjectValue v = _unVal;
+        _type = OT_BOOL;
+        sqSetPayload(_unVal, b ? 1u : 0u);
+        sqRelease(t, v);
     }
     void Null() {
         SQObjectType t = _type;

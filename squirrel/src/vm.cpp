@@ -522,56 +522,81 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
 
     SQObjectPtr temp_reg;
     SQObjectPtr temp2;
+    // The instruction pointer and the frame base live in registers. Handlers that may call out, raise or
+    // change frames first store the pointer back (SAVE_IP) and end with NEXT, which reloads both; the fast
+    // handlers touch neither the frames nor the stack's size and dispatch straight on (FAST_NEXT).
+    const SQInstruction* ip;
+    SQObjectPtr* sb;
+    SQInstruction _i_;
+#define arg0 ((SQInteger)_i_._arg0)
+#define arg1 ((SQInteger)_i_._arg1)
+#define arg2 ((SQInteger)_i_._arg2)
+#define arg3 ((SQInteger)_i_._arg3)
+#define SAVE_IP() (ci->_ip = ip)
+#define NEXT continue
+#if SQ_COMPUTED_GOTO
+    static const void* const kDispatch[] = {
+#define SQ_OPCODE_LABEL(name, doc) &&L_##name,
+        SQ_OPCODES(SQ_OPCODE_LABEL)
+#undef SQ_OPCODE_LABEL
+    };
+    // Compiled code and verified files hold only known opcodes; the check is kept for memory corruption.
+#define FAST_NEXT                                                                                            \
+    {                                                                                                        \
+        _i_ = *ip++;                                                                                         \
+        if (__builtin_expect(_i_.op >= _OP_COUNT, 0)) goto invalid_op;                                       \
+        goto* kDispatch[_i_.op];                                                                             \
+    }
+#define OPCODE(name) L_##name:
+#else
+#define FAST_NEXT goto dispatch
+#define OPCODE(name) case _OP_##name:
+#endif
     for (;;) {
         try {
             for (;;) {
-                const SQInstruction _i_ = *ci->_ip++;
-                const SQInteger arg0 = _i_._arg0;
-                const SQInteger arg1 = _i_._arg1;
-                const SQInteger arg2 = _i_._arg2;
-                const SQInteger arg3 = _i_._arg3;
-                // Frame base for handlers that cannot call out (so the stack cannot move under them).
-                SQObjectPtr* const sb = _stack.data() + _stackbase;
+                ip = ci->_ip;
+                sb = _stack.data() + _stackbase;
 #if SQ_COMPUTED_GOTO
-                static const void* const kDispatch[] = {
-#define SQ_OPCODE_LABEL(name, doc) &&L_##name,
-                    SQ_OPCODES(SQ_OPCODE_LABEL)
-#undef SQ_OPCODE_LABEL
-                };
-                if (_i_.op >= _OP_COUNT) raiseError("internal VM error");
-                goto* kDispatch[_i_.op];
-#define OPCODE(name) L_##name:
-#define NEXT continue
+                FAST_NEXT;
+            invalid_op:
+                SAVE_IP();
+                raiseError("internal VM error");
 #else
-#define OPCODE(name) case _OP_##name:
-#define NEXT continue
+            dispatch:
+                _i_ = *ip++;
                 switch (_i_.op) {
 #endif
                 OPCODE(LINE) {
-                    if (_debughook._type != OT_NULL && !_debughook_running) callDebugHook('l', arg1);
-                    NEXT;
+                    if (_debughook._type != OT_NULL && !_debughook_running) {
+                        SAVE_IP();
+                        callDebugHook('l', arg1);
+                        NEXT;
+                    }
+                    FAST_NEXT;
                 }
                 OPCODE(LOAD) {
                     FSTK(arg0) = LIT(arg1);
-                    NEXT;
+                    FAST_NEXT;
                 }
                 OPCODE(LOADINT) {
                     FSTK(arg0) = (SQInteger)arg1;
-                    NEXT;
+                    FAST_NEXT;
                 }
                 OPCODE(LOADFLOAT) {
                     SQFloat f;
                     int32_t bits = (int32_t)arg1;
                     memcpy(&f, &bits, 4);
                     FSTK(arg0) = f;
-                    NEXT;
+                    FAST_NEXT;
                 }
                 OPCODE(DLOAD) {
-                    TARGET = LIT(arg1);
-                    STK(arg2) = LIT(arg3);
-                    NEXT;
+                    FSTK(arg0) = LIT(arg1);
+                    FSTK(arg2) = LIT(arg3);
+                    FAST_NEXT;
                 }
                 OPCODE(TAILCALL) {
+                    SAVE_IP();
                     temp_reg = STK(arg1);
                     if (temp_reg._type == OT_CLOSURE && !_closure(temp_reg)->proto()->_bgenerator &&
                         !ci->_generator) {
@@ -585,6 +610,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     goto do_call;
                 }
                 OPCODE(CALL) {
+                    SAVE_IP();
                 do_call:
                     temp_reg = STK(arg1);
                     switch (temp_reg._type) {
@@ -618,6 +644,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     }
                 }
                 OPCODE(PREPCALL) {
+                    SAVE_IP();
                     prepCall(arg0, STK(arg1), arg2, arg3);
                     NEXT;
                 }
@@ -628,9 +655,10 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                             temp2 = sqRealVal(n->val);
                             FSTK(arg3) = o;
                             FSTK(arg0) = std::move(temp2);
-                            NEXT;
+                            FAST_NEXT;
                         }
                     }
+                    SAVE_IP();
                     prepCall(arg0, LIT(arg1), arg2, arg3);
                     NEXT;
                 }
@@ -639,23 +667,26 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     if (o._type == OT_TABLE) {
                         if (SQTable::Node* n = _table(o)->find(LIT(arg1))) {
                             FSTK(arg0) = sqRealVal(n->val);
-                            NEXT;
+                            FAST_NEXT;
                         }
                     }
+                    SAVE_IP();
                     if (!get(STK(arg2), LIT(arg1), temp2, false, arg2 == 0)) raiseIdxError(LIT(arg1));
                     TARGET = std::move(temp2); // no stray reference delays a release hook
                     NEXT;
                 }
                 OPCODE(MOVE) {
                     FSTK(arg0) = FSTK(arg1);
-                    NEXT;
+                    FAST_NEXT;
                 }
                 OPCODE(NEWSLOT) {
+                    SAVE_IP();
                     newSlot(STK(arg1), STK(arg2), STK(arg3), false);
                     if (arg0 != arg3) TARGET = STK(arg3);
                     NEXT;
                 }
                 OPCODE(DELETE) {
+                    SAVE_IP();
                     deleteSlot(STK(arg1), STK(arg2), temp2);
                     TARGET = std::move(temp2); // no stray reference delays a release hook
                     NEXT;
@@ -668,16 +699,17 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     if (self._type == OT_ARRAY && key._type == OT_INTEGER &&
                         (SQUnsignedInteger)_integer(key) < _array(self)->_values.size()) {
                         _array(self)->_values[(size_t)_integer(key)] = FSTK(arg3);
-                        if (arg0 != arg3) TARGET = STK(arg3);
-                        NEXT;
+                        if (arg0 != arg3) FSTK(arg0) = FSTK(arg3);
+                        FAST_NEXT;
                     }
                     if (self._type == OT_TABLE) {
                         if (SQTable::Node* n = _table(self)->find(key)) {
                             n->val = FSTK(arg3);
-                            if (arg0 != arg3) TARGET = STK(arg3);
-                            NEXT;
+                            if (arg0 != arg3) FSTK(arg0) = FSTK(arg3);
+                            FAST_NEXT;
                         }
                     }
+                    SAVE_IP();
                     if (!set(STK(arg1), STK(arg2), STK(arg3), arg1 == 0)) raiseIdxError(STK(arg2));
                     if (arg0 != arg3) TARGET = STK(arg3);
                     NEXT;
@@ -689,27 +721,28 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     if (self._type == OT_ARRAY && key._type == OT_INTEGER &&
                         (SQUnsignedInteger)_integer(key) < _array(self)->_values.size()) {
                         FSTK(arg0) = sqRealVal(_array(self)->_values[(size_t)_integer(key)]);
-                        NEXT;
+                        FAST_NEXT;
                     }
                     if (self._type == OT_TABLE) {
                         if (SQTable::Node* n = _table(self)->find(key)) {
                             FSTK(arg0) = sqRealVal(n->val);
-                            NEXT;
+                            FAST_NEXT;
                         }
                     }
+                    SAVE_IP();
                     if (!get(STK(arg1), STK(arg2), temp2, false, arg1 == 0)) raiseIdxError(STK(arg2));
                     TARGET = std::move(temp2); // no stray reference delays a release hook
                     NEXT;
                 }
                 OPCODE(EQ) {
                     bool r = isEqual(FSTK(arg2), arg3 ? LIT(arg1) : FSTK(arg1));
-                    FSTK(arg0) = SQObjectPtr(r);
-                    NEXT;
+                    FSTK(arg0).setBool(r);
+                    FAST_NEXT;
                 }
                 OPCODE(NE) {
                     bool r = !isEqual(FSTK(arg2), arg3 ? LIT(arg1) : FSTK(arg1));
-                    FSTK(arg0) = SQObjectPtr(r);
-                    NEXT;
+                    FSTK(arg0).setBool(r);
+                    FAST_NEXT;
                 }
                 OPCODE(ARITH) {
                     const SQObjectPtr& a = FSTK(arg2);
@@ -720,31 +753,32 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                         switch (arg3) {
                         case '+':
                             FSTK(arg0) = (SQInteger)(x + y);
-                            NEXT;
+                            FAST_NEXT;
                         case '-':
                             FSTK(arg0) = (SQInteger)(x - y);
-                            NEXT;
+                            FAST_NEXT;
                         case '*':
                             FSTK(arg0) = (SQInteger)(x * y);
-                            NEXT;
+                            FAST_NEXT;
                         case '/':
                             if (y != 0 && _integer(b) != -1) {
                                 FSTK(arg0) = _integer(a) / _integer(b);
-                                NEXT;
+                                FAST_NEXT;
                             }
                             break;
                         case '%':
                             if (y != 0 && _integer(b) != -1) {
                                 FSTK(arg0) = _integer(a) % _integer(b);
-                                NEXT;
+                                FAST_NEXT;
                             }
                             break;
                         }
                     } else if (a._type == OT_FLOAT && b._type == OT_FLOAT && arg3 != '%') {
                         SQFloat x = _float(a), y = _float(b);
                         FSTK(arg0) = arg3 == '+' ? x + y : arg3 == '-' ? x - y : arg3 == '*' ? x * y : x / y;
-                        NEXT;
+                        FAST_NEXT;
                     }
+                    SAVE_IP();
                     arith(arg3, temp2, a, b);
                     TARGET = std::move(temp2); // no stray reference delays a release hook
                     NEXT;
@@ -755,22 +789,24 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                         switch (arg3) {
                         case BW_AND:
                             FSTK(arg0) = i1 & i2;
-                            NEXT;
+                            FAST_NEXT;
                         case BW_OR:
                             FSTK(arg0) = i1 | i2;
-                            NEXT;
+                            FAST_NEXT;
                         case BW_XOR:
                             FSTK(arg0) = i1 ^ i2;
-                            NEXT;
+                            FAST_NEXT;
                         default:
                             break;
                         }
                     }
+                    SAVE_IP();
                     bitwise(arg3, temp2, STK(arg2), STK(arg1));
                     TARGET = std::move(temp2); // no stray reference delays a release hook
                     NEXT;
                 }
                 OPCODE(RETURN) {
+                    SAVE_IP();
                     if (ci->_generator) ci->_generator->_state = SQGeneratorState::Dead;
                     if (arg0 != 0xFF)
                         temp_reg = STK(arg1);
@@ -787,46 +823,53 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                 }
                 OPCODE(LOADNULLS) {
                     for (SQInteger n = 0; n < arg1; ++n) FSTK(arg0 + n).Null();
-                    NEXT;
+                    FAST_NEXT;
                 }
                 OPCODE(LOADROOTTABLE) {
-                    TARGET = _roottable;
-                    NEXT;
+                    FSTK(arg0) = _roottable;
+                    FAST_NEXT;
                 }
                 OPCODE(LOADBOOL) {
-                    TARGET = SQObjectPtr(arg1 != 0);
-                    NEXT;
+                    FSTK(arg0).setBool(arg1 != 0);
+                    FAST_NEXT;
                 }
                 OPCODE(DMOVE) {
                     FSTK(arg0) = FSTK(arg1);
                     FSTK(arg2) = FSTK(arg3);
-                    NEXT;
+                    FAST_NEXT;
                 }
                 OPCODE(JMP) {
-                    if (arg1 < 0 && _stepbudget >= 0) spendStep();
-                    ci->_ip += arg1;
-                    NEXT;
+                    if (arg1 < 0 && _stepbudget >= 0) {
+                        SAVE_IP();
+                        spendStep();
+                    }
+                    ip += arg1;
+                    FAST_NEXT;
                 }
                 OPCODE(JNZ) {
                     if (!sqIsFalse(FSTK(arg0))) {
-                        if (arg1 < 0 && _stepbudget >= 0) spendStep();
-                        ci->_ip += arg1;
+                        if (arg1 < 0 && _stepbudget >= 0) {
+                            SAVE_IP();
+                            spendStep();
+                        }
+                        ip += arg1;
                     }
-                    NEXT;
+                    FAST_NEXT;
                 }
                 OPCODE(JZ) {
-                    if (sqIsFalse(FSTK(arg0))) ci->_ip += arg1;
-                    NEXT;
+                    if (sqIsFalse(FSTK(arg0))) ip += arg1;
+                    FAST_NEXT;
                 }
                 OPCODE(LOADFREEVAR) {
-                    TARGET = _closure(ci->_closure)->_outervalues[arg1];
-                    NEXT;
+                    FSTK(arg0) = _closure(ci->_closure)->_outervalues[arg1];
+                    FAST_NEXT;
                 }
                 OPCODE(VARGC) {
-                    TARGET = (SQInteger)ci->_nvargs;
-                    NEXT;
+                    FSTK(arg0) = (SQInteger)ci->_nvargs;
+                    FAST_NEXT;
                 }
                 OPCODE(GETVARGV) {
+                    SAVE_IP();
                     const SQObjectPtr& idx = STK(arg1);
                     if (ci->_nvargs == 0) raiseError("the function doesn't have var args");
                     if (!(idx._type & SQOBJECT_NUMERIC))
@@ -837,22 +880,26 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     NEXT;
                 }
                 OPCODE(NEWTABLE) {
+                    SAVE_IP();
                     TARGET = SQObjectPtr(SQTable::create(_sharedstate, arg1));
                     NEXT;
                 }
                 OPCODE(NEWARRAY) {
+                    SAVE_IP();
                     SQArray* a = SQArray::create(_sharedstate, 0);
                     TARGET = SQObjectPtr(a);
                     a->_values.reserve((size_t)arg1);
                     NEXT;
                 }
                 OPCODE(APPENDARRAY) {
+                    SAVE_IP();
                     // Compiled code only appends to the array it just made; a loaded file may lie.
                     if (STK(arg0)._type != OT_ARRAY) raiseError("internal VM error: append to a non-array");
                     _array(STK(arg0))->append(arg3 != 0 ? LIT(arg1) : STK(arg1));
                     NEXT;
                 }
                 OPCODE(GETPARENT) {
+                    SAVE_IP();
                     const SQObjectPtr& o = STK(arg1);
                     switch (o._type) {
                     case OT_TABLE:
@@ -868,6 +915,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     NEXT;
                 }
                 OPCODE(COMPARITH) {
+                    SAVE_IP();
                     SQInteger selfidx = ((SQUnsignedInteger)arg1 & 0xFFFF0000) >> 16;
                     SQObjectPtr self = STK(selfidx), key = STK(arg2), val = STK(arg1 & 0x0000FFFF);
                     SQObjectPtr cur;
@@ -887,8 +935,9 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                         SQInteger r = (SQInteger)(arg3 == '+' ? x + y : arg3 == '-' ? x - y : x * y);
                         FSTK(arg1) = r;
                         FSTK(arg0) = r;
-                        NEXT;
+                        FAST_NEXT;
                     }
+                    SAVE_IP();
                     arith(arg3, temp2, STK(arg1), STK(arg2));
                     STK(arg1) = temp2;
                     TARGET = std::move(temp2); // no stray reference delays a release hook
@@ -896,6 +945,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                 }
                 OPCODE(INC)
                 OPCODE(PINC) {
+                    SAVE_IP();
                     SQObjectPtr self = STK(arg1), key = STK(arg2);
                     SQObjectPtr cur;
                     if (!get(self, key, cur, false, arg1 == 0)) raiseIdxError(key);
@@ -915,8 +965,9 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                                                    (SQUnsignedInteger)(SQInteger)(signed char)arg3);
                         FSTK(arg1) = nv;
                         FSTK(arg0) = _i_.op == _OP_PINCL ? old : nv;
-                        NEXT;
+                        FAST_NEXT;
                     }
+                    SAVE_IP();
                     SQObjectPtr cur = STK(arg1);
                     if (cur._type == OT_INTEGER) {
                         STK(arg1) = (SQInteger)((SQUnsignedInteger)_integer(cur) +
@@ -943,14 +994,21 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                                  : arg3 == CMP_GE ? d >= 0
                                  : arg3 == CMP_L  ? d < 0
                                                   : d <= 0;
-                        FSTK(arg0) = SQObjectPtr(r);
-                        NEXT;
+                        FSTK(arg0).setBool(r);
+                        // A test and its conditional jump run as one step.
+                        if (ip->op == _OP_JZ && ip->_arg0 == _i_._arg0) {
+                            const SQInstruction* jz = ip++;
+                            if (!r) ip += jz->_arg1;
+                        }
+                        FAST_NEXT;
                     }
+                    SAVE_IP();
                     bool r = cmpOp(arg3, a, b);
                     TARGET = SQObjectPtr(r);
                     NEXT;
                 }
                 OPCODE(EXISTS) {
+                    SAVE_IP();
                     bool r;
                     const SQObjectPtr& o = STK(arg1);
                     const SQObjectPtr& k = STK(arg2);
@@ -964,6 +1022,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     NEXT;
                 }
                 OPCODE(INSTANCEOF) {
+                    SAVE_IP();
                     const SQObjectPtr& c = STK(arg1);
                     const SQObjectPtr& o = STK(arg2);
                     if (c._type != OT_CLASS || o._type != OT_INSTANCE)
@@ -974,35 +1033,38 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     NEXT;
                 }
                 OPCODE(AND) {
-                    if (sqIsFalse(STK(arg2))) {
-                        TARGET = STK(arg2);
-                        ci->_ip += arg1;
+                    if (sqIsFalse(FSTK(arg2))) {
+                        FSTK(arg0) = FSTK(arg2);
+                        ip += arg1;
                     }
-                    NEXT;
+                    FAST_NEXT;
                 }
                 OPCODE(OR) {
-                    if (!sqIsFalse(STK(arg2))) {
-                        TARGET = STK(arg2);
-                        ci->_ip += arg1;
+                    if (!sqIsFalse(FSTK(arg2))) {
+                        FSTK(arg0) = FSTK(arg2);
+                        ip += arg1;
                     }
-                    NEXT;
+                    FAST_NEXT;
                 }
                 OPCODE(NEG) {
+                    SAVE_IP();
                     negate(temp2, STK(arg1));
                     TARGET = std::move(temp2); // no stray reference delays a release hook
                     NEXT;
                 }
                 OPCODE(NOT) {
-                    TARGET = SQObjectPtr(sqIsFalse(STK(arg1)));
-                    NEXT;
+                    FSTK(arg0).setBool(sqIsFalse(FSTK(arg1)));
+                    FAST_NEXT;
                 }
                 OPCODE(BWNOT) {
+                    SAVE_IP();
                     if (STK(arg1)._type != OT_INTEGER)
                         raiseError("attempt to perform a bitwise op on a %s", sqTypeName(STK(arg1)._type));
                     TARGET = (SQInteger)(~_integer(STK(arg1)));
                     NEXT;
                 }
                 OPCODE(CLOSURE) {
+                    SAVE_IP();
                     SQClosure* c = _closure(ci->_closure);
                     SQFunctionProto* fp = _funcproto(c->proto()->_functions[arg1]);
                     SQClosure* nc = SQClosure::create(_sharedstate, fp);
@@ -1028,6 +1090,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     NEXT;
                 }
                 OPCODE(YIELD) {
+                    SAVE_IP();
                     SQGenerator* gen = ci->_generator;
                     if (!gen)
                         raiseError("trying to yield a '%s',only genenerator can be yielded",
@@ -1042,6 +1105,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     NEXT;
                 }
                 OPCODE(RESUME) {
+                    SAVE_IP();
                     const SQObjectPtr& g = STK(arg1);
                     if (g._type != OT_GENERATOR)
                         raiseError("trying to resume a '%s',only genenerator can be resumed",
@@ -1050,6 +1114,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     NEXT;
                 }
                 OPCODE(FOREACH) {
+                    SAVE_IP();
                     bool isgen;
                     SQObjectPtr container = STK(arg0);
                     SQObjectPtr k = STK(arg2), v = STK(arg2 + 1), itr = STK(arg2 + 2);
@@ -1076,12 +1141,14 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     NEXT;
                 }
                 OPCODE(POSTFOREACH) {
+                    SAVE_IP();
                     if (STK(arg0)._type == OT_GENERATOR &&
                         _generator(STK(arg0))->_state == SQGeneratorState::Dead)
                         ci->_ip += arg1 - 1;
                     NEXT;
                 }
                 OPCODE(DELEGATE) {
+                    SAVE_IP();
                     const SQObjectPtr& t = STK(arg1);
                     const SQObjectPtr& d = STK(arg2);
                     if (t._type != OT_TABLE) raiseError("delegating a '%s'", sqTypeName(t._type));
@@ -1096,21 +1163,25 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     NEXT;
                 }
                 OPCODE(CLONE) {
+                    SAVE_IP();
                     clone(STK(arg1), temp2);
                     TARGET = std::move(temp2); // no stray reference delays a release hook
                     NEXT;
                 }
                 OPCODE(TYPEOF) {
+                    SAVE_IP();
                     typeOf(STK(arg1), temp2);
                     TARGET = std::move(temp2); // no stray reference delays a release hook
                     NEXT;
                 }
                 OPCODE(PUSHTRAP) {
+                    SAVE_IP();
                     _etraps.push_back(SQExceptionTrap{_stackbase, _top, ci->_ip + arg1, arg0});
                     ci->_etraps++;
                     NEXT;
                 }
                 OPCODE(POPTRAP) {
+                    SAVE_IP();
                     for (SQInteger i = 0; i < arg0; ++i) {
                         if (ci->_etraps <= 0) raiseError("internal VM error: no trap to pop");
                         _etraps.pop_back();
@@ -1119,9 +1190,11 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     NEXT;
                 }
                 OPCODE(THROW) {
+                    SAVE_IP();
                     raise(STK(arg0));
                 }
                 OPCODE(CLASS) {
+                    SAVE_IP();
                     SQClass* base = nullptr;
                     if (arg1 != -1) {
                         const SQObjectPtr& b = STK(arg1);
@@ -1144,6 +1217,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     NEXT;
                 }
                 OPCODE(NEWSLOTA) {
+                    SAVE_IP();
                     SQObjectPtr self = STK(arg1), key = STK(arg2), val = STK(arg3);
                     SQObjectPtr attrs;
                     if (arg0 & NEW_SLOT_ATTRIBUTES_FLAG) attrs = STK(arg2 - 1);
@@ -1167,6 +1241,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                 }
 #if !SQ_COMPUTED_GOTO
             default:
+                SAVE_IP();
                 raiseError("internal VM error");
             }
 #endif
@@ -1215,6 +1290,13 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
     throw SQRaise{};
 }
 }
+
+#undef arg0
+#undef arg1
+#undef arg2
+#undef arg3
+#undef FAST_NEXT
+#undef SAVE_IP
 
 bool SQVM::resumeThread(SQObjectPtr& outres, bool raiseerror) {
     // A suspended thread's innermost frame is waiting in a CALL to `suspend`: the wakeup value is that call's
