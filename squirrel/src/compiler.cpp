@@ -223,7 +223,8 @@ struct FuncState {
     }
 };
 
-enum class ExpKind { Value, Local, Field, FreeVar };
+// Const: a constant's value in a temporary; compound operators work on that copy, '=' is refused.
+enum class ExpKind { Value, Local, Field, FreeVar, Const };
 
 class Compiler {
 public:
@@ -264,15 +265,16 @@ private:
     FuncState* m_fs = nullptr;
     ExpKind m_kind = ExpKind::Value;
     bool m_isParent = false;
-    int m_depth = 0;
+    const char* m_stackTop = static_cast<const char*>(__builtin_frame_address(0));
 
-    // Counts parser recursion; deep nesting becomes a compile error instead of a C stack overflow.
+    // Bounds parser recursion by the C stack it has used; deep nesting becomes a compile error instead of
+    // a stack overflow.
     struct NestingGuard {
         Compiler& c;
         explicit NestingGuard(Compiler& comp) : c(comp) {
-            if (++c.m_depth > kMaxCompilerNesting) c.error("nesting too deep");
+            const char* here = static_cast<const char*>(__builtin_frame_address(0));
+            if (c.m_stackTop - here > kMaxCompilerStackBytes) c.error("nesting too deep");
         }
-        ~NestingGuard() { --c.m_depth; }
     };
 
     SQObjectPtr str(const char* s, SQInteger len = -1) { return SQObjectPtr(SQString::create(m_ss, s, len)); }
@@ -430,6 +432,8 @@ private:
             expect('=');
             SQObjectPtr val = expectScalar();
             _table(m_ss->_consts)->newSlot(id, val);
+            // the declaration ends its statement itself: another statement may follow only on a new line
+            optionalSemicolon();
             break;
         }
         default:
@@ -831,7 +835,8 @@ private:
             ExpKind kind = m_kind;
             if (m_isParent) error("parent cannot be set");
             if (kind == ExpKind::Value) error("can't assign expression");
-            if (kind == ExpKind::FreeVar) error("free variables cannot be modified");
+            if (kind == ExpKind::FreeVar || (kind == ExpKind::Const && op == '='))
+                error("free variables cannot be modified");
             lex();
             expression();
             switch (op) {
@@ -1073,17 +1078,16 @@ private:
             case TK_MINUSMINUS:
             case TK_PLUSPLUS: {
                 if (isEndOfStatement()) return;
+                if (m_kind == ExpKind::Value) return; // not an operand for it: the statement ends before it
                 SQInteger diff = tok() == TK_MINUSMINUS ? -1 : 1;
                 lex();
                 if (m_kind == ExpKind::Field) {
                     SQInteger key = m_fs->popTarget();
                     SQInteger obj = m_fs->popTarget();
                     m_fs->emit(_OP_PINC, m_fs->pushTarget(), obj, key, diff);
-                } else if (m_kind == ExpKind::Local || m_kind == ExpKind::FreeVar) {
+                } else {
                     SQInteger src = m_fs->popTarget();
                     m_fs->emit(_OP_PINCL, m_fs->pushTarget(), src, 0, diff);
-                } else {
-                    error("can't '++' or '--' an expression");
                 }
                 m_kind = ExpKind::Value;
                 return;
@@ -1316,11 +1320,10 @@ private:
                 SQInteger key = m_fs->popTarget();
                 SQInteger obj = m_fs->popTarget();
                 m_fs->emit(_OP_INC, m_fs->pushTarget(), obj, key, diff);
-            } else if (m_kind == ExpKind::Local || m_kind == ExpKind::FreeVar) {
+            } else {
+                // on any other expression it steps the slot holding the value (a parenthesised local's own)
                 SQInteger src = m_fs->popTarget();
                 m_fs->emit(_OP_INCL, m_fs->pushTarget(), src, 0, diff);
-            } else {
-                error("can't '++' or '--' an expression");
             }
             m_kind = ExpKind::Value;
             m_unaryDone = true;
@@ -1379,7 +1382,7 @@ private:
             m_fs->emit(_OP_LOAD, m_fs->pushTarget(), m_fs->literal(c));
             break;
         }
-        m_kind = ExpKind::FreeVar; // not assignable; reported like a free variable
+        m_kind = ExpKind::Const;
     }
 
     // table/class body: {[attrs] [static] (function id | constructor | '[' expr ']' '=' expr | id '=' expr)

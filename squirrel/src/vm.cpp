@@ -963,24 +963,20 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                         SQInteger old = _integer(FSTK(arg1));
                         SQInteger nv = (SQInteger)((SQUnsignedInteger)old +
                                                    (SQUnsignedInteger)(SQInteger)(signed char)arg3);
-                        FSTK(arg1) = nv;
+                        // target first: stepping a temporary in place (a constant) leaves the new value
                         FSTK(arg0) = _i_.op == _OP_PINCL ? old : nv;
+                        FSTK(arg1) = nv;
                         FAST_NEXT;
                     }
                     SAVE_IP();
                     SQObjectPtr cur = STK(arg1);
-                    if (cur._type == OT_INTEGER) {
-                        STK(arg1) = (SQInteger)((SQUnsignedInteger)_integer(cur) +
-                                                (SQUnsignedInteger)(SQInteger)(signed char)arg3);
-                        temp2 = STK(arg1);
-                    } else {
-                        arith('+', temp2, cur, SQObjectPtr((SQInteger)(signed char)arg3));
-                        STK(arg1) = temp2;
-                    }
-                    if (_i_.op == _OP_PINCL)
-                        TARGET = cur;
+                    if (cur._type == OT_INTEGER)
+                        temp2 = (SQInteger)((SQUnsignedInteger)_integer(cur) +
+                                            (SQUnsignedInteger)(SQInteger)(signed char)arg3);
                     else
-                        TARGET = std::move(temp2); // no stray reference delays a release hook
+                        arith('+', temp2, cur, SQObjectPtr((SQInteger)(signed char)arg3));
+                    TARGET = _i_.op == _OP_PINCL ? cur : temp2;
+                    STK(arg1) = std::move(temp2); // no stray reference delays a release hook
                     NEXT;
                 }
                 OPCODE(CMP) {
