@@ -61,7 +61,14 @@ SQInteger baseGetstackinfos(HSQUIRRELVM v) {
     SQInteger level;
     SQStackInfos si;
     sq_getinteger(v, -1, &level);
-    if (SQ_FAILED(sq_stackinfos(v, level, &si))) return 0;
+    // a negative level describes no frame: an unknown function without locals (null only past the stack)
+    if (level < 0) {
+        si.funcname = nullptr;
+        si.source = nullptr;
+        si.line = 0;
+    } else if (SQ_FAILED(sq_stackinfos(v, level, &si))) {
+        return 0;
+    }
     const SQChar* fn = si.funcname ? si.funcname : "unknown";
     const SQChar* src = si.source ? si.source : "unknown";
     sq_newtable(v);
@@ -78,7 +85,7 @@ SQInteger baseGetstackinfos(HSQUIRRELVM v) {
     sq_newtable(v);
     SQInteger seq = 0;
     const SQChar* name;
-    while ((name = sq_getlocal(v, (SQUnsignedInteger)level, (SQUnsignedInteger)seq))) {
+    while (level >= 0 && (name = sq_getlocal(v, (SQUnsignedInteger)level, (SQUnsignedInteger)seq))) {
         sq_pushstring(v, name, -1);
         sq_push(v, -2);
         sq_createslot(v, -4);

@@ -194,8 +194,9 @@ SQInteger containerRawin(HSQUIRRELVM v) {
     return 1;
 }
 
+// Answers null, as the reference does.
 SQInteger objClear(HSQUIRRELVM v) {
-    return SQ_SUCCEEDED(sq_clear(v, -1)) ? 1 : SQ_ERROR;
+    return SQ_SUCCEEDED(sq_clear(v, -1)) ? 0 : SQ_ERROR;
 }
 
 // ---- arrays ----
@@ -278,12 +279,13 @@ bool sortCompare(HSQUIRRELVM v, const SQObjectPtr& a, const SQObjectPtr& b, cons
         if (v->_lasterror._type != OT_STRING) v->raiseError("compare func failed");
         throw SQRaise{};
     }
+    // a float result counts as its integer part; anything else is the defect the sort reports
     SQObjectPtr& r = v->getUp(-1);
-    if (r._type != OT_INTEGER) {
+    if (r._type != OT_INTEGER && r._type != OT_FLOAT) {
         sq_settop(v, top);
-        v->raiseError("numeric value expected as return value of the compare function");
+        v->raiseError("Invalid qsort, probably compare function defect");
     }
-    ret = _integer(r);
+    ret = r._type == OT_INTEGER ? _integer(r) : (SQInteger)_float(r);
     sq_settop(v, top);
     return true;
 }

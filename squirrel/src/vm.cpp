@@ -289,7 +289,9 @@ void SQVM::call(const SQObjectPtr& closureref, SQInteger nparams, SQInteger stac
     case OT_TABLE:
     case OT_USERDATA:
     case OT_INSTANCE:
-        if (const SQObjectPtr* mm = getMetaMethod(closure, MT_CALL)) {
+        // a _call that is not a function leaves the object uncallable
+        if (const SQObjectPtr* mm = getMetaMethod(closure, MT_CALL);
+            mm && (mm->_type == OT_CLOSURE || mm->_type == OT_NATIVECLOSURE)) {
             SQObjectPtr fn = *mm;
             push(closure);
             for (SQInteger i = 0; i < nparams; ++i) push(_stack[stackbase + i]);

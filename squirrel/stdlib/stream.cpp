@@ -27,7 +27,7 @@ SQInteger streamReadblob(HSQUIRRELVM v) {
     SQSTD_STREAM(v, s);
     SQInteger size;
     sq_getinteger(v, 2, &size);
-    if (size <= 0) return sq_throwerror(v, "invalid size");
+    if (size < 0) return sq_throwerror(v, "invalid size");
     // Clamp to what is left where the stream knows its length, so a huge request cannot allocate huge memory.
     SQInteger pos = s->tell(), len = s->len();
     if (pos >= 0 && len >= 0 && size > len - pos) size = len - pos > 0 ? len - pos : 0;

@@ -68,7 +68,8 @@ SQInteger stringSplit(HSQUIRRELVM v) {
     const SQChar *s, *seps;
     sq_getstring(v, 2, &s);
     sq_getstring(v, 3, &seps);
-    if (*seps == 0) return sq_throwerror(v, "empty separators string");
+    // only an empty separator string is refused; one starting with a zero byte separates nothing
+    if (sq_getsize(v, 3) == 0) return sq_throwerror(v, "empty separators string");
     const size_t len = std::strlen(s);
     sq_newarray(v, 0);
     size_t i = 0;
