@@ -124,7 +124,8 @@ SQInteger baseCompilestring(HSQUIRRELVM v) {
 
 SQInteger baseNewthread(HSQUIRRELVM v) {
     SQObjectPtr func = stack_get(v, 2);
-    SQInteger stksize = (_closure(func)->proto()->_stacksize << 1) + 2;
+    // a native function gets the smallest stack (the reference crashes reading its frame size)
+    SQInteger stksize = func._type == OT_CLOSURE ? (_closure(func)->proto()->_stacksize << 1) + 2 : 0;
     HSQUIRRELVM newv = sq_newthread(v, stksize < 64 ? 64 : stksize);
     if (!newv) return sq_throwerror(v, "out of memory");
     sq_move(newv, v, -2);

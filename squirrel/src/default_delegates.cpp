@@ -440,17 +440,35 @@ SQInteger generatorGetstatus(HSQUIRRELVM v) {
     return 1;
 }
 
+// Whether a call with nargs arguments (this included) gets past the arity check of a script function.
+bool arityFits(const SQObjectPtr& fn, SQInteger nargs) {
+    if (fn._type != OT_CLOSURE) return true;
+    const SQFunctionProto* f = _closure(fn)->proto();
+    SQInteger nparams = (SQInteger)f->_parameters.size();
+    if (f->_varparams) return nargs >= nparams;
+    SQInteger ndef = (SQInteger)f->_defaultparams.size();
+    return nargs == nparams || (ndef && nargs < nparams && nparams - nargs <= ndef);
+}
+
+// The thread's error handler reports a call that does not fit the function's parameters, but not an error
+// the function raises (the caller gets both); a suspended thread cannot be called (the error is null).
 SQInteger threadCall(HSQUIRRELVM v) {
     SQObjectPtr o = stack_get(v, 1);
     HSQUIRRELVM t = _thread(o);
+    if (sq_getvmstate(t) == SQ_VMSTATE_SUSPENDED) {
+        v->_lasterror.Null();
+        return SQ_ERROR;
+    }
     SQInteger nparams = sq_gettop(v);
+    bool report = sq_gettop(t) >= 1 && !arityFits(t->getUp(-1), nparams);
     t->push(t->_roottable);
     for (SQInteger i = 2; i < nparams + 1; ++i) sq_move(t, v, i);
-    if (SQ_SUCCEEDED(sq_call(t, nparams, SQTrue, SQTrue))) {
+    if (SQ_SUCCEEDED(sq_call(t, nparams, SQTrue, SQFalse))) {
         sq_move(v, t, -1);
         sq_pop(t, 1);
         return 1;
     }
+    if (report) t->callErrorHandler(t->_lasterror);
     v->_lasterror = t->_lasterror;
     return SQ_ERROR;
 }
