@@ -82,6 +82,20 @@ struct SQInstance : SQCollectable {
     ~SQInstance() override;
     bool get(const SQObjectPtr& key, SQObjectPtr& val) const;
     bool set(const SQObjectPtr& key, const SQObjectPtr& val);
+    // Where member `key` lives: the instance's field or the class's method or static; nullptr if the class
+    // has no such member. Weak references are returned as stored.
+    const SQObjectPtr* memberSlot(const SQObject& key) const {
+        SQTable::Node* n = _class->_members->find(key);
+        if (!n) return nullptr;
+        SQInteger m = _integer(n->val);
+        return sqIsField(m) ? &_values[m & kMemberIndexMask] : &_class->_methods[m & kMemberIndexMask].val;
+    }
+    // The instance's own field `key`, or nullptr (absent, or a method or static of the class).
+    SQObjectPtr* fieldSlot(const SQObject& key) {
+        SQTable::Node* n = _class->_members->find(key);
+        if (!n || !sqIsField(_integer(n->val))) return nullptr;
+        return &_values[_integer(n->val) & kMemberIndexMask];
+    }
     bool instanceOf(const SQClass* c) const;
     SQInstance* clone(SQSharedState* ss) const;
     const SQObjectPtr* getMetaMethod(SQMetaMethod mm) const {

@@ -6,22 +6,8 @@
 
 #include "squirrel/src/collector.h"
 
-SQHash sqHashKey(const SQObject& key) {
-    switch (key._type) {
-    case OT_STRING:
-        return key._unVal.pString->_hash;
-    case OT_FLOAT:
-        return (SQHash)(SQInteger)key._unVal.fFloat;
-    case OT_BOOL:
-    case OT_INTEGER:
-        return (SQHash)key._unVal.nInteger;
-    default:
-        return (SQHash)(((uintptr_t)key._unVal.pRefCounted) >> 3);
-    }
-}
-
 static inline bool sameKey(const SQObject& a, const SQObject& b) {
-    return a._type == b._type && a._unVal.pRefCounted == b._unVal.pRefCounted;
+    return sqSameTableKey(a, b);
 }
 
 SQTable* SQTable::create(SQSharedState* ss, SQInteger ninitialsize) {
@@ -52,18 +38,6 @@ void SQTable::allocNodes(SQInteger size) {
     _firstfree = &_nodes[size - 1];
 }
 
-SQTable::Node* SQTable::mainPosition(const SQObject& key) const {
-    return &_nodes[sqHashKey(key) & (_numofnodes - 1)];
-}
-
-SQTable::Node* SQTable::find(const SQObject& key) const {
-    if (key._type == OT_NULL) return nullptr;
-    Node* n = mainPosition(key);
-    do {
-        if (sameKey(n->key, key)) return n;
-    } while ((n = n->next));
-    return nullptr;
-}
 
 bool SQTable::get(const SQObject& key, SQObjectPtr& val) const {
     Node* n = find(key);

@@ -5,6 +5,25 @@
 
 #include "squirrel/src/object.h"
 
+inline SQHash sqHashKey(const SQObject& key) {
+    switch (key._type) {
+    case OT_STRING:
+        return key._unVal.pString->_hash;
+    case OT_FLOAT:
+        return (SQHash)(SQInteger)key._unVal.fFloat;
+    case OT_BOOL:
+    case OT_INTEGER:
+        return (SQHash)key._unVal.nInteger;
+    default:
+        return (SQHash)(((uintptr_t)key._unVal.pRefCounted) >> 3);
+    }
+}
+
+// Keys are the same slot when type and payload word match (strings are interned).
+inline bool sqSameTableKey(const SQObject& a, const SQObject& b) {
+    return a._type == b._type && a._unVal.pRefCounted == b._unVal.pRefCounted;
+}
+
 struct SQTable : SQCollectable {
     struct Node {
         SQObjectPtr val;
@@ -23,7 +42,14 @@ struct SQTable : SQCollectable {
     ~SQTable() override;
 
     // Raw lookup of an own slot (no delegation). Weak references are returned as stored.
-    Node* find(const SQObject& key) const;
+    Node* find(const SQObject& key) const {
+        if (key._type == OT_NULL) return nullptr;
+        Node* n = mainPosition(key);
+        do {
+            if (sqSameTableKey(n->key, key)) return n;
+        } while ((n = n->next));
+        return nullptr;
+    }
     bool get(const SQObject& key, SQObjectPtr& val) const;
     // Assigns an existing own slot; false if the key is absent.
     bool set(const SQObject& key, const SQObject& val);
@@ -48,9 +74,7 @@ private:
     void allocNodes(SQInteger size);
     void resetNodes();
     void rehash(bool force);
-    Node* mainPosition(const SQObject& key) const;
+    Node* mainPosition(const SQObject& key) const { return &_nodes[sqHashKey(key) & (_numofnodes - 1)]; }
 };
-
-SQHash sqHashKey(const SQObject& key);
 
 #endif

@@ -119,6 +119,31 @@ void SQVM::leaveFrame(SQInteger keepto) {
     for (SQInteger i = from; i < last_top; ++i) _stack[i].Null();
 }
 
+bool SQVM::enterScriptFrame(SQObjectPtr& closure, SQInteger target, SQInteger nargs, SQInteger stackbase) {
+    SQClosure* c = _closure(closure);
+    SQFunctionProto* func = c->proto();
+    SQInteger newtop = stackbase + func->_stacksize;
+    if (func->_bgenerator || func->_varparams || nargs != (SQInteger)func->_parameters.size() ||
+        c->_env._type == OT_WEAKREF || _stepbudget >= 0 || _debughook._type != OT_NULL ||
+        newtop + kMaxFuncStackSize > (SQInteger)_stack.size() || _callsstack.size() >= _callsstack.capacity() ||
+        (SQInteger)_callsstack.size() >= kMaxCallDepth)
+        return false;
+    CallInfo* nci = &_callsstack.emplace_back(); // within capacity: cannot fail
+    nci->_prevstkbase = _stackbase;
+    nci->_prevtop = _top;
+    nci->_closure = std::move(closure);
+    nci->_literals = func->_literals.data();
+    nci->_ip = func->_instructions.data();
+    nci->_target = target;
+    nci->_vargsbase = (SQInteger)_vargsstack.size();
+    ci = nci;
+    // slots the previous user of this stack area left behind
+    for (SQInteger i = _top > stackbase + nargs ? _top : stackbase + nargs; i < newtop; ++i) _stack[i].Null();
+    _stackbase = stackbase;
+    _top = newtop;
+    return true;
+}
+
 void SQVM::startCall(SQClosure* closure, SQInteger target, SQInteger nargs, SQInteger stackbase,
                      bool tailcall) {
     SQFunctionProto* func = closure->proto();
@@ -617,6 +642,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     temp_reg = STK(arg1);
                     switch (temp_reg._type) {
                     case OT_CLOSURE:
+                        if (enterScriptFrame(temp_reg, arg0, arg3, _stackbase + arg2)) NEXT;
                         if (!_closure(temp_reg)->proto()->_bgenerator) {
                             startCall(_closure(temp_reg), arg0, arg3, _stackbase + arg2, false);
                             temp_reg.Null();
@@ -659,6 +685,13 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                             FSTK(arg0) = std::move(temp2);
                             FAST_NEXT;
                         }
+                    } else if (o._type == OT_INSTANCE) {
+                        if (const SQObjectPtr* m = _instance(o)->memberSlot(LIT(arg1))) {
+                            temp2 = sqRealVal(*m);
+                            FSTK(arg3) = o;
+                            FSTK(arg0) = std::move(temp2);
+                            FAST_NEXT;
+                        }
                     }
                     SAVE_IP();
                     prepCall(arg0, LIT(arg1), arg2, arg3);
@@ -669,6 +702,11 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     if (o._type == OT_TABLE) {
                         if (SQTable::Node* n = _table(o)->find(LIT(arg1))) {
                             FSTK(arg0) = sqRealVal(n->val);
+                            FAST_NEXT;
+                        }
+                    } else if (o._type == OT_INSTANCE) {
+                        if (const SQObjectPtr* m = _instance(o)->memberSlot(LIT(arg1))) {
+                            FSTK(arg0) = sqRealVal(*m);
                             FAST_NEXT;
                         }
                     }
@@ -710,6 +748,12 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                             if (arg0 != arg3) FSTK(arg0) = FSTK(arg3);
                             FAST_NEXT;
                         }
+                    } else if (self._type == OT_INSTANCE) {
+                        if (SQObjectPtr* f = _instance(self)->fieldSlot(key)) {
+                            *f = FSTK(arg3);
+                            if (arg0 != arg3) FSTK(arg0) = FSTK(arg3);
+                            FAST_NEXT;
+                        }
                     }
                     SAVE_IP();
                     if (!set(STK(arg1), STK(arg2), STK(arg3), arg1 == 0)) raiseIdxError(STK(arg2));
@@ -728,6 +772,11 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     if (self._type == OT_TABLE) {
                         if (SQTable::Node* n = _table(self)->find(key)) {
                             FSTK(arg0) = sqRealVal(n->val);
+                            FAST_NEXT;
+                        }
+                    } else if (self._type == OT_INSTANCE) {
+                        if (const SQObjectPtr* m = _instance(self)->memberSlot(key)) {
+                            FSTK(arg0) = sqRealVal(*m);
                             FAST_NEXT;
                         }
                     }
@@ -816,6 +865,15 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                         temp_reg.Null();
                     bool root = ci->_root;
                     SQInteger trg = ci->_target;
+                    if (!root && !ci->_generator && _debughook._type == OT_NULL) {
+                        // a plain script frame returning to the script frame below it
+                        leaveFrame();
+                        if (trg != -1)
+                            _stack[_stackbase + trg] = std::move(temp_reg);
+                        else
+                            temp_reg.Null();
+                        NEXT;
+                    }
                     if (_debughook._type != OT_NULL && !_debughook_running) {
                         // one return per frame a tail call folded into this one
                         for (SQInteger n = ci->_ncalls; n > 0; --n) callDebugHook('r');
@@ -917,6 +975,26 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     NEXT;
                 }
                 OPCODE(COMPARITH) {
+                    {
+                        // Integer + - * on an existing table slot or instance field, in place.
+                        const SQObjectPtr& self = FSTK((SQUnsignedInteger)arg1 >> 16);
+                        const SQObjectPtr& val = FSTK(arg1 & 0xFFFF);
+                        SQObjectPtr* slot = nullptr;
+                        if (self._type == OT_TABLE) {
+                            if (SQTable::Node* n = _table(self)->find(FSTK(arg2))) slot = &n->val;
+                        } else if (self._type == OT_INSTANCE) {
+                            slot = _instance(self)->fieldSlot(FSTK(arg2));
+                        }
+                        if (slot && slot->_type == OT_INTEGER && val._type == OT_INTEGER && arg3 != '/' &&
+                            arg3 != '%') {
+                            SQUnsignedInteger x = (SQUnsignedInteger)_integer(*slot),
+                                              y = (SQUnsignedInteger)_integer(val);
+                            SQInteger r = (SQInteger)(arg3 == '+' ? x + y : arg3 == '-' ? x - y : x * y);
+                            *slot = r;
+                            FSTK(arg0) = r;
+                            FAST_NEXT;
+                        }
+                    }
                     SAVE_IP();
                     SQInteger selfidx = ((SQUnsignedInteger)arg1 & 0xFFFF0000) >> 16;
                     SQObjectPtr self = STK(selfidx), key = STK(arg2), val = STK(arg1 & 0x0000FFFF);

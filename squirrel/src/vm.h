@@ -156,6 +156,9 @@ struct SQVM : SQCollectable {
     bool callNative(SQNativeClosure* nclosure, SQInteger nargs, SQInteger stackbase, SQObjectPtr& retval);
     // Enters a script frame (arity check, varargs, defaults). Throws on error.
     void startCall(SQClosure* closure, SQInteger target, SQInteger nargs, SQInteger stackbase, bool tailcall);
+    // Enters a script closure's frame when nothing needs the general path (exact arity, no environment,
+    // generator, hook or step budget, room on both stacks); takes over `closure`'s reference. False if not.
+    bool enterScriptFrame(SQObjectPtr& closure, SQInteger target, SQInteger nargs, SQInteger stackbase);
     void leaveFrame(SQInteger keepto = -1);
     bool leaveFrameWith(SQObjectPtr& result, SQObjectPtr& outres, bool root, SQInteger target);
     void prepCall(SQInteger target, const SQObjectPtr& key, SQInteger objslot, SQInteger thisslot);
