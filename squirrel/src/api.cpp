@@ -164,7 +164,6 @@ SQRESULT sq_suspendvm(HSQUIRRELVM v) {
 }
 
 SQRESULT sq_wakeupvm(HSQUIRRELVM v, SQBool wakeupret, SQBool retval, SQBool raiseerror, SQBool throwerror) {
-    (void)throwerror;
     if (!v->_suspended) return sq_throwerror(v, "cannot resume a vm that is not running any code");
     SQObjectPtr ret;
     if (wakeupret) {
@@ -172,7 +171,7 @@ SQRESULT sq_wakeupvm(HSQUIRRELVM v, SQBool wakeupret, SQBool retval, SQBool rais
         v->pop();
     }
     return guarded(v, [&]() -> SQRESULT {
-        v->resumeThread(ret, raiseerror != 0);
+        v->resumeThread(ret, raiseerror != 0, throwerror != 0);
         if (retval) v->push(ret);
         return SQ_OK;
     });

@@ -581,6 +581,11 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
 #endif
     for (;;) {
         try {
+            if (_throw_on_resume) {
+                // woken with an error to throw (sq_wakeupvm): it is raised where the thread waits
+                _throw_on_resume = false;
+                throw SQRaise{};
+            }
             for (;;) {
                 ip = ci->_ip;
                 sb = _stack.data() + _stackbase;
@@ -1374,12 +1379,13 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
 #undef FAST_NEXT
 #undef SAVE_IP
 
-bool SQVM::resumeThread(SQObjectPtr& outres, bool raiseerror) {
+bool SQVM::resumeThread(SQObjectPtr& outres, bool raiseerror, bool throwerror) {
     // A suspended thread's innermost frame is waiting in a CALL to `suspend`: the wakeup value is that call's
-    // result.
+    // result, or the last error is thrown from there.
     SQObjectPtr val = outres;
     _suspended = 0;
     if (_suspended_target != -1) STK(_suspended_target) = val;
+    _throw_on_resume = throwerror;
     execute(SQObjectPtr(), -1, 0, 0, outres, raiseerror, ExecType::ResumeVM);
     return _suspended == 0;
 }

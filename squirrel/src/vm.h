@@ -85,6 +85,7 @@ struct SQVM : SQCollectable {
     SQInteger _nnativecalls = 0;
     SQInteger _suspended = 0; // 1 while suspended by `suspend`/sq_suspendvm
     SQInteger _suspended_target = -1;
+    bool _throw_on_resume = false; // sq_wakeupvm(throwerror): raise the last error on resuming
     bool _suspend_pending = false; // a native function asked to suspend
     bool _debughook_running = false;
     // Backward jumps and calls left before the script fails with "step budget exhausted"; -1 = unlimited.
@@ -112,7 +113,7 @@ struct SQVM : SQCollectable {
     void call(const SQObjectPtr& closure, SQInteger nparams, SQInteger stackbase, SQObjectPtr& outres,
               bool raiseerror);
     // Resumes a suspended thread VM (wakeup). Throws on error; returns false if the thread suspended again.
-    bool resumeThread(SQObjectPtr& outres, bool raiseerror);
+    bool resumeThread(SQObjectPtr& outres, bool raiseerror, bool throwerror = false);
     // The hook sees the running frame's function, or notstarted (a generator being made) at its first line.
     void callDebugHook(SQInteger type, SQInteger forcedline = 0, SQFunctionProto* notstarted = nullptr);
     // Calls a metamethod with `nargs` values already pushed (the first is `this`); pops them.

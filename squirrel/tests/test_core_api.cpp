@@ -286,6 +286,44 @@ TEST_F(VmTest, ThreadsSuspendAndWakeUpFromTheHost) {
     EXPECT_EQ(g_out, "2 suspended 20 idle");
 }
 
+// sq_wakeupvm with throwerror raises the error set beforehand where the thread waits: a try there catches it,
+// otherwise the wakeup fails with it and the thread is idle again.
+TEST_F(VmTest, WakeupCanThrowIntoTheSuspendedThread) {
+    ASSERT_EQ(run("function waits(guard) {"
+                  "  if (!guard) { suspend(1); return \"not thrown\"; }"
+                  "  try { suspend(1); return \"not thrown\"; } catch (e) { return \"caught \" + e; }"
+                  "}"),
+              "");
+    for (bool guarded : {true, false}) {
+        HSQUIRRELVM t = sq_newthread(v, 256);
+        ASSERT_NE(t, nullptr);
+        sq_pushroottable(t);
+        sq_pushstring(t, "waits", -1);
+        ASSERT_TRUE(SQ_SUCCEEDED(sq_get(t, -2)));
+        sq_pushroottable(t);
+        sq_pushbool(t, guarded ? SQTrue : SQFalse);
+        ASSERT_TRUE(SQ_SUCCEEDED(sq_call(t, 2, SQTrue, SQFalse)));
+        ASSERT_EQ(sq_getvmstate(t), SQ_VMSTATE_SUSPENDED);
+        sq_pop(t, 1);
+        sq_throwerror(t, "boom");
+        SQRESULT r = sq_wakeupvm(t, SQFalse, SQTrue, SQFalse, SQTrue);
+        if (guarded) {
+            ASSERT_TRUE(SQ_SUCCEEDED(r));
+            const SQChar* s = nullptr;
+            ASSERT_TRUE(SQ_SUCCEEDED(sq_getstring(t, -1, &s)));
+            EXPECT_STREQ(s, "caught boom");
+        } else {
+            EXPECT_TRUE(SQ_FAILED(r));
+            sq_getlasterror(t);
+            const SQChar* s = nullptr;
+            ASSERT_TRUE(SQ_SUCCEEDED(sq_getstring(t, -1, &s)));
+            EXPECT_STREQ(s, "boom");
+        }
+        EXPECT_EQ(sq_getvmstate(t), SQ_VMSTATE_IDLE);
+        sq_pop(v, 1); // the thread
+    }
+}
+
 } // namespace
 
 namespace {
