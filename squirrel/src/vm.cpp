@@ -632,6 +632,10 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     temp_reg = STK(arg1);
                     if (temp_reg._type == OT_CLOSURE && !_closure(temp_reg)->proto()->_bgenerator &&
                         !ci->_generator) {
+                        // a bound environment may live only in a slot the arguments are about to replace
+                        SQObjectPtr env;
+                        if (_closure(temp_reg)->_env._type == OT_WEAKREF)
+                            env = _closure(temp_reg)->_env._unVal.pWeakRef->_obj;
                         for (SQInteger i = 0; i < arg3; ++i) STK(i) = STK(arg2 + i);
                         for (SQInteger i = arg3; i < _top - _stackbase; ++i) STK(i).Null();
                         _top = _stackbase + arg3;

@@ -520,6 +520,8 @@ SQInteger SQVM::compare(const SQObjectPtr& a, const SQObjectPtr& b) {
         case OT_TABLE:
         case OT_USERDATA:
         case OT_INSTANCE:
+            // an object compared with itself is equal without asking its _cmp
+            if (a._unVal.pRefCounted == b._unVal.pRefCounted) return 0;
             if (const SQObjectPtr* mm = getMetaMethod(a, MT_CMP)) {
                 SQObjectPtr fn = *mm, sa = a, sb = b;
                 push(sa);
