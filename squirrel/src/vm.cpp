@@ -536,7 +536,9 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
 
     switch (et) {
     case ExecType::Call:
-        startCall(_closure(closure), target, nargs, stackbase, false);
+        // the frame takes over the reference `closure` holds when the direct entry applies
+        if (!enterScriptFrame(closure, target, nargs, stackbase))
+            startCall(_closure(closure), target, nargs, stackbase, false);
         ci->_root = true;
         break;
     case ExecType::ResumeGenerator:

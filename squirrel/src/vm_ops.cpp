@@ -577,15 +577,53 @@ bool SQVM::cmpOp(SQInteger op, const SQObjectPtr& a, const SQObjectPtr& b) {
 
 // ---- text ----
 
+// Decimal text of a 32-bit integer, as "%d" prints it, ending at `end`; returns where it starts.
+static char* formatInteger(SQInteger i, char* end) {
+    SQUnsignedInteger u = i < 0 ? 0u - (SQUnsignedInteger)i : (SQUnsignedInteger)i;
+    char* p = end;
+    do {
+        *--p = (char)('0' + u % 10);
+        u /= 10;
+    } while (u);
+    if (i < 0) *--p = '-';
+    return p;
+}
+
+// The text a concatenation uses for a string or an integer without making a string object for the number;
+// false for the other types (they go through toString).
+namespace {
+struct CatPiece {
+    char buf[16];
+    const char* text = nullptr;
+    SQInteger len = 0;
+    bool set(const SQObject& o) {
+        if (o._type == OT_STRING) {
+            text = _stringval(o);
+            len = _string(o)->_len;
+            return true;
+        }
+        if (o._type == OT_INTEGER) {
+            text = formatInteger(_integer(o), buf + sizeof buf);
+            len = (SQInteger)(buf + sizeof buf - text);
+            return true;
+        }
+        return false;
+    }
+};
+} // namespace
+
 void SQVM::toString(const SQObjectPtr& o, SQObjectPtr& res) {
     char buf[128];
     switch (o._type) {
     case OT_STRING:
         res = o;
         return;
-    case OT_INTEGER:
-        snprintf(buf, sizeof(buf), "%d", _integer(o));
-        break;
+    case OT_INTEGER: {
+        char* end = buf + sizeof buf;
+        char* p = formatInteger(_integer(o), end);
+        res = SQObjectPtr(SQString::create(_sharedstate, p, end - p));
+        return;
+    }
     case OT_FLOAT:
         snprintf(buf, sizeof(buf), "%g", (double)_float(o));
         break;
@@ -615,6 +653,16 @@ void SQVM::toString(const SQObjectPtr& o, SQObjectPtr& res) {
 }
 
 void SQVM::stringCat(const SQObjectPtr& a, const SQObjectPtr& b, SQObjectPtr& dest) {
+    CatPiece pa, pb;
+    if (pa.set(a) && pb.set(b)) {
+        SQInteger l = pa.len, r = pb.len;
+        if ((SQUnsignedInteger)l + (SQUnsignedInteger)r > kMaxStringLength) throw SQOutOfMemory{};
+        SQChar* buf = _sharedstate->getScratchPad(l + r);
+        memcpy(buf, pa.text, l);
+        memcpy(buf + l, pb.text, r);
+        dest = SQObjectPtr(SQString::create(_sharedstate, buf, l + r));
+        return;
+    }
     SQObjectPtr sa, sb;
     SQObjectPtr ca = a, cb = b; // _tostring calls may move the stack these live in
     toString(ca, sa);
