@@ -18,8 +18,38 @@ struct TileRecord;
 struct TileAnimationRecord;
 struct RoadCellRecord;
 struct CellPosition;
-struct RoutePoint;
-struct RouteProgress;
+
+// A point of a route: its position, a stored heading, and the arc length from the route's first point.
+struct RoutePoint {
+    Vector2 position;
+    Vector2 direction;
+    float distance = 0.0f;
+};
+
+// A place along a route: position, heading and the distance it was asked for.
+struct RouteProgress {
+    Vector2 position;
+    Vector2 direction;
+    float distance = 0.0f;
+};
+
+// The codes the pass map's script object gives the kinds of cell (`CELL_VALUE_*`, 0 when not defined).
+struct CellValueCodes {
+    std::int32_t clean = 0;
+    std::int32_t occupied = 0;
+    std::int32_t occupiedByTransport = 0;
+    std::int32_t plant = 0;
+    std::int32_t roadBroken = 0;
+    std::int32_t road = 0;
+    std::int32_t roadIndestructible = 0;
+    std::int32_t roadConstruction = 0;
+    std::int32_t forestMin = 0;
+    std::int32_t forestMax = 0;
+    std::int32_t forestBurnt = 0;
+    std::int32_t forestCutted = 0;
+    std::int32_t waste = 0;
+    std::int32_t roadInvisible = 0;
+};
 
 // The animations of a tile-animation data object, by name.
 class ITileAnimationData : public virtual IAbstract {
@@ -64,6 +94,13 @@ public:
     virtual void AddRenderer(const ComponentRef<IGridRenderer>& renderer) = 0;
     // Removes every entry equal to the overlay.
     virtual void RemoveRenderer(const ComponentRef<IGridRenderer>& renderer) = 0;
+    // The cell codes read from the map's script object.
+    virtual const CellValueCodes& GetCellValueCodes() = 0;
+    // The cells, width x height bytes row-major (null when empty); valid until the size changes.
+    virtual const std::uint8_t* GetCells() = 0;
+    // A counter that changes whenever a cell value or the size changes, so searches can keep their
+    // results while it stands.
+    virtual std::uint32_t GetRevision() = 0;
 };
 
 // An overlay drawn over a grid map.

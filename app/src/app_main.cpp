@@ -3,6 +3,7 @@
 #include "app/src/application.h"
 #include "component/component_registry.h"
 #include "graphics/graphics_classes.h"
+#include "navigation/navigation_classes.h"
 #include "objects/system.h"
 #include "persistence/persistence_classes.h"
 #include "platform/kd.h"
@@ -12,5 +13,6 @@ int kdMain() {
     registerObjectModelClasses(registry);
     registerPersistenceClasses(registry);
     registerGraphicsClasses(registry);
+    registerNavigationClasses(registry);
     return runApplication(processArgumentCount(), processArguments(), registry);
 }

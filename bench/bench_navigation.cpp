@@ -1,0 +1,234 @@
+// Path finding on a 256 x 256 road grid and tours by farthest insertion, each beside a textbook version
+// written here, in one run.
+//
+// Search: roads every 16 cells in both directions; each query is a 150-step path through the middle of the
+// map.
+// - GridRouter/NewStart: every query starts from another cell than the one before (nothing kept helps);
+// - GridRouter/SameStart: the queries share their start and alternate between two targets, as while a road
+// end
+//   is dragged or the border cells of an area are tried;
+// - TextbookBfs: std::queue, distance and parent arrays made fresh for each query.
+// The counter "allocs_per_query" counts operator new calls in the timed loop.
+//
+// Tours: n places at random points, costs 10 × their distance; TourSolver against farthest insertion that
+// recomputes every place's distance to the tour at every step (O(n³)). The tours are checked equal first.
+#include "navigation/grid_router.h"
+#include "navigation/pass_map.h"
+#include "navigation/tour_solver.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <new>
+#include <queue>
+#include <random>
+#include <vector>
+
+namespace {
+std::uint64_t g_allocations = 0;
+} // namespace
+
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void* operator new(std::size_t size) {
+    ++g_allocations;
+    if (void* block = std::malloc(size == 0 ? 1 : size)) {
+        return block;
+    }
+    throw std::bad_alloc();
+}
+void operator delete(void* block) noexcept {
+    std::free(block);
+}
+void operator delete(void* block, std::size_t) noexcept {
+    std::free(block);
+}
+
+namespace {
+
+constexpr std::int32_t kSize = 256;
+constexpr std::int32_t kSpacing = 16;
+constexpr std::uint8_t kRoad = 1;
+constexpr std::uint64_t kRoadMask = std::uint64_t(1) << kRoad;
+
+// Starts and targets 150 steps apart: (128, 128) → (208, 198), and (112, 128) → (192, 198).
+const Vector2 kStartA(128, 128), kTargetA(208, 198);
+const Vector2 kStartB(112, 128), kTargetB(192, 198);
+const Vector2 kTargetC(198, 208);
+
+std::vector<std::uint8_t> roadGrid() {
+    std::vector<std::uint8_t> cells(kSize * kSize, 0);
+    for (std::int32_t y = 0; y < kSize; ++y) {
+        for (std::int32_t x = 0; x < kSize; ++x) {
+            if (x % kSpacing == 0 || y % kSpacing == 0) cells[std::size_t(y * kSize + x)] = kRoad;
+        }
+    }
+    return cells;
+}
+
+struct RouterFixture {
+    ComponentRef<PassMap> map = ComponentRef<PassMap>::adopt(new PassMap());
+    ComponentRef<GridRouter> router = ComponentRef<GridRouter>::adopt(new GridRouter());
+    RouterFixture() {
+        std::vector<std::uint8_t> cells = roadGrid();
+        map->resize(kSize, kSize, cells.data());
+        router->Initialize(map.get());
+        router->SetPassMask(kRoadMask);
+    }
+};
+
+// The textbook search: a queue, fresh arrays, the path read back through the parents.
+std::int32_t textbookBfs(const std::vector<std::uint8_t>& cells, std::uint64_t mask, std::int32_t sx,
+                         std::int32_t sy, std::int32_t tx, std::int32_t ty, std::vector<std::int32_t>& path) {
+    std::vector<std::int32_t> distance(cells.size(), -1);
+    std::vector<std::int32_t> parent(cells.size(), -1);
+    std::queue<std::int32_t> queue;
+    const std::int32_t start = sy * kSize + sx, target = ty * kSize + tx;
+    const auto passable = [&](std::int32_t i) {
+        return cells[std::size_t(i)] < 64 && (mask >> cells[std::size_t(i)] & 1);
+    };
+    if (!passable(start) || !passable(target)) return 0;
+    distance[std::size_t(start)] = 0;
+    queue.push(start);
+    while (!queue.empty()) {
+        std::int32_t i = queue.front();
+        queue.pop();
+        if (i == target) break;
+        std::int32_t x = i % kSize, y = i / kSize;
+        const std::int32_t next[4][2] = {{x - 1, y}, {x + 1, y}, {x, y - 1}, {x, y + 1}};
+        for (const auto& n : next) {
+            if (n[0] < 0 || n[0] >= kSize || n[1] < 0 || n[1] >= kSize) continue;
+            std::int32_t j = n[1] * kSize + n[0];
+            if (distance[std::size_t(j)] >= 0 || !passable(j)) continue;
+            distance[std::size_t(j)] = distance[std::size_t(i)] + 1;
+            parent[std::size_t(j)] = i;
+            queue.push(j);
+        }
+    }
+    if (distance[std::size_t(target)] < 0) return 0;
+    path.clear();
+    for (std::int32_t i = target; i >= 0; i = parent[std::size_t(i)]) path.push_back(i);
+    return static_cast<std::int32_t>(path.size());
+}
+
+void BM_GridRouterNewStart(benchmark::State& state) {
+    RouterFixture f;
+    if (f.router->FindPath(kStartA, kTargetA, false) != 151 ||
+        f.router->FindPath(kStartB, kTargetB, false) != 151) {
+        state.SkipWithError("the fixture's paths are not 150 steps");
+        return;
+    }
+    std::uint64_t before = g_allocations;
+    bool odd = false;
+    for (auto _ : state) {
+        odd = !odd;
+        benchmark::DoNotOptimize(odd ? f.router->FindPath(kStartA, kTargetA, false)
+                                     : f.router->FindPath(kStartB, kTargetB, false));
+    }
+    state.counters["allocs_per_query"] = double(g_allocations - before) / double(state.iterations());
+}
+BENCHMARK(BM_GridRouterNewStart);
+
+void BM_GridRouterSameStart(benchmark::State& state) {
+    RouterFixture f;
+    if (f.router->FindPath(kStartA, kTargetC, false) != 151) {
+        state.SkipWithError("the fixture's paths are not 150 steps");
+        return;
+    }
+    std::uint64_t before = g_allocations;
+    bool odd = false;
+    for (auto _ : state) {
+        odd = !odd;
+        benchmark::DoNotOptimize(f.router->FindPath(kStartA, odd ? kTargetA : kTargetC, false));
+    }
+    state.counters["allocs_per_query"] = double(g_allocations - before) / double(state.iterations());
+}
+BENCHMARK(BM_GridRouterSameStart);
+
+void BM_TextbookBfs(benchmark::State& state) {
+    std::vector<std::uint8_t> cells = roadGrid();
+    std::vector<std::int32_t> path;
+    path.reserve(1024);
+    std::uint64_t before = g_allocations;
+    bool odd = false;
+    for (auto _ : state) {
+        odd = !odd;
+        benchmark::DoNotOptimize(odd ? textbookBfs(cells, kRoadMask, 128, 128, 208, 198, path)
+                                     : textbookBfs(cells, kRoadMask, 112, 128, 192, 198, path));
+    }
+    state.counters["allocs_per_query"] = double(g_allocations - before) / double(state.iterations());
+}
+BENCHMARK(BM_TextbookBfs);
+
+std::vector<std::int32_t> costMatrix(std::int32_t n) {
+    std::mt19937 random(static_cast<std::uint32_t>(n));
+    std::vector<float> x(static_cast<std::size_t>(n)), y(static_cast<std::size_t>(n));
+    for (std::int32_t i = 0; i < n; ++i)
+        x[std::size_t(i)] = float(random() % 1000), y[std::size_t(i)] = float(random() % 1000);
+    std::vector<std::int32_t> m(std::size_t(n * n));
+    for (std::int32_t a = 0; a < n; ++a)
+        for (std::int32_t b = 0; b < n; ++b)
+            m[std::size_t(a * n + b)] = std::int32_t(
+                std::hypot(x[std::size_t(a)] - x[std::size_t(b)], y[std::size_t(a)] - y[std::size_t(b)]) *
+                10.0f);
+    return m;
+}
+
+// Farthest insertion as a textbook writes it: every distance to the tour recomputed at every step.
+void textbookTour(const std::vector<std::int32_t>& m, std::int32_t n, std::int32_t s,
+                  std::vector<std::int32_t>& tour) {
+    tour.assign(1, s);
+    std::vector<bool> in(std::size_t(n), false);
+    in[std::size_t(s)] = true;
+    const auto at = [&](std::int32_t a, std::int32_t b) -> std::int64_t { return m[std::size_t(a * n + b)]; };
+    while (std::int32_t(tour.size()) < n) {
+        std::int32_t p = -1;
+        std::int64_t far = 0;
+        for (std::int32_t j = 0; j < n; ++j) {
+            if (in[std::size_t(j)]) continue;
+            std::int64_t d = at(s, j);
+            for (std::int32_t t : tour) d = std::min(d, at(t, j));
+            if (p < 0 || d > far) p = j, far = d;
+        }
+        std::size_t best = 0;
+        std::int64_t cheapest = 0;
+        for (std::size_t e = 0; e < tour.size(); ++e) {
+            std::int32_t u = tour[e], v = tour[(e + 1) % tour.size()];
+            std::int64_t c = at(u, p) - at(u, v) + at(p, v);
+            if (e == 0 || c < cheapest) best = e, cheapest = c;
+        }
+        tour.insert(tour.begin() + std::ptrdiff_t(best) + 1, p);
+        in[std::size_t(p)] = true;
+    }
+}
+
+void BM_TourSolver(benchmark::State& state) {
+    auto n = static_cast<std::int32_t>(state.range(0));
+    std::vector<std::int32_t> m = costMatrix(n), expected;
+    TourSolver solver;
+    textbookTour(m, n, 0, expected);
+    solver.solve(m.data(), n, 0);
+    if (std::vector<std::int32_t>(solver.tour().begin(), solver.tour().end()) != expected) {
+        state.SkipWithError("the tours differ");
+        return;
+    }
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(solver.solve(m.data(), n, 0));
+    }
+}
+BENCHMARK(BM_TourSolver)->Arg(32)->Arg(128)->Arg(256);
+
+void BM_TextbookFarthestInsertion(benchmark::State& state) {
+    auto n = static_cast<std::int32_t>(state.range(0));
+    std::vector<std::int32_t> m = costMatrix(n), tour;
+    for (auto _ : state) {
+        textbookTour(m, n, 0, tour);
+        benchmark::DoNotOptimize(tour.data());
+    }
+}
+BENCHMARK(BM_TextbookFarthestInsertion)->Arg(32)->Arg(128)->Arg(256);
+
+} // namespace
+
+BENCHMARK_MAIN();
