@@ -270,23 +270,28 @@ bool sortCompare(HSQUIRRELVM v, const SQObjectPtr& a, const SQObjectPtr& b, cons
         ret = v->compare(a, b);
         return true;
     }
-    SQInteger top = sq_gettop(v);
+    // The comparator runs as sq_call would run it (no error handler), without the API's stack shuffling.
+    SQInteger top = v->_top;
     v->push(*func);
     v->push(v->_roottable);
     v->push(a);
     v->push(b);
-    if (SQ_FAILED(sq_call(v, 3, SQTrue, SQFalse))) {
-        if (v->_lasterror._type != OT_STRING) v->raiseError("compare func failed");
+    SQObjectPtr r;
+    try {
+        v->call(v->stackAt(top), 3, top + 1, r, false);
+    } catch (SQOutOfMemory&) {
+        v->_lasterror = _ss(v)->_oomerror;
+        v->clearStackAbove(top);
         throw SQRaise{};
+    } catch (SQRaise&) {
+        v->clearStackAbove(top);
+        if (v->_lasterror._type != OT_STRING) v->raiseError("compare func failed");
+        throw;
     }
+    v->clearStackAbove(top);
     // a float result counts as its integer part; anything else is the defect the sort reports
-    SQObjectPtr& r = v->getUp(-1);
-    if (r._type != OT_INTEGER && r._type != OT_FLOAT) {
-        sq_settop(v, top);
-        v->raiseError("Invalid qsort, probably compare function defect");
-    }
+    if (r._type != OT_INTEGER && r._type != OT_FLOAT) v->raiseError("Invalid qsort, probably compare function defect");
     ret = r._type == OT_INTEGER ? _integer(r) : (SQInteger)_float(r);
-    sq_settop(v, top);
     return true;
 }
 
