@@ -46,6 +46,7 @@ struct FuncState {
     SQInteger traps = 0;
     SQInteger lastline = 0;
     SQInteger jumpTargetAt = -1; // instruction index a patched jump lands on
+    SQInteger statementStart = -1; // first instruction of the current statement: never folded into the last
     SQInteger blockLineEnd = -1; // instruction count right after the line marker of a block's '{'
     bool varparams = false;
     bool bgenerator = false;
@@ -167,7 +168,8 @@ struct FuncState {
     void emit(SQInteger op, SQInteger a0 = 0, SQInteger a1 = 0, SQInteger a2 = 0, SQInteger a3 = 0) {
         // Peephole: a literal key loaded just before GET/PREPCALL folds into GETK/PREPCALLK, unless a jump
         // lands between the two.
-        if (!instructions.empty() && jumpTargetAt != (SQInteger)instructions.size()) {
+        if (!instructions.empty() && jumpTargetAt != (SQInteger)instructions.size() &&
+            statementStart != (SQInteger)instructions.size()) {
             SQInstruction& p = instructions.back();
             if (p.op == _OP_LOAD && op == _OP_PREPCALL && p._arg0 == a1 && a1 != a2) {
                 p.op = _OP_PREPCALLK;
@@ -181,6 +183,43 @@ struct FuncState {
                 p._arg0 = (uint8_t)a0;
                 p._arg2 = (uint8_t)a1;
                 p._arg3 = 0;
+                return;
+            }
+            // The reference's other folds, so that values live in the same slots as there: two literal loads
+            // (the second literal a byte), two moves, a loaded literal appended or compared, adjacent nulls.
+            if (p.op == _OP_LOAD && op == _OP_LOAD && a1 <= 0xFF) {
+                p.op = _OP_DLOAD;
+                p._arg2 = (uint8_t)a0;
+                p._arg3 = (uint8_t)a1;
+                return;
+            }
+            if ((p.op == _OP_ARITH || p.op == _OP_BITW || p.op == _OP_GET) && op == _OP_MOVE && p._arg0 == a1) {
+                p._arg0 = (uint8_t)a0; // the result goes straight where it is moved to
+                statementStart = (SQInteger)instructions.size();
+                return;
+            }
+            if (p.op == _OP_MOVE && op == _OP_MOVE && a1 <= 0xFF) {
+                p.op = _OP_DMOVE;
+                p._arg2 = (uint8_t)a0;
+                p._arg3 = (uint8_t)a1;
+                return;
+            }
+            if (p.op == _OP_LOAD && op == _OP_APPENDARRAY && p._arg0 == a1) {
+                p.op = _OP_APPENDARRAY;
+                p._arg0 = (uint8_t)a0;
+                p._arg2 = 0xFF;
+                p._arg3 = 0xFF;
+                return;
+            }
+            if (p.op == _OP_LOAD && (op == _OP_EQ || op == _OP_NE) && p._arg0 == a1 && a1 != a2) {
+                p.op = (uint8_t)op;
+                p._arg0 = (uint8_t)a0;
+                p._arg2 = (uint8_t)a2;
+                p._arg3 = 0xFF;
+                return;
+            }
+            if (p.op == _OP_LOADNULLS && op == _OP_LOADNULLS && p._arg0 + p._arg1 == a0) {
+                p._arg1 += (int32_t)a1;
                 return;
             }
         }
@@ -348,6 +387,7 @@ private:
     void statement() {
         NestingGuard guard(*this);
         m_fs->addLineInfo(m_lex.m_currentline, m_lineinfo);
+        m_fs->statementStart = (SQInteger)m_fs->instructions.size();
         switch (tok()) {
         case ';':
             lex();
@@ -1100,7 +1140,7 @@ private:
                     SQInteger ttarget = m_fs->pushTarget();
                     m_fs->emit(_OP_PREPCALL, closure, key, table, ttarget);
                 } else {
-                    moveIfCurrentTargetIsLocal();
+                    // a function in a local is called where it is; `this` starts the arguments
                     m_fs->emit(_OP_MOVE, m_fs->pushTarget(), 0);
                 }
                 m_kind = ExpKind::Value;
@@ -1218,7 +1258,8 @@ private:
             lex();
             break;
         case TK_INTEGER:
-            m_fs->emit(_OP_LOADINT, m_fs->pushTarget(), m_lex.m_nvalue);
+            loadConstant(SQObjectPtr(m_lex.m_nvalue));
+            m_kind = ExpKind::Value;
             lex();
             break;
         case TK_FLOAT: {
@@ -1264,28 +1305,13 @@ private:
             classExp();
             break;
         case '-': {
+            // no folding of a negative literal: NEG applies to the whole prefixed expression (-1.tostring())
             lex();
-            switch (tok()) {
-            case TK_INTEGER:
-                m_fs->emit(_OP_LOADINT, m_fs->pushTarget(),
-                           (SQInteger)(0u - (SQUnsignedInteger)m_lex.m_nvalue));
-                lex();
-                break;
-            case TK_FLOAT: {
-                SQFloat f = -m_lex.m_fvalue;
-                int32_t bits;
-                memcpy(&bits, &f, 4);
-                m_fs->emit(_OP_LOADFLOAT, m_fs->pushTarget(), bits);
-                lex();
-                break;
-            }
-            default:
-                prefixedExpr(false);
-                toValue();
-                {
-                    SQInteger src = m_fs->popTarget();
-                    m_fs->emit(_OP_NEG, m_fs->pushTarget(), src);
-                }
+            prefixedExpr(false);
+            toValue();
+            {
+                SQInteger src = m_fs->popTarget();
+                m_fs->emit(_OP_NEG, m_fs->pushTarget(), src);
             }
             m_kind = ExpKind::Value;
             m_unaryDone = true;
@@ -1367,10 +1393,14 @@ private:
         }
     }
 
+    // Integers load inline unless negative (a literal that wrapped), which come from the literal table.
     void loadConstant(const SQObjectPtr& c) {
         switch (sq_type(c)) {
         case OT_INTEGER:
-            m_fs->emit(_OP_LOADINT, m_fs->pushTarget(), _integer(c));
+            if (_integer(c) < 0)
+                m_fs->emit(_OP_LOAD, m_fs->pushTarget(), m_fs->literal(c));
+            else
+                m_fs->emit(_OP_LOADINT, m_fs->pushTarget(), _integer(c));
             break;
         case OT_FLOAT: {
             int32_t bits;
