@@ -8,7 +8,8 @@
 // Path rules of kdFopen. Leading '.' and '/' characters are skipped ("./res/a.png" is "res/a.png"). A path
 // under "res/" is first tried as "res_<locale>/..." and then "res_<language>/..." (kdGetLocale), each through
 // the whole chain. A path under "data/" names the per-user data folder ($XDG_DATA_HOME or ~/.local/share,
-// then "Harbor Haven"). Writing a data file with mode "w", "wb" or "wt" goes to "<name>.kdtmp" and replaces
+// then "Harbor Haven"; the working folder's "data" when neither is set), and its ".." steps never leave that
+// folder. Writing a data file with mode "w", "wb" or "wt" goes to "<name>.kdtmp" and replaces
 // "<name>" only when kdFclose succeeds, keeping the previous version as "<name>.kdbak" while the swap
 // happens: a crash at any moment leaves either the old or the new contents, never a torn file. All functions
 // run on the main thread. Failures return -1 (or null) and set the last error (kdGetError).

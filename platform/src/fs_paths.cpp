@@ -23,11 +23,10 @@ bool mapUserDataPath(std::string_view path, std::string* nativePath) {
         nativePath->assign(path);
         return true;
     }
+    // Without a user data folder, "data/" names the folder "data" in the working folder; it is contained
+    // just the same.
     std::string folder = userDataFolder();
-    if (folder.empty()) {
-        nativePath->assign(path);
-        return true;
-    }
+    if (folder.empty()) folder = "data";
     // Resolve the steps ourselves so that no "data/" path can reach outside the folder, whatever exists on
     // disk.
     std::vector<std::string_view> steps;

@@ -10,10 +10,9 @@ namespace platform {
 // The path without its leading '.' and '/' characters ("./res/a.png" → "res/a.png", "/data/x" → "data/x").
 std::string_view skipLeadingDotsAndSlashes(std::string_view path);
 
-// The native path for an engine path: "data/rest" becomes the user data folder joined with rest, after
-// resolving
-// "." and ".." steps; other paths (and "data/" paths when there is no user data folder) stay as they are.
-// False, with KD_EINVAL set, when the ".." steps of a "data/" path would leave the user data folder.
+// The native path for an engine path: "data/rest" becomes the user data folder (the working folder's "data"
+// when there is none) joined with rest, after resolving "." and ".." steps; other paths stay as they are.
+// False, with KD_EINVAL set, when the ".." steps of a "data/" path would leave that folder.
 bool mapUserDataPath(std::string_view path, std::string* nativePath);
 
 // True when the path names something inside the user data folder ("data/...").

@@ -210,6 +210,34 @@ TEST_F(NativeFiles, UserDataPathsCannotLeaveTheFolder) {
     EXPECT_FALSE(stdfs::exists(work() / "tmp" / "x"));
 }
 
+TEST_F(NativeFiles, WithoutAUserDataFolderDataPathsStayInTheWorkingFolder) {
+    const char* home = std::getenv("HOME");
+    const std::string savedHome = home ? home : "";
+    unsetenv("XDG_DATA_HOME");
+    unsetenv("HOME");
+    stdfs::create_directories(work() / "game" / "data");
+    stdfs::current_path(work() / "game");
+    kdSetError(0);
+    EXPECT_EQ(kdFopen("data/../../escaped.txt", "wb"), nullptr);
+    EXPECT_EQ(kdGetError(), KD_EINVAL);
+    EXPECT_EQ(kdMkdir("data/../../d"), -1);
+    EXPECT_EQ(kdGetError(), KD_EINVAL);
+    writeFile(work() / "victim.txt", "keep");
+    EXPECT_EQ(kdRemove("data/../../victim.txt"), -1);
+    EXPECT_EQ(kdRename("data/../../victim.txt", "data/taken.txt"), -1);
+    stdfs::create_directories(work() / "empty");
+    EXPECT_EQ(kdRmdir("data/../../empty"), -1);
+    // Inside, "data/" is the working folder's "data".
+    const bool written = writeKd("data/a/../save.sav", "in");
+    if (home) setenv("HOME", savedHome.c_str(), 1);
+    EXPECT_TRUE(written);
+    EXPECT_EQ(readNative(work() / "game" / "data" / "save.sav"), "in");
+    EXPECT_FALSE(stdfs::exists(work() / "escaped.txt"));
+    EXPECT_FALSE(stdfs::exists(work() / "d"));
+    EXPECT_EQ(readNative(work() / "victim.txt"), "keep");
+    EXPECT_TRUE(stdfs::is_directory(work() / "empty"));
+}
+
 TEST_F(NativeFiles, ByPathOperationsReportTranslatedErrors) {
     ASSERT_EQ(kdMkdir("data/saves"), 0);
     EXPECT_TRUE(stdfs::is_directory(userData() / "saves"));
