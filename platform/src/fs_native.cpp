@@ -48,7 +48,11 @@ public:
         return 0;
     }
 
-    KDint flush() override { return check(fflush(m_file)); }
+    KDint flush() override {
+        if (fflush(m_file) == 0) return 0;
+        noteWriteError();
+        return -1;
+    }
 
     KDsize read(void* buffer, KDsize bytes) override {
         KDsize got = fread(buffer, 1, bytes, m_file);
@@ -77,6 +81,11 @@ public:
 
     KDint seek(KDoff offset, KDfileSeekOrigin origin) override {
         static constexpr int kWhence[] = {SEEK_SET, SEEK_CUR, SEEK_END};
+        // Seeking writes out the buffer first; a failure there is a lost write, not a bad position.
+        if (fflush(m_file) != 0) {
+            noteWriteError();
+            return -1;
+        }
         return check(fseeko(m_file, offset, kWhence[origin]));
     }
 

@@ -45,8 +45,9 @@ KDint commitReplace(FILE* tempFile, const std::string& target, int writeError) {
     std::string backup = target + kBackupSuffix;
 
     // The new contents must be complete on disk before anything else is touched.
+    // Only writes decide: stdio's error flag is also set by a failed read (a "wb" file read by mistake), and
+    // that loses no data.
     if (fflush(tempFile) != 0 && !writeError) writeError = errno ? errno : EIO;
-    if (!writeError && ferror(tempFile)) writeError = EIO;
     if (!writeError && fsync(fileno(tempFile)) != 0) writeError = errno;
     if (fclose(tempFile) != 0 && !writeError) writeError = errno ? errno : EIO;
     if (writeError) {

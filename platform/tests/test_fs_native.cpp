@@ -177,6 +177,21 @@ TEST_F(NativeFiles, FailedWriteKeepsThePreviousSave) {
     EXPECT_FALSE(stdfs::exists(userData() / "save.sav.kdbak"));
 }
 
+TEST_F(NativeFiles, FailedReadDoesNotBlockTheCommit) {
+    writeFile(userData() / "save.sav", "old");
+    KDFile* file = kdFopen("data/save.sav", "wb");
+    ASSERT_NE(file, nullptr);
+    ASSERT_EQ(kdFwrite("new ", 1, 4, file), 4u);
+    char buffer[4];
+    EXPECT_EQ(kdFread(buffer, 1, sizeof buffer, file), 0u); // a "wb" file cannot be read
+    EXPECT_EQ(kdGetc(file), KD_EOF);
+    EXPECT_NE(kdFerror(file), 0);
+    ASSERT_EQ(kdFwrite("save", 1, 4, file), 4u);
+    EXPECT_EQ(kdFclose(file), 0);
+    EXPECT_EQ(readNative(userData() / "save.sav"), "new save");
+    EXPECT_FALSE(stdfs::exists(userData() / "save.sav.kdtmp"));
+}
+
 TEST_F(NativeFiles, LongUserDataPathsStillCommit) {
     std::string deep = "data";
     for (int i = 0; i < 6; ++i) {
