@@ -3,6 +3,7 @@
 #include "platform/platform_hooks.h"
 #include "platform/src/event_system.h"
 
+#include <cstdint>
 #include <gtest/gtest.h>
 #include <string>
 #include <thread>
@@ -127,10 +128,11 @@ TEST_F(Events, PoolOfSixteenThenHeap) {
     KDEvent* fifth = events[4];
     kdFreeEvent(fifth);
     EXPECT_EQ(kdCreateEvent(), fifth);
-    KDEvent* heap = events[16];
-    for (KDEvent* event : events) {
-        EXPECT_TRUE(event == heap || (event >= events[0] && event <= events[0] + 15));
-    }
+    // The first sixteen are the pool, in order; the seventeenth lies outside it.
+    const auto address = [](const KDEvent* event) { return reinterpret_cast<std::uintptr_t>(event); };
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(address(events[i]), address(events[0]) + i * sizeof(KDEvent)) << i;
+    const std::uintptr_t heap = address(events[16]);
+    EXPECT_TRUE(heap < address(events[0]) || heap >= address(events[0]) + 16 * sizeof(KDEvent));
     for (KDEvent* event : events) kdFreeEvent(event);
 }
 
