@@ -3,6 +3,9 @@
 add_executable(platform_process_child ${CMAKE_CURRENT_LIST_DIR}/process_child.cpp)
 target_link_libraries(platform_process_child PRIVATE platform)
 hh_target_warnings(platform_process_child)
+# The crash report shows file:line only where there is debug information: the child carries it in every build
+# type, so the crash tests check the same report after a Release build.
+target_compile_options(platform_process_child PRIVATE -g)
 foreach(test_target IN ITEMS platform_test_entry platform_test_crash platform_test_log)
   if(TARGET ${test_target})
     add_dependencies(${test_target} platform_process_child)
