@@ -86,6 +86,37 @@ TEST_F(ScriptTimers, AClosureErrorIsPrintedAndTheTimerKeepsRunning) {
     EXPECT_NE(takeLog().find("error: [boom]"), std::string::npos);
 }
 
+void* g_timerUserptr = nullptr;
+
+void noteTimerUserptr(const KDEvent* event) {
+    g_timerUserptr = event->userptr;
+}
+
+TEST_F(ScriptTimers, ACancelledTimerLeavesNoCallbackEntry) {
+    // A wildcard callback installed after the script timer's own entry sees its event first, and with it the
+    // user pointer the script timer's entry was installed for.
+    run("ticks <- 0; handle <- setTimer(0, function() { ++ticks; });");
+    ASSERT_EQ(kdInstallCallback(&noteTimerUserptr, KD_EVENT_TIMER, nullptr), 0);
+    g_timerUserptr = nullptr;
+    while (g_timerUserptr == nullptr) {
+        kdPumpEvents();
+    }
+    ASSERT_EQ(kdInstallCallback(nullptr, KD_EVENT_TIMER, nullptr), 0);
+    run("cancelTimer(handle);");
+    // An event carrying the cancelled record's pointer finds no entry: it reaches the queue untouched.
+    KDEvent* posted = kdCreateEvent();
+    posted->type = KD_EVENT_TIMER;
+    posted->userptr = g_timerUserptr;
+    posted->data.words[0] = 42;
+    ASSERT_EQ(kdPostEvent(posted), 0);
+    const KDEvent* event = kdWaitEvent();
+    ASSERT_NE(event, nullptr);
+    EXPECT_EQ(event->type, KD_EVENT_TIMER);
+    EXPECT_EQ(event->userptr, g_timerUserptr);
+    EXPECT_EQ(event->data.words[0], 42);
+    EXPECT_EQ(rootInt("ticks"), 0);
+}
+
 TEST_F(ScriptTimers, CancellingEveryTimerStopsThemAll) {
     run("n <- 0; setTimer(10, function() { ++n; }); setTimer(10, function() { ++n; });");
     EXPECT_EQ(liveScriptTimerCount(), 2);
