@@ -85,7 +85,9 @@ public:
     void ResetTime() { m_lastTick = kdGetTimeUST(); }
     // Sets the last tick time (ns) directly.
     void resetTimeAt(KDust now) { m_lastTick = now; }
-    std::int32_t GetTime() const { return m_gameTime; }
+    // The game time in ms as scripts see it: the low 32 bits of the running count, so it wraps from
+    // 2^31 - 1 to -2^31 (after about 25 days at speed 1, within minutes at the largest speeds).
+    std::int32_t GetTime() const { return static_cast<std::int32_t>(static_cast<std::uint32_t>(m_gameTime)); }
     float GetUpdateSpeed() const { return m_updateSpeed; }
     void SetUpdateSpeed(float speed) { m_updateSpeed = speed; }
 
@@ -119,7 +121,8 @@ private:
     ComponentRef<IFunctionalGroup> m_inputGroup;
     KDTimer* m_timer = nullptr;
     float m_updateSpeed = 1.0f;
-    std::int32_t m_gameTime = 0;
+    // Counted modulo 2^64 (negative speeds count down), so no sum ever overflows.
+    std::uint64_t m_gameTime = 0;
     KDust m_lastTick = 0;
     std::uint32_t m_clearColor = 0xFF000000u;
     std::array<std::int32_t, 8> m_maxStep;

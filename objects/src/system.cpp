@@ -132,7 +132,7 @@ void System::updateFrameAt(KDust now) {
         std::isnan(scaled)
             ? 0
             : static_cast<std::int32_t>(std::clamp<double>(scaled, -kMaxScaledTick, kMaxScaledTick));
-    m_gameTime += d;
+    m_gameTime += static_cast<std::uint64_t>(static_cast<std::int64_t>(d));
     m_lastTick = now;
 
     ComponentRef<IFunctionalGroup> group = m_updateGroup; // a script may shut the system down meanwhile

@@ -94,6 +94,32 @@ TEST_F(SystemTest, SpeedAndTimeFromScript) {
     EXPECT_EQ(system->GetTime() - before, 100'000);
 }
 
+TEST_F(SystemTest, GameTimeWrapsToThirtyTwoBitsWithoutOverflow) {
+    System* system = start();
+    run("::system.SetUpdateSpeed(1.0e9);"); // the largest tick, 100 s of game time
+    // Without an update group a tick only counts time, so many of them are cheap.
+    system->Shutdown();
+    const std::uint32_t before = static_cast<std::uint32_t>(system->GetTime());
+    constexpr std::uint32_t kTicks = 50'000; // 5e9 ms: past 2^31 and 2^32
+    KDust now = 0;
+    system->resetTimeAt(now);
+    for (std::uint32_t i = 0; i < kTicks; ++i) {
+        now += 100 * kMs;
+        system->updateFrameAt(now);
+    }
+    const std::uint32_t expected = before + kTicks * 100'000u;
+    EXPECT_EQ(system->GetTime(), static_cast<std::int32_t>(expected));
+    EXPECT_EQ(integer("system.GetTime()"), system->GetTime());
+    EXPECT_EQ(integer("getTime()"), system->GetTime());
+    // Going back past zero wraps the other way.
+    run("::system.SetUpdateSpeed(-1.0e9);");
+    for (std::uint32_t i = 0; i < kTicks; ++i) {
+        now += 100 * kMs;
+        system->updateFrameAt(now);
+    }
+    EXPECT_EQ(system->GetTime(), static_cast<std::int32_t>(before));
+}
+
 TEST_F(SystemTest, NamedObjectsAndTheirLogLines) {
     start();
     run(R"(
