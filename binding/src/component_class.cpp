@@ -98,13 +98,16 @@ SQInteger componentSet(HSQUIRRELVM v) {
         }
     }
     if (auto* group = queryInterface<IComponentGroup>(component)) {
-        IAbstract* part = nullptr;
-        if (sq_gettype(v, 3) != OT_NULL) {
-            part = componentArgument(v, 3);
-            if (part == nullptr) {
-                // Anything but a handle or null would silently unregister the part.
-                return raiseWrongArgumentType(v, 3, "Component");
-            }
+        // Null unregisters directly: a group's RegisterObject may refuse any identifier already taken (a
+        // compound does), null included.
+        if (sq_gettype(v, 3) == OT_NULL) {
+            group->UnregisterObject(key);
+            return 0;
+        }
+        IAbstract* part = componentArgument(v, 3);
+        if (part == nullptr) {
+            // Anything but a handle or null would silently unregister the part.
+            return raiseWrongArgumentType(v, 3, "Component");
         }
         return group->RegisterObject(key, part) ? 0 : sq_throwerror(v, "the group refused the part");
     }

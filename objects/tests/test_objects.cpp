@@ -213,6 +213,19 @@ TEST_F(CompoundObjectTest, TakenAndMissingIdentifiersAreLogged) {
     EXPECT_EQ(integer("house.GetObject(\"door\") == null ? 1 : 0"), 1);
 }
 
+TEST_F(CompoundObjectTest, AssigningNullToAPartUnregistersIt) {
+    run(R"(
+        ::house <- getComponent("CompoundObject");
+        ::door <- getComponent("CompoundObject");
+        house.door = door;
+        ::registered <- house.GetObject("door") == door;
+        house.door = null;
+    )");
+    EXPECT_EQ(integer("registered ? 1 : 0"), 1);
+    EXPECT_EQ(takeLog(), "");
+    EXPECT_EQ(integer("house.GetObject(\"door\") == null ? 1 : 0"), 1);
+}
+
 TEST_F(CompoundObjectTest, PositionComesFromTheProvider) {
     run(R"(
         ::house <- getComponent("CompoundObject");
