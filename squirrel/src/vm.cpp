@@ -13,6 +13,8 @@
 #include "squirrel/src/userdata.h"
 
 #include <cstring>
+#include <exception>
+#include <new>
 
 SQVM::SQVM(SQSharedState* ss) : SQCollectable(ss), _sharedstate(ss) {}
 
@@ -206,6 +208,24 @@ void SQVM::startCall(SQClosure* closure, SQInteger target, SQInteger nargs, SQIn
     if (_debughook._type != OT_NULL && !_debughook_running) callDebugHook('c');
 }
 
+// The library's own errors pass through; any other C++ exception from a host's native function becomes a
+// script error here, so it never leaves the library.
+[[noreturn]] void SQVM::rethrowAsScriptError() {
+    try {
+        throw;
+    } catch (SQRaise&) {
+        throw;
+    } catch (SQOutOfMemory&) {
+        throw;
+    } catch (const std::bad_alloc&) {
+        throw SQOutOfMemory{};
+    } catch (const std::exception& e) {
+        raiseError("%s", e.what());
+    } catch (...) {
+        raiseError("native function failed");
+    }
+}
+
 bool SQVM::callNative(SQNativeClosure* nclosure, SQInteger nargs, SQInteger stackbase, SQObjectPtr& retval) {
     SQInteger nparamscheck = nclosure->_nparamscheck;
     if (_nnativecalls + 1 > kMaxNativeCalls) raiseError("Native stack overflow");
@@ -233,7 +253,7 @@ bool SQVM::callNative(SQNativeClosure* nclosure, SQInteger nargs, SQInteger stac
     } catch (...) {
         _nnativecalls--;
         leaveFrame(stackbase + nargs);
-        throw;
+        rethrowAsScriptError();
     }
     _nnativecalls--;
     if (_suspend_pending) {

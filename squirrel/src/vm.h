@@ -155,6 +155,8 @@ struct SQVM : SQCollectable {
     void execute(const SQObjectPtr& closure, SQInteger target, SQInteger nargs, SQInteger stackbase,
                  SQObjectPtr& outres, bool raiseerror, ExecType et);
     bool callNative(SQNativeClosure* nclosure, SQInteger nargs, SQInteger stackbase, SQObjectPtr& retval);
+    // Inside a catch block: rethrows the library's errors, turns any other exception into one.
+    [[noreturn]] void rethrowAsScriptError();
     // Enters a script frame (arity check, varargs, defaults). Throws on error.
     void startCall(SQClosure* closure, SQInteger target, SQInteger nargs, SQInteger stackbase, bool tailcall);
     // Enters a script closure's frame when nothing needs the general path (exact arity, no environment,

@@ -7,6 +7,8 @@
 
 #include <cstdarg>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 #include <string>
 
 namespace {
@@ -210,6 +212,45 @@ TEST_F(VmTest, NativeClosuresCheckParametersAndSeeFreeVariables) {
     EXPECT_EQ(run("sum(1, \"2\")"), "parameter 2 has an invalid type 'string' ; expected: 'integer|float'");
     EXPECT_EQ(run("print(sum.getinfos().name)"), "");
     EXPECT_EQ(g_out, "103sum");
+}
+
+// Host functions that fail the C++ way, as an engine method may.
+SQInteger throwsBadAlloc(HSQUIRRELVM) {
+    throw std::bad_alloc();
+}
+SQInteger throwsRuntimeError(HSQUIRRELVM) {
+    throw std::runtime_error("engine method failed");
+}
+SQInteger throwsInt(HSQUIRRELVM) {
+    throw 7;
+}
+
+TEST_F(VmTest, HostExceptionsBecomeScriptErrors) {
+    const struct {
+        const char* name;
+        SQFUNCTION function;
+        const char* error;
+    } cases[] = {
+        {"badAlloc", &throwsBadAlloc, "out of memory"},
+        {"runtimeError", &throwsRuntimeError, "engine method failed"},
+        {"other", &throwsInt, "native function failed"},
+    };
+    for (const auto& c : cases) {
+        sq_pushroottable(v);
+        sq_pushstring(v, c.name, -1);
+        sq_newclosure(v, c.function, 0);
+        sq_newslot(v, -3, SQFalse);
+        sq_pop(v, 1);
+        const SQInteger top = sq_gettop(v);
+        EXPECT_EQ(run((std::string(c.name) + "();").c_str()), c.error);
+        EXPECT_EQ(sq_gettop(v), top);
+        // A script can catch it, and the VM goes on as after any error.
+        g_out.clear();
+        EXPECT_EQ(
+            run((std::string("try { ") + c.name + "(); } catch (e) { print(e); } print(\"|ok\");").c_str()),
+            "");
+        EXPECT_EQ(g_out, std::string(c.error) + "|ok");
+    }
 }
 
 int g_udReleased = 0;
