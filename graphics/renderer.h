@@ -110,6 +110,7 @@ bool Gfx_UploadTexture(DeviceTexture* texture, std::int32_t x, std::int32_t y, s
 
 // A target of the size as given (adjust it first); null with "Can't create render target texture".
 DeviceTarget* Gfx_CreateTarget(std::int32_t width, std::int32_t height);
+// Releases the target; a scene still open on it ends (the screen is bound again).
 void Gfx_ReleaseTarget(DeviceTarget* target);
 std::int32_t Gfx_TargetWidth(const DeviceTarget* target);
 std::int32_t Gfx_TargetHeight(const DeviceTarget* target);

@@ -15,6 +15,9 @@ const MethodTable& RenderTarget::scriptMethods() {
 RenderTarget::RenderTarget(DeviceTarget* target) : m_target(target), m_graphics(new Graphics) {}
 
 RenderTarget::~RenderTarget() {
+    // Released while its scene is open (a script dropped the target between beginRender and endRender): the
+    // scene ends here, or the renderer would refuse every later scene.
+    End();
     // The texture may outlive the target (a script holds it): it becomes an empty texture rather than
     // point at the released device texture.
     if (m_texture) {

@@ -922,8 +922,9 @@ void Gfx_ReleaseTarget(DeviceTarget* target) {
     if (g_state != nullptr) {
         RendererState& s = *g_state;
         if (s.target == target) {
-            // Never leave a deleted framebuffer bound: fall back to the screen.
+            // Never leave a deleted framebuffer bound: fall back to the screen. A scene open on it ends.
             flush();
+            s.inScene = false;
             s.target = nullptr;
             s.targetBound = false;
             if (makeCurrent()) {

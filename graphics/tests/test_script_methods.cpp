@@ -94,6 +94,26 @@ TEST_F(ScriptMethodsTest, GraphicsDrawsFromScripts) {
     EXPECT_EQ(0xFF000000u, at(px, 16, 11, 1));
 }
 
+TEST_F(ScriptMethodsTest, ReleasingATargetWithItsSceneOpenEndsTheScene) {
+    share("display", &display());
+    run("::t <- display.CreateRenderTarget(16, 8); ::g <- beginRender(::t, null);"
+        "::t = null; collectgarbage();");
+    EXPECT_EQ("Graphics", eval("typeof ::g"));
+    EXPECT_FALSE(Gfx_InScene());
+    // Later frames reach the screen again.
+    IGraphics* screen = display().Begin(nullptr);
+    ASSERT_NE(nullptr, screen);
+    screen->Clear(0xFF000000u);
+    screen->SetColor(0xFF00FF00u);
+    screen->FillRect(0, 0, 4, 4);
+    std::vector<std::uint32_t> px(4 * 4);
+    ASSERT_TRUE(Gfx_ReadPixels(nullptr, 0, 0, 4, 4, px.data()));
+    display().End();
+    EXPECT_EQ(0xFF00FF00u, at(px, 4, 2, 2));
+    unshare("g");
+    unshare("display");
+}
+
 TEST_F(ScriptMethodsTest, ColorMatrixRecolours) {
     ComponentRef<ITexture> texture = display().CreateTexture();
     std::uint32_t* p = texture->Lock(0, 0, 2, 1, false);
