@@ -17,8 +17,9 @@
 // too few arguments.
 //
 // Functions whose subsystem does not exist yet are registered and neutral: getTime answers 0 until the
-// `System` object can tell the game time; TextureFilter_ColorMatrix, setCursor, enableCursor, fillRectByTile
-// and renderFrame do nothing.
+// `System` object can tell the game time; TextureFilter_ColorMatrix changes nothing until the drawing layer
+// installs its recolouring (setTextureColorFilter); setCursor, enableCursor, fillRectByTile and renderFrame
+// do nothing.
 //
 // Timers: setTimer(interval in ms, closure) starts a periodic platform timer whose events call the closure
 // with the root table as `this`; it answers a small integer handle (never a native address, never reused in a
@@ -28,10 +29,18 @@
 
 #include "squirrel/squirrel.h"
 
+class ITexture;
+struct Matrix4;
+
 // Stores the engine group in the root table of v.
 void registerGlobalFunctions(HSQUIRRELVM v);
 // Stores the application group in the root table of v.
 void registerApplicationFunctions(HSQUIRRELVM v);
+
+// The recolouring behind TextureFilter_ColorMatrix, which lives with the textures above this layer; the
+// display installs it when it is made. Null removes it.
+using TextureColorFilter = bool (*)(ITexture* texture, const Matrix4& matrix);
+void setTextureColorFilter(TextureColorFilter filter);
 
 // Cancels every script timer and drops its closure. The VM's owner calls it before it closes the VM, so no
 // timer fires into a closed VM.

@@ -3,11 +3,13 @@
 #include "binding/binding.h"
 #include "binding/global_functions.h"
 #include "binding/src/global_functions_internal.h"
+#include "component/component_ref.h"
 #include "component/media_interfaces.h"
 #include "math/matrix4.h"
 #include "objects/system.h"
 #include "platform/kd.h"
 #include "script/engine_random.h"
+#include "script/script_host.h"
 #include "squirrel/sqstdlib.h"
 
 #include <cmath>
@@ -134,7 +136,13 @@ SQInteger doNothing(HSQUIRRELVM) {
     return 0;
 }
 
+TextureColorFilter g_textureColorFilter = nullptr;
+
 } // namespace
+
+void setTextureColorFilter(TextureColorFilter filter) {
+    g_textureColorFilter = filter;
+}
 
 void registerUtilityFunctions(HSQUIRRELVM v, SQInteger root) {
     // The game time belongs to the System object; before it exists the game has not started: 0.
@@ -165,9 +173,17 @@ void registerUtilityFunctions(HSQUIRRELVM v, SQInteger root) {
     bindFunction(v, root, "fltsign", &fltsign);
     bindFunction(
         v, root, "getLocale", +[]() { return kdGetLocale(); });
-    // Recolouring needs the drawing layer's texture access; until then a texture is left as it is.
     bindFunction(
-        v, root, "TextureFilter_ColorMatrix", +[](IAbstract*, Matrix4) {});
+        v, root, "TextureFilter_ColorMatrix", +[](IAbstract* texture, Matrix4 matrix) {
+            ComponentRef<ITexture> held(queryInterface<ITexture>(texture));
+            if (!held) {
+                reportCastFailure(ScriptHost::vm(), ITexture::Name);
+                return;
+            }
+            if (g_textureColorFilter != nullptr) {
+                g_textureColorFilter(held.get(), matrix);
+            }
+        });
 }
 
 void registerApplicationFunctions(HSQUIRRELVM v) {

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "binding/global_functions.h"
 #include "component/class_names.h"
 #include "component/component_registry.h"
 #include "component/object_interfaces.h"
@@ -71,7 +72,10 @@ const MethodTable& Display::scriptMethods() {
     return table;
 }
 
-Display::Display() = default;
+Display::Display() {
+    // Textures exist only through a display: from now on scripts can recolour them.
+    setTextureColorFilter(&TextureFilter_ColorMatrix);
+}
 
 Display::~Display() {
     Shutdown();

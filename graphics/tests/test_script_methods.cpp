@@ -114,6 +114,23 @@ TEST_F(ScriptMethodsTest, ReleasingATargetWithItsSceneOpenEndsTheScene) {
     unshare("display");
 }
 
+TEST_F(ScriptMethodsTest, ColorMatrixFromAScriptRecoloursATexture) {
+    ComponentRef<ITexture> texture = display().CreateTexture();
+    std::uint32_t* p = texture->Lock(0, 0, 2, 1, false);
+    p[0] = 0x80102030u;
+    p[1] = 0xFF804020u;
+    texture->Unlock();
+    share("texture", texture.get());
+    run("TextureFilter_ColorMatrix(texture,"
+        " Matrix4(Vector3(2, 0, 0), Vector3(0, 2, 0), Vector3(0, 0, 2), Vector3(0, 0, 0)));"
+        "TextureFilter_ColorMatrix(null, Matrix4());");
+    p = texture->Lock(0, 0, 0, 0, true);
+    EXPECT_EQ(0x80204060u, p[0]);
+    EXPECT_EQ(0xFFFF8040u, p[1]);
+    texture->Unlock();
+    unshare("texture");
+}
+
 TEST_F(ScriptMethodsTest, ColorMatrixRecolours) {
     ComponentRef<ITexture> texture = display().CreateTexture();
     std::uint32_t* p = texture->Lock(0, 0, 2, 1, false);
