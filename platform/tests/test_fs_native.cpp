@@ -328,6 +328,32 @@ TEST_F(NativeFiles, MapGivesTheWholeFile) {
     }
 }
 
+TEST_F(NativeFiles, MapOfAFileShorterThanItsSizeHandsOutNothing) {
+    // A kernel attribute file announces a page and holds a few bytes: no map may expose the rest.
+    const stdfs::path attribute = "/sys/devices/system/cpu/online";
+    std::error_code error;
+    const auto announced = stdfs::file_size(attribute, error);
+    const std::string contents = readNative(attribute);
+    if (error || contents.empty() || announced <= contents.size()) {
+        GTEST_SKIP() << "no kernel attribute file to read";
+    }
+    stdfs::create_symlink(attribute, work() / "short.txt");
+    KDFile* file = kdFopen("short.txt", "rb");
+    ASSERT_NE(file, nullptr);
+    KDsize size = 1;
+    kdSetError(0);
+    void* data = kdMapFile(file, &size);
+    if (data != nullptr) {
+        // A map, if any, holds exactly what the file holds.
+        EXPECT_EQ(std::string(static_cast<char*>(data), size), contents);
+        EXPECT_EQ(kdUnmapFile(file, data), 0);
+    } else {
+        EXPECT_EQ(size, 0u);
+        EXPECT_NE(kdGetError(), 0);
+    }
+    EXPECT_EQ(kdFclose(file), 0);
+}
+
 TEST_F(NativeFiles, StreamOperations) {
     writeFile(work() / "lines.txt", "one\r\ntwo\n");
     KDFile* file = kdFopen("lines.txt", "r");
