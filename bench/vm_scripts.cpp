@@ -1,4 +1,4 @@
-// Script micro-benchmarks: each script in vm_scripts/ is compiled once and its main function run per
+// Script micro-benchmarks: each script in vm_scripts/ and vm_scripts2/ is compiled once and its main function run per
 // iteration on a VM set up as `sq` sets it up. The same files run unchanged under `sq` (see vm_compare.sh)
 // for side-by-side timing with other interpreters.
 #include "squirrel/sqstdlib.h"
@@ -65,13 +65,16 @@ void runScript(benchmark::State& state, const std::string& source, const std::st
 } // namespace
 
 int main(int argc, char** argv) {
-    for (const auto& entry : std::filesystem::directory_iterator(VM_BENCH_SCRIPTS)) {
-        if (entry.path().extension() != ".nut") continue;
-        std::ifstream in(entry.path(), std::ios::binary);
-        std::string source((std::istreambuf_iterator<char>(in)), {});
-        std::string name = entry.path().stem().string();
-        benchmark::RegisterBenchmark(("vm/" + name).c_str(), runScript, source, name)
-            ->Unit(benchmark::kMillisecond);
+    for (const char* folder : {VM_BENCH_SCRIPTS, VM_BENCH_SCRIPTS2}) {
+        const std::string set = std::filesystem::path(folder).filename().string();
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            if (entry.path().extension() != ".nut") continue;
+            std::ifstream in(entry.path(), std::ios::binary);
+            std::string source((std::istreambuf_iterator<char>(in)), {});
+            std::string name = entry.path().stem().string();
+            benchmark::RegisterBenchmark((set + "/" + name).c_str(), runScript, source, name)
+                ->Unit(benchmark::kMillisecond);
+        }
     }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
