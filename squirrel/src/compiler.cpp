@@ -285,9 +285,10 @@ public:
             statement();
             if (m_lex.m_prevtoken != '}') optionalSemicolon();
         }
-        fs.popLocals(0);
+        fs.popLocals(1);
         fs.addLineInfo(m_lex.m_currentline, m_lineinfo, true);
         fs.emit(_OP_RETURN, 0xFF);
+        fs.popLocals(0); // `this` and the parameters live through the final return
         fs.stacksize = fs.stacksize < 1 ? 1 : fs.stacksize;
         SQFunctionProto* proto = fs.build();
         SQObjectPtr p(proto);
@@ -1557,8 +1558,8 @@ private:
         m_fs = &fs;
         statement();
         fs.addLineInfo(m_lex.m_prevtoken == '\n' ? m_lex.m_lasttokenline : m_lex.m_currentline, m_lineinfo, true);
-        fs.popLocals(0);
         fs.emit(_OP_RETURN, 0xFF);
+        fs.popLocals(0); // `this` and the parameters live through the final return
         m_fs = saved;
         m_kind = savedKind;
         SQFunctionProto* proto = fs.build();

@@ -24,18 +24,13 @@ if(TARGET sq)
     get_filename_component(name ${compiled} NAME_WE)
     add_test(NAME sq_cnut.${name} COMMAND ${SQ_STD_TEST_DIR}/run-corpus.sh -v --only ${name} $<TARGET_FILE:sq>)
   endforeach()
-  # Files our compiler wrote, each with what the reference printed running it: they load and run in both.
-  file(GLOB SQ_CORPUS_OUR_CNUTS CONFIGURE_DEPENDS ${SQ_STD_TEST_DIR}/corpus/cnut_ours/*.cnut)
-  foreach(compiled IN LISTS SQ_CORPUS_OUR_CNUTS)
-    get_filename_component(name ${compiled} NAME_WE)
-    add_test(NAME sq_cnut_ours.${name}
-             COMMAND ${SQ_STD_TEST_DIR}/run-corpus.sh -v --cnut-dir cnut_ours --only ${name} $<TARGET_FILE:sq>)
-  endforeach()
+  # Our compiler writes the reference's bytes for every script compiled in corpus/cnut/.
+  add_test(NAME sq_cnut_same_bytes COMMAND ${SQ_STD_TEST_DIR}/same-cnut.sh $<TARGET_FILE:sq>)
 endif()
 
 # These two create and delete fixed scratch files under /tmp: never run them at the same time.
 foreach(name std_io std_system)
-  foreach(kind sq_corpus sq_cnut sq_cnut_ours)
+  foreach(kind sq_corpus sq_cnut)
     if(TEST ${kind}.${name})
       set_tests_properties(${kind}.${name} PROPERTIES RESOURCE_LOCK sq_corpus_tmp_files)
     endif()
