@@ -296,7 +296,8 @@ void SQVM::call(const SQObjectPtr& closureref, SQInteger nparams, SQInteger stac
                 raiseError("wrong number of parameters");
             }
             gen->_stack.resize((size_t)(f->_stacksize > nparams ? f->_stacksize : nparams));
-            for (SQInteger i = 0; i < nparams; ++i) gen->_stack[i] = _stack[stackbase + i];
+            // the arguments move into the generator: the frame that made it leaves nothing behind
+            for (SQInteger i = 0; i < nparams; ++i) gen->_stack[i] = std::move(_stack[stackbase + i]);
             if (!f->_varparams && nparams < paramssize) {
                 SQInteger ndef = (SQInteger)f->_defaultparams.size();
                 SQInteger diff = paramssize - nparams;
