@@ -10,11 +10,16 @@
 // - TextbookBfs: std::queue, distance and parent arrays made fresh for each query.
 // The counter "allocs_per_query" counts operator new calls in the timed loop.
 //
+// Transports: one UPDATE_LAYER_MOVEMENT update (8 ms) of n vehicles on a 128 x 128 road grid (roads every 8
+// cells, 16-unit cells, speed 60), each driving loops around its block, several to a block, so they queue.
+//
 // Tours: n places at random points, costs 10 × their distance; TourSolver against farthest insertion that
 // recomputes every place's distance to the tour at every step (O(n³)). The tours are checked equal first.
 #include "navigation/grid_router.h"
 #include "navigation/pass_map.h"
+#include "navigation/route.h"
 #include "navigation/tour_solver.h"
+#include "navigation/transport_mover.h"
 
 #include <benchmark/benchmark.h>
 
@@ -228,6 +233,67 @@ void BM_TextbookFarthestInsertion(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_TextbookFarthestInsertion)->Arg(32)->Arg(128)->Arg(256);
+
+class Vehicle final : public IPositionable {
+public:
+    void* QueryInterface(InterfaceId id) override { return queryAmong<IPositionable>(this, id); }
+    void SetPosition(const Matrix3& position) override { m_position = position; }
+    Matrix3 GetPosition() override { return m_position; }
+
+private:
+    Matrix3 m_position;
+};
+
+void BM_TransportUpdate(benchmark::State& state) {
+    constexpr std::int16_t size = 128;
+    constexpr std::int32_t spacing = 8;
+    auto map = ComponentRef<PassMap>::adopt(new PassMap());
+    std::vector<std::uint8_t> cells(size * size, 0);
+    for (std::int32_t y = 0; y < size; ++y)
+        for (std::int32_t x = 0; x < size; ++x)
+            if (x % spacing == 0 || y % spacing == 0) cells[std::size_t(y * size + x)] = kRoad;
+    map->resize(size, size, cells.data());
+    Matrix3 transform;
+    transform.m[0][0] = transform.m[1][1] = 16.0f;
+    map->SetPosition(transform);
+    auto mover = ComponentRef<TransportMover>::adopt(new TransportMover());
+    mover->SetGridMap(map.get());
+    mover->SetSpeed(60.0f);
+
+    const auto count = static_cast<std::int32_t>(state.range(0));
+    const std::int32_t blocks = (size / spacing - 1) * (size / spacing - 1);
+    std::vector<ComponentRef<Vehicle>> vehicles;
+    auto cellRoute = ComponentRef<Route>::adopt(new Route());
+    for (std::int32_t i = 0; i < count; ++i) {
+        // Clockwise around block b, starting (i / blocks) × 5 cells along its loop.
+        std::int32_t b = i % blocks, bx = (b % (size / spacing - 1)) * spacing,
+                     by = (b / (size / spacing - 1)) * spacing;
+        std::vector<Vector2> loop;
+        for (std::int32_t k = 0; k < spacing; ++k) loop.push_back(Vector2(float(bx + k), float(by)));
+        for (std::int32_t k = 0; k < spacing; ++k)
+            loop.push_back(Vector2(float(bx + spacing), float(by + k)));
+        for (std::int32_t k = 0; k < spacing; ++k)
+            loop.push_back(Vector2(float(bx + spacing - k), float(by + spacing)));
+        for (std::int32_t k = 0; k < spacing; ++k)
+            loop.push_back(Vector2(float(bx), float(by + spacing - k)));
+        cellRoute->Clear();
+        std::size_t offset = std::size_t((i / blocks) * 5) % loop.size();
+        for (std::size_t k = 0; k < loop.size() * 8; ++k)
+            cellRoute->AddPosition(loop[(offset + k) % loop.size()]);
+        vehicles.push_back(ComponentRef<Vehicle>::adopt(new Vehicle()));
+        mover->AddTransport(vehicles.back().get());
+        mover->InitMoving(vehicles.back().get(), cellRoute.get());
+        mover->InitPosition(vehicles.back().get());
+        mover->SetMoving(vehicles.back().get(), true);
+    }
+    for (int warm = 0; warm < 50; ++warm) mover->Update(2, 8);
+    std::uint64_t before = g_allocations;
+    for (auto _ : state) {
+        mover->Update(2, 8);
+    }
+    state.counters["allocs_per_update"] = double(g_allocations - before) / double(state.iterations());
+}
+BENCHMARK(BM_TransportUpdate)->Arg(250)->Arg(1000)->Arg(4000)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
