@@ -5,6 +5,7 @@
 #include "script/script_host.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -203,13 +204,17 @@ bool PassMap::WriteTo(IOutputStream* stream) {
     }
     std::int64_t scaleX = 0, scaleY = 0, translationX = 0, translationY = 0;
     // Values the record cannot hold would come back as other values: refuse before writing anything.
-    if (!truncatedFits(double(m_transform.m[0][0]) * 4096.0, -2147483648.0, 2147483647.0, scaleX) ||
-        !truncatedFits(double(m_transform.m[1][1]) * 4096.0, -2147483648.0, 2147483647.0, scaleY) ||
+    // A scale read from a record may have rounded up to 2^31 in single precision: that one is written as the
+    // largest record value, so every map read can be written again.
+    if (!truncatedFits(double(m_transform.m[0][0]) * 4096.0, -2147483648.0, 2147483648.0, scaleX) ||
+        !truncatedFits(double(m_transform.m[1][1]) * 4096.0, -2147483648.0, 2147483648.0, scaleY) ||
         !truncatedFits(m_transform.m[2][0], -32768.0, 32767.0, translationX) ||
         !truncatedFits(m_transform.m[2][1], -32768.0, 32767.0, translationY)) {
         logError(kTag, "the grid transform does not fit the map record");
         return false;
     }
+    scaleX = std::min<std::int64_t>(scaleX, INT32_MAX);
+    scaleY = std::min<std::int64_t>(scaleY, INT32_MAX);
     unsigned char header[kHeaderSize];
     put(header, scaleX, 4);
     put(header + 4, scaleY, 4);

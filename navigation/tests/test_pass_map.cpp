@@ -125,6 +125,24 @@ TEST(PassMap, TransformsTheRecordCannotHoldFailBeforeWriting) {
     EXPECT_TRUE(edge->WriteTo(&out)) << "the limits themselves fit";
 }
 
+TEST(PassMap, TheLargestScaleInARecordWritesBack) {
+    // 0x7fffffff / 4096 rounds up to 2^19 in single precision; it is written back as the largest value.
+    const std::string record = "ffffff7f"
+                               "00100000"
+                               "01"
+                               "0000"
+                               "0000"
+                               "0100"
+                               "0100"
+                               "07";
+    ByteStream in(bytesOfHex(record));
+    auto map = newMap();
+    ASSERT_TRUE(map->ReadFrom(&in));
+    ByteStream out;
+    ASSERT_TRUE(map->WriteTo(&out));
+    EXPECT_EQ(hexOf(out.bytes()), record);
+}
+
 TEST(PassMap, HostileRecordsFailAndLeaveTheMapAsItWas) {
     const std::string header = "00100000"
                                "00100000"
