@@ -14,7 +14,6 @@
 #include "math/vector2.h"
 
 struct KDWindow;
-struct TileFragment;
 class ICamera;
 class IFont;
 class ITexture;

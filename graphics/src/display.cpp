@@ -16,6 +16,7 @@
 #include "graphics/render_target.h"
 #include "graphics/renderer.h"
 #include "graphics/texture.h"
+#include "graphics/tile_manager.h"
 #include "objects/system.h"
 #include "platform/kd.h"
 
@@ -361,4 +362,5 @@ void Display::handleWindowEvent(const KDEvent& event) {
 
 void registerGraphicsClasses(ComponentRegistry& registry) {
     registry.provideFactory(classId(ClassName::Display), &createSingleInstance<Display>);
+    registry.provideFactory(classId(ClassName::TileManager), &createSingleInstance<TileManager>);
 }
