@@ -7,6 +7,7 @@
 
 #include "component/component_ref.h"
 #include "component/frame_interfaces.h"
+#include "component/game_records.h"
 #include "component/object_interfaces.h"
 #include "math/matrix3.h"
 #include "math/vector2.h"
@@ -14,8 +15,6 @@
 class IGraphics;
 class IGridRenderer;
 class IGridRouter;
-struct TileRecord;
-struct TileAnimationRecord;
 struct RoadCellRecord;
 struct CellPosition;
 

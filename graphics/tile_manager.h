@@ -74,6 +74,8 @@ public:
     // The clip rectangle for sprites (tile-drawing helpers set it while they draw); null clears it.
     void SetSpriteClip(const RectF* clip);
     std::int32_t GetTileCount() const { return m_set.count(); }
+    // Changes whenever a tile set is loaded or dropped (users that cache rectangles compare it).
+    std::uint32_t version() const { return m_version; }
     // The joint's offset with flags 0, (0, 0) without one.
     Vector2 GetJointPosition(std::int32_t tile, std::int32_t key);
 
@@ -97,4 +99,5 @@ private:
     bool m_hasSpriteClip = false;
     std::int32_t m_highlightBlend = 2;
     std::uint32_t m_highlightColour = 0xFFFFFFFF;
+    std::uint32_t m_version = 1;
 };

@@ -7,12 +7,14 @@
 #include "objects/system.h"
 #include "persistence/persistence_classes.h"
 #include "platform/kd.h"
+#include "world/world_classes.h"
 
 int kdMain() {
     ComponentRegistry& registry = ComponentRegistry::instance();
     registerObjectModelClasses(registry);
     registerPersistenceClasses(registry);
     registerGraphicsClasses(registry);
+    registerWorldClasses(registry);
     registerNavigationClasses(registry);
     return runApplication(processArgumentCount(), processArguments(), registry);
 }

@@ -91,6 +91,7 @@ TileManager::~TileManager() {
 }
 
 void TileManager::unmap() {
+    ++m_version;
     m_set.close();
     if (m_file != nullptr) {
         if (m_mapped != nullptr) {
@@ -124,6 +125,7 @@ bool TileManager::LoadFromFile(const char* path) {
         unmap();
         return false;
     }
+    ++m_version;
     return true;
 }
 

@@ -1,0 +1,206 @@
+// One frame of a 256 x 256 tile layer (65,536 ground tiles, 32 x 16 each) with 5,000 tile objects spread over
+// it, seen through a 1024 x 768 view at zoom 1, 2 and 4 (each step shows four times the area). Run headless
+// with SDL_VIDEODRIVER=offscreen.
+//
+// LayerFrame/<zoom>: the processor side of one frame (bucket culling, the depth sort of the objects, the tile
+// programs turned into batch vertices; submission to the GPU off). Counters: visible_tiles and
+// buckets_visited per frame, and allocations_per_frame, which must stay 0. The tile part grows with the
+// visible area, not with the layer; the object part is one depth key and one culled draw call per registered
+// object.
+#include <SDL.h>
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+#include <unistd.h>
+#include <vector>
+
+#include "component/component_registry.h"
+#include "graphics/display.h"
+#include "graphics/graphics_classes.h"
+#include "graphics/renderer.h"
+#include "graphics/tile_manager.h"
+#include "graphics/tile_set.h"
+#include "objects/camera.h"
+#include "platform/platform_hooks.h"
+#include "world/tile_layer.h"
+#include "world/tile_object.h"
+#include "world/world_classes.h"
+
+namespace {
+
+std::atomic<long> g_allocations{0};
+
+constexpr int kWidth = 1024;
+constexpr int kHeight = 768;
+constexpr int kSide = 256;
+constexpr int kObjects = 5000;
+
+// A fixed place for an object.
+class Spot final : public IPositionable {
+public:
+    explicit Spot(Vector2 at) : m_at(at) {}
+    void* QueryInterface(InterfaceId id) override { return queryAmong<IPositionable>(this, id); }
+    void SetPosition(const Matrix3& m) override { m_at = m.GetOrigin(); }
+    Matrix3 GetPosition() override { return Matrix3(m_at); }
+
+private:
+    Vector2 m_at;
+};
+
+class Stream final : public IInputStream {
+public:
+    explicit Stream(std::vector<std::uint8_t> bytes) : m_bytes(std::move(bytes)) {}
+    void* QueryInterface(InterfaceId id) override { return queryAmong<IInputStream>(this, id); }
+    std::int32_t Read(void* buffer, std::int32_t count) override {
+        const std::size_t n = std::min<std::size_t>(std::size_t(count), m_bytes.size() - m_at);
+        std::copy_n(m_bytes.data() + m_at, n, static_cast<std::uint8_t*>(buffer));
+        m_at += n;
+        return static_cast<std::int32_t>(n);
+    }
+
+private:
+    std::vector<std::uint8_t> m_bytes;
+    std::size_t m_at = 0;
+};
+
+struct World {
+    Display* display = nullptr;
+    TileManager* tiles = nullptr;
+    TileLayer* layer = nullptr;
+    std::vector<ComponentRef<TileObject>> objects;
+    bool ok = false;
+
+    World() {
+        setenv("SDL_VIDEODRIVER", "offscreen", 0);
+        char folder[] = "/tmp/hh-bench-tiles-XXXXXX";
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0 || mkdtemp(folder) == nullptr || chdir(folder) != 0) {
+            return;
+        }
+        display = new Display;
+        if (!display->Init(kWidth, kHeight)) {
+            return;
+        }
+        platform::mountFileSystems();
+        registerGraphicsClasses(ComponentRegistry::instance());
+        registerWorldClasses(ComponentRegistry::instance());
+        // Tile 0: ground 32 x 16 centred; tile 1: an object 16 x 24 standing on its anchor.
+        const std::uint16_t words[] = {tileSpriteWord(0), 0, 0, tileSpriteWord(0), 32, 0};
+        std::vector<std::uint8_t> file = {2, 0,    0xF0, 0xFF, 0xF8, 0xFF, 32, 0,  16, 0, 3, 0, 0,
+                                          0, 0xF8, 0xFF, 0xE8, 0xFF, 16,   0,  24, 0,  6, 0, 0, 0};
+        for (std::uint16_t w : words) {
+            file.push_back(static_cast<std::uint8_t>(w));
+            file.push_back(static_cast<std::uint8_t>(w >> 8));
+        }
+        FILE* f = std::fopen("tiles.bin", "wb");
+        if (f == nullptr) {
+            return;
+        }
+        std::fwrite(file.data(), 1, file.size(), f);
+        std::fclose(f);
+        tiles = dynamic_cast<TileManager*>(createSingleInstance<TileManager>());
+        if (tiles == nullptr || !tiles->LoadFromFile("tiles.bin")) {
+            return;
+        }
+        ComponentRef<ITexture> texture = display->CreateTexture();
+        std::uint32_t* p = texture->Lock(0, 0, 64, 32, false);
+        for (int i = 0; i < 64 * 32; ++i) {
+            p[i] = 0xFF000000u | static_cast<std::uint32_t>(i * 2654435761u >> 8);
+        }
+        texture->Unlock();
+        tiles->SetTexture(0, texture.get());
+
+        std::vector<std::uint8_t> records;
+        for (int row = 0; row < kSide; ++row) {
+            for (int column = 0; column < kSide; ++column) {
+                for (int v : {0, column * 32, row * 16}) {
+                    records.push_back(static_cast<std::uint8_t>(v));
+                    records.push_back(static_cast<std::uint8_t>(v >> 8));
+                }
+            }
+        }
+        layer = new TileLayer;
+        auto* stream = new Stream(std::move(records));
+        const bool read = layer->ReadTiles(stream, kSide * kSide);
+        stream->Release();
+        if (!read) {
+            return;
+        }
+        unsigned seed = 12345;
+        for (int i = 0; i < kObjects; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            const float x = static_cast<float>((seed >> 8) % (kSide * 32));
+            seed = seed * 1103515245u + 12345u;
+            const float y = static_cast<float>((seed >> 8) % (kSide * 16));
+            auto object = ComponentRef<TileObject>::adopt(new TileObject);
+            auto* spot = new Spot({x, y});
+            object->SetPositionable(spot);
+            spot->Release();
+            object->SetTile(1);
+            layer->Add(object.get());
+            objects.push_back(object);
+        }
+        ok = true;
+    }
+};
+
+World& world() {
+    static World instance;
+    return instance;
+}
+
+void LayerFrame(benchmark::State& state) {
+    World& w = world();
+    if (!w.ok) {
+        state.SkipWithError("no display or tile set");
+        return;
+    }
+    const auto zoom = static_cast<float>(state.range(0));
+    auto camera = ComponentRef<Camera>::adopt(new Camera);
+    // The middle of the map.
+    camera->SetPosition(Matrix3({zoom, 0.0f}, {0.0f, zoom}, {kSide * 16.0f, kSide * 8.0f}));
+    Gfx_SetSubmitEnabled(false);
+    long allocations = 0;
+    double visible = 0, buckets = 0;
+    IGraphics* g = w.display->Begin(camera.get());
+    w.layer->Render(g); // first frame: the per-frame buffers reach their size
+    for (auto _ : state) {
+        const long before = g_allocations.load(std::memory_order_relaxed);
+        w.layer->Render(g);
+        allocations += g_allocations.load(std::memory_order_relaxed) - before;
+        buckets += w.layer->lastBucketsVisited();
+    }
+    w.display->End();
+    Gfx_SetSubmitEnabled(true);
+    // The tiles the last frame walked.
+    const Matrix3 toScreen = camera->GetUIToScreen();
+    const Vector2 a = toScreen.MultVrt({0, 0});
+    const Vector2 b = toScreen.MultVrt({float(kWidth), float(kHeight)});
+    visible = static_cast<double>(w.layer->visibleTiles(int(a.x), int(a.y), int(b.x), int(b.y)).size());
+    const double frames = static_cast<double>(state.iterations());
+    state.counters["visible_tiles"] = visible;
+    state.counters["buckets_visited"] = buckets / frames;
+    state.counters["allocations_per_frame"] = static_cast<double>(allocations) / frames;
+}
+BENCHMARK(LayerFrame)->Arg(1)->Arg(2)->Arg(4)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+// Counting allocations of the whole program (the measured frames must make none).
+void* operator new(std::size_t size) {
+    g_allocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(size != 0 ? size : 1)) {
+        return p;
+    }
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+
+BENCHMARK_MAIN();

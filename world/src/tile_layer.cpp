@@ -1,0 +1,429 @@
+// TileLayer: the bucket grid, the stream format and depth-ordered drawing of tiles and objects.
+#include "world/tile_layer.h"
+
+#include <algorithm>
+#include <climits>
+
+#include "component/class_names.h"
+#include "component/component_registry.h"
+#include "component/object_interfaces.h"
+#include "graphics/tile_manager.h"
+#include "platform/kd.h"
+
+namespace {
+
+constexpr char kTag[] = "TileLayer";
+// ReadTiles from a stream that cannot tell its length reads at most this many records.
+constexpr std::int32_t kMaxReadTiles = 1 << 20;
+
+bool readTilesFromScript(TileLayer& layer, IInputStream* stream, std::int32_t count) {
+    return stream != nullptr && layer.ReadTiles(stream, count);
+}
+std::int32_t renderLayerFromScript(TileLayer& layer) {
+    return layer.GetRenderLayer();
+}
+void setRenderLayerFromScript(TileLayer& layer, std::int32_t value) {
+    layer.SetRenderLayer(value);
+}
+void setBackTileFromScript(TileLayer& layer, std::int32_t tile) {
+    layer.SetBackTile(tile);
+}
+void setBackParallaxFromScript(TileLayer& layer, std::int32_t shift) {
+    layer.SetBackParallax(shift);
+}
+bool registerFromScript(TileLayer& layer, IAbstract* object) {
+    return layer.Add(object);
+}
+void unregisterFromScript(TileLayer& layer, IAbstract* object) {
+    layer.Remove(object);
+}
+void clearFromScript(TileLayer& layer) {
+    layer.Clear();
+}
+
+} // namespace
+
+const MethodTable& TileLayer::scriptMethods() {
+    static const MethodTable table{
+        scriptMethod<TileLayer>("ReadTiles", &readTilesFromScript),
+        scriptMethod<TileLayer>("GetRenderLayer", &renderLayerFromScript),
+        scriptMethod<TileLayer>("SetRenderLayer", &setRenderLayerFromScript),
+        scriptMethod<TileLayer>("SetBackTile", &setBackTileFromScript),
+        scriptMethod<TileLayer>("SetBackParallax", &setBackParallaxFromScript),
+        scriptMethod<TileLayer>("RegisterObject", &registerFromScript),
+        scriptMethod<TileLayer>("UnregisterObject", &unregisterFromScript),
+        scriptMethod<TileLayer>("ClearObjects", &clearFromScript),
+    };
+    return table;
+}
+
+TileLayer::~TileLayer() = default;
+
+ITileManager* TileLayer::tileManager() {
+    if (!m_tileManager) {
+        ComponentRef<> created = ComponentRegistry::instance().create(classId(ClassName::TileManager));
+        m_tileManager.reset(queryInterface<ITileManager>(created.get()));
+    }
+    return m_tileManager.get();
+}
+
+void TileLayer::SetBackParallax(std::int32_t shift) {
+    m_backParallax = std::clamp(shift, 0, 31);
+}
+
+// --- tiles
+// ---------------------------------------------------------------------------------------------------
+
+void TileLayer::InsertTile(const TileRecord& tile) {
+    auto at =
+        std::find_if(m_tiles.begin(), m_tiles.end(), [&](const TileRecord& r) { return r.y >= tile.y; });
+    m_tiles.insert(at, tile);
+    rebuildGrid();
+}
+
+void TileLayer::AppendTile(const TileRecord& tile) {
+    m_tiles.push_back(tile);
+    rebuildGrid();
+}
+
+void TileLayer::RemoveTile(std::int32_t index) {
+    if (index < 0 || static_cast<std::size_t>(index) >= m_tiles.size()) {
+        return;
+    }
+    m_tiles.erase(m_tiles.begin() + index);
+    rebuildGrid();
+}
+
+void TileLayer::SetTileNumber(std::int32_t index, std::int32_t tile) {
+    if (index < 0 || static_cast<std::size_t>(index) >= m_tiles.size()) {
+        return;
+    }
+    m_tiles[static_cast<std::size_t>(index)].tile = static_cast<std::int16_t>(tile);
+    rebuildGrid();
+}
+
+void TileLayer::rebuildGrid() {
+    ITileManager* tiles = tileManager();
+    auto* manager = dynamic_cast<TileManager*>(tiles);
+    m_gridTileSet = manager != nullptr ? manager->version() : 0;
+    m_columns = 0;
+    m_rows = 0;
+    m_bucketStart.assign(1, 0);
+    m_bucketTiles.clear();
+    m_mark.assign(m_tiles.size(), 0);
+    m_stamp = 0;
+    if (m_tiles.empty() || tiles == nullptr) {
+        return;
+    }
+    // Rectangles once per distinct tile number would be cheaper; edits are rare, so plainly per record.
+    std::vector<Rect> rects(m_tiles.size());
+    std::int64_t left = INT64_MAX, top = INT64_MAX, right = INT64_MIN, bottom = INT64_MIN;
+    for (std::size_t i = 0; i < m_tiles.size(); ++i) {
+        const TileRecord& t = m_tiles[i];
+        Rect r = tiles->GetRect(t.tile, 0);
+        r.X += t.x;
+        r.Y += t.y;
+        rects[i] = r;
+        if (r.Width <= 0 || r.Height <= 0) {
+            continue; // draws nothing: in no bucket
+        }
+        left = std::min<std::int64_t>(left, r.X);
+        top = std::min<std::int64_t>(top, r.Y);
+        right = std::max<std::int64_t>(right, std::int64_t(r.X) + r.Width);
+        bottom = std::max<std::int64_t>(bottom, std::int64_t(r.Y) + r.Height);
+    }
+    if (left > right) {
+        return;
+    }
+    m_originX = static_cast<std::int32_t>(left);
+    m_originY = static_cast<std::int32_t>(top);
+    m_columns = static_cast<std::int32_t>((right - left + BucketSize - 1) / BucketSize);
+    m_rows = static_cast<std::int32_t>((bottom - top + BucketSize - 1) / BucketSize);
+    const std::size_t buckets = static_cast<std::size_t>(m_columns) * static_cast<std::size_t>(m_rows);
+    // Two passes: count per bucket, then fill, so the grid is two flat arrays.
+    std::vector<std::uint32_t> counts(buckets + 1, 0);
+    auto forEachBucket = [&](const Rect& r, auto&& visit) {
+        const std::int64_t rx = r.X - left, ry = r.Y - top;
+        const auto c0 = static_cast<std::int32_t>(rx / BucketSize);
+        const auto c1 = static_cast<std::int32_t>((rx + r.Width - 1) / BucketSize);
+        const auto r0 = static_cast<std::int32_t>(ry / BucketSize);
+        const auto r1 = static_cast<std::int32_t>((ry + r.Height - 1) / BucketSize);
+        for (std::int32_t row = r0; row <= r1; ++row) {
+            for (std::int32_t column = c0; column <= c1; ++column) {
+                visit(static_cast<std::size_t>(row) * static_cast<std::size_t>(m_columns) +
+                      static_cast<std::size_t>(column));
+            }
+        }
+    };
+    for (const Rect& r : rects) {
+        if (r.Width > 0 && r.Height > 0) {
+            forEachBucket(r, [&](std::size_t b) { ++counts[b + 1]; });
+        }
+    }
+    for (std::size_t b = 0; b < buckets; ++b) {
+        counts[b + 1] += counts[b];
+    }
+    m_bucketStart = counts;
+    m_bucketTiles.assign(m_bucketStart[buckets], 0);
+    for (std::size_t i = 0; i < rects.size(); ++i) {
+        if (rects[i].Width > 0 && rects[i].Height > 0) {
+            forEachBucket(rects[i],
+                          [&](std::size_t b) { m_bucketTiles[counts[b]++] = static_cast<std::int32_t>(i); });
+        }
+    }
+}
+
+void TileLayer::refreshGrid() {
+    auto* manager = dynamic_cast<TileManager*>(tileManager());
+    if (manager != nullptr && manager->version() != m_gridTileSet) {
+        rebuildGrid();
+    }
+}
+
+const std::vector<std::int32_t>& TileLayer::visibleTiles(std::int32_t left, std::int32_t top,
+                                                         std::int32_t right, std::int32_t bottom) {
+    m_visible.clear();
+    m_bucketsVisited = 0;
+    if (m_columns <= 0 || m_rows <= 0 || m_mark.size() != m_tiles.size()) {
+        return m_visible;
+    }
+    // Truncating divisions, as the grid's own arithmetic; clamped to the grid.
+    const std::int64_t c0 = std::max<std::int64_t>((std::int64_t(left) - m_originX) / BucketSize, 0);
+    const std::int64_t r0 = std::max<std::int64_t>((std::int64_t(top) - m_originY) / BucketSize, 0);
+    const std::int64_t c1 =
+        std::min<std::int64_t>((std::int64_t(right) - m_originX - 1) / BucketSize + 1, m_columns);
+    const std::int64_t r1 =
+        std::min<std::int64_t>((std::int64_t(bottom) - m_originY - 1) / BucketSize + 1, m_rows);
+    if (++m_stamp == 0) {
+        std::fill(m_mark.begin(), m_mark.end(), 0);
+        m_stamp = 1;
+    }
+    for (std::int64_t row = r0; row < r1; ++row) {
+        for (std::int64_t column = c0; column < c1; ++column) {
+            const std::size_t b = static_cast<std::size_t>(row * m_columns + column);
+            ++m_bucketsVisited;
+            for (std::uint32_t k = m_bucketStart[b]; k < m_bucketStart[b + 1]; ++k) {
+                const std::int32_t index = m_bucketTiles[k];
+                if (m_mark[static_cast<std::size_t>(index)] != m_stamp) {
+                    m_mark[static_cast<std::size_t>(index)] = m_stamp;
+                    m_visible.push_back(index);
+                }
+            }
+        }
+    }
+    std::sort(m_visible.begin(), m_visible.end());
+    return m_visible;
+}
+
+// --- streams
+// -------------------------------------------------------------------------------------------------
+
+bool TileLayer::ReadTiles(IInputStream* stream, std::int32_t count) {
+    if (stream == nullptr || count < 0 || count > kMaxReadTiles) {
+        return false;
+    }
+    const std::int64_t available = stream->Available();
+    if (available >= 0 && available < std::int64_t(count) * 6) {
+        logWarning(kTag, "ReadTiles: %d tiles need %d bytes, the stream holds %lld", count, count * 6,
+                   static_cast<long long>(available));
+        return false;
+    }
+    m_tiles.assign(static_cast<std::size_t>(count), TileRecord{});
+    bool complete = true;
+    std::uint8_t buffer[6 * 512];
+    for (std::int32_t done = 0; done < count && complete;) {
+        const std::int32_t n = std::min<std::int32_t>(count - done, 512);
+        const std::int32_t got = stream->Read(buffer, n * 6);
+        const std::int32_t records = std::max(got, 0) / 6;
+        for (std::int32_t i = 0; i < records; ++i) {
+            const std::uint8_t* p = buffer + 6 * i;
+            TileRecord& t = m_tiles[static_cast<std::size_t>(done + i)];
+            t.tile = static_cast<std::int16_t>(p[0] | (p[1] << 8));
+            t.x = static_cast<std::int16_t>(p[2] | (p[3] << 8));
+            t.y = static_cast<std::int16_t>(p[4] | (p[5] << 8));
+        }
+        complete = got == n * 6;
+        done += n;
+    }
+    // Rebuilt on either outcome: the grid must index the array as it now is.
+    rebuildGrid();
+    return complete;
+}
+
+bool TileLayer::ReadFrom(IInputStream* stream) {
+    std::uint8_t bytes[2];
+    if (stream == nullptr || stream->Read(bytes, 2) != 2) {
+        return false;
+    }
+    const auto count = static_cast<std::int16_t>(bytes[0] | (bytes[1] << 8));
+    if (count < 0) {
+        logWarning(kTag, "Negative tile count %d", count);
+        return false;
+    }
+    return ReadTiles(stream, count);
+}
+
+bool TileLayer::WriteTo(IOutputStream* stream) {
+    if (stream == nullptr) {
+        return false;
+    }
+    if (m_tiles.size() > static_cast<std::size_t>(MaxStreamTiles)) {
+        logError(kTag, "%zu tiles can't be written (at most %d can be read back)", m_tiles.size(),
+                 MaxStreamTiles);
+        return false;
+    }
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(2 + 6 * m_tiles.size());
+    auto put16 = [&](std::int32_t v) {
+        bytes.push_back(static_cast<std::uint8_t>(v));
+        bytes.push_back(static_cast<std::uint8_t>(v >> 8));
+    };
+    put16(static_cast<std::int32_t>(m_tiles.size()));
+    for (const TileRecord& t : m_tiles) {
+        put16(t.tile);
+        put16(t.x);
+        put16(t.y);
+    }
+    return stream->Write(bytes.data(), static_cast<std::int32_t>(bytes.size())) ==
+           static_cast<std::int32_t>(bytes.size());
+}
+
+// --- objects
+// -------------------------------------------------------------------------------------------------
+
+bool TileLayer::Add(IAbstract* component) {
+    auto* object = queryInterface<ITileObject>(component);
+    if (object == nullptr) {
+        return false;
+    }
+    if (object->GetRenderLayer() == m_renderLayer) {
+        m_objects.emplace_back(object);
+        m_order.clear();
+    }
+    return true;
+}
+
+void TileLayer::Remove(IAbstract* component) {
+    auto* object = queryInterface<ITileObject>(component);
+    std::erase_if(m_objects, [&](const ComponentRef<ITileObject>& o) { return o.get() == object; });
+    m_order.clear();
+}
+
+void TileLayer::Clear() {
+    m_objects.clear();
+    m_order.clear();
+}
+
+void TileLayer::sortObjects(ICamera* camera) {
+    if (m_order.size() != m_objects.size()) {
+        m_order.resize(m_objects.size());
+        for (std::size_t i = 0; i < m_order.size(); ++i) {
+            m_order[i] = static_cast<std::uint32_t>(i);
+        }
+    }
+    // Held references: a drawn object may change the layer's list (through a script) without harm.
+    m_sorted.resize(m_objects.size());
+    ComponentRef<ICamera> view(camera);
+    for (std::size_t i = 0; i < m_order.size(); ++i) {
+        SortedObject& s = m_sorted[i];
+        s.registration = m_order[i];
+        s.object = m_objects[s.registration];
+        s.key = s.object->GetDepthKey(view);
+    }
+    // Insertion sort by (key, registration): stable in registration order for equal keys, and about one pass
+    // when the objects moved little since the last frame, whose order it starts from.
+    auto before = [](const SortedObject& a, const SortedObject& b) {
+        return a.key < b.key || (a.key == b.key && a.registration < b.registration);
+    };
+    for (std::size_t i = 1; i < m_sorted.size(); ++i) {
+        for (std::size_t j = i; j > 0 && before(m_sorted[j], m_sorted[j - 1]); --j) {
+            std::swap(m_sorted[j], m_sorted[j - 1]);
+        }
+    }
+    for (std::size_t i = 0; i < m_sorted.size(); ++i) {
+        m_order[i] = m_sorted[i].registration;
+    }
+}
+
+// --- drawing
+// -------------------------------------------------------------------------------------------------
+
+void TileLayer::Render(IGraphics* graphics, ClassMask mask) {
+    ICamera* camera = graphics != nullptr ? graphics->GetCamera() : nullptr;
+    if (camera == nullptr) {
+        return;
+    }
+    if (mask.matches(GetClassificators())) {
+        drawTiles(graphics, camera);
+        return;
+    }
+    sortObjects(camera);
+    for (SortedObject& s : m_sorted) {
+        s.object->Render(graphics, mask);
+    }
+    for (SortedObject& s : m_sorted) {
+        s.object.reset();
+    }
+}
+
+void TileLayer::drawTiles(IGraphics* graphics, ICamera* camera) {
+    ITileManager* tiles = tileManager();
+    if (tiles == nullptr) {
+        return;
+    }
+    refreshGrid();
+    const Rect clip = graphics->GetClip();
+    const Matrix3 toScreen = camera->GetUIToScreen();
+    const Vector2 a = toScreen.MultVrt(Vector2{float(clip.X), float(clip.Y)});
+    const Vector2 b =
+        toScreen.MultVrt(Vector2{float(clip.X) + float(clip.Width), float(clip.Y) + float(clip.Height)});
+    auto truncate = [](float v) {
+        return static_cast<std::int32_t>(std::clamp(v, float(INT_MIN / 2), float(INT_MAX / 2)));
+    };
+    const std::int32_t left = truncate(std::min(a.x, b.x));
+    const std::int32_t top = truncate(std::min(a.y, b.y));
+    const std::int32_t right = truncate(std::max(a.x, b.x));
+    const std::int32_t bottom = truncate(std::max(a.y, b.y));
+
+    if (m_backTile != -1) {
+        const Rect r = tiles->GetRect(m_backTile, 0);
+        const std::int32_t w = r.Width, h = r.Height;
+        // A zero-sized back tile has no pattern to repeat.
+        if (w > 0 && h > 0) {
+            std::int32_t rx = (left >> m_backParallax) % w;
+            std::int32_t ry = (top >> m_backParallax) % h;
+            if (rx < 0) {
+                rx += w;
+            }
+            if (ry < 0) {
+                ry += h;
+            }
+            graphics->SetColor(0xFFFFFFFFu);
+            for (std::int64_t y = std::int64_t(top) - ry; y < std::int64_t(bottom) + h - ry; y += h) {
+                for (std::int64_t x = std::int64_t(left) - rx; x < std::int64_t(right) + w - rx; x += w) {
+                    tiles->Render(graphics, m_backTile, float(x), float(y), 0);
+                }
+            }
+        }
+    }
+
+    sortObjects(camera);
+    std::size_t next = 0;
+    for (std::int32_t index : visibleTiles(left, top, right, bottom)) {
+        if (static_cast<std::size_t>(index) >= m_tiles.size()) {
+            break; // the tiles changed under the walk
+        }
+        const TileRecord t = m_tiles[static_cast<std::size_t>(index)];
+        while (next < m_sorted.size() && m_sorted[next].key < float(t.y)) {
+            m_sorted[next++].object->Render(graphics);
+        }
+        graphics->SetColor(0xFFFFFFFFu);
+        tiles->Render(graphics, t.tile, float(t.x), float(t.y), 0);
+    }
+    while (next < m_sorted.size()) {
+        m_sorted[next++].object->Render(graphics);
+    }
+    for (SortedObject& s : m_sorted) {
+        s.object.reset();
+    }
+}

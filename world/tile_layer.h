@@ -1,0 +1,129 @@
+#pragma once
+// `TileLayer`: one drawing layer of the tile world. A large, mostly static array of placed tiles (kept in
+// ascending y for depth), an optional repeating back tile with parallax, and registered tile objects drawn
+// between the tiles by depth key, so an object in front of a row of tiles covers it.
+//
+// Drawing visits only the 128 x 128 buckets of a grid that overlap the visible area. The buckets hold tile
+// indices (never pointers into the array) and the grid is rebuilt after every change of the tiles, on every
+// path (a short read included), and when the tile set is reloaded (rectangles come from it). Per frame the
+// visible list, the dedupe marks and the sorted objects live in buffers reused between frames: a steady frame
+// allocates nothing.
+//
+// Stream format: u16 count n, then n x (i16 tile, i16 x, i16 y). A layer of more than 32767 tiles is not
+// written (it could not be read back); a negative count, or one larger than the bytes the stream still
+// holds, is refused without touching the tiles.
+
+#include <cstdint>
+#include <vector>
+
+#include "binding/binding_script_object.h"
+#include "component/classifiable_base.h"
+#include "component/component_ref.h"
+#include "component/frame_interfaces.h"
+#include "component/game_interfaces.h"
+#include "component/group_interfaces.h"
+#include "component/identifiable_base.h"
+#include "component/media_interfaces.h"
+#include "component/stream_interfaces.h"
+
+class TileLayer final : public ITileLayer,
+                        public IdentifiableBase,
+                        public ClassifiableBase,
+                        public IReadable,
+                        public IWriteable,
+                        public IRenderable,
+                        public IFunctionalGroup,
+                        public ScriptObjectBase<TileLayer> {
+public:
+    static constexpr char ScriptTypeName[] = "TileLayer";
+    static constexpr std::int32_t BucketSize = 128;
+    // The most records a stream can carry (the count is read as signed 16 bits).
+    static constexpr std::int32_t MaxStreamTiles = 32767;
+    // ReadTiles, GetRenderLayer, SetRenderLayer, SetBackTile, SetBackParallax, RegisterObject,
+    // UnregisterObject, ClearObjects.
+    static const MethodTable& scriptMethods();
+
+    TileLayer() = default;
+    ~TileLayer() override;
+
+    void* QueryInterface(InterfaceId id) override {
+        return queryAmong<ITileLayer, IScriptObject, IIdentifiable, IClassifiable, IReadable, IWriteable,
+                          IRenderable, IFunctionalGroup>(this, id);
+    }
+
+    // ITileLayer
+    const std::vector<TileRecord>& GetTiles() override { return m_tiles; }
+    void InsertTile(const TileRecord& tile) override;
+    void AppendTile(const TileRecord& tile) override;
+    // Indices outside the array are ignored.
+    void RemoveTile(std::int32_t index) override;
+    void SetTileNumber(std::int32_t index, std::int32_t tile) override;
+
+    // IReadable / IWriteable: the stream format above.
+    bool ReadFrom(IInputStream* stream) override;
+    bool WriteTo(IOutputStream* stream) override;
+    // `count` records (tile, x, y) without a count in front. False for a negative count or one the stream
+    // cannot hold (nothing changes), or on a short read (the array keeps its new size; the grid follows it).
+    bool ReadTiles(IInputStream* stream, std::int32_t count);
+
+    // IRenderable
+    void Render(IGraphics* graphics, ClassMask mask) override;
+    using IRenderable::Render;
+    std::int32_t GetRenderLayer() override { return m_renderLayer; }
+    void SetRenderLayer(std::int32_t layer) { m_renderLayer = layer; }
+
+    // IFunctionalGroup: tile objects. Add answers false without ITileObject; an object of another render
+    // layer is accepted but not kept (answer true). Remove drops every entry of the object.
+    bool Add(IAbstract* component) override;
+    void Remove(IAbstract* component) override;
+    void Clear() override;
+
+    void SetBackTile(std::int32_t tile) { m_backTile = static_cast<std::int16_t>(tile); }
+    // Clamped to 0 ... 31.
+    void SetBackParallax(std::int32_t shift);
+
+    // The visible tile indices for a screen rectangle, in array order (tests and the benchmark). The span is
+    // valid until the next call or draw.
+    const std::vector<std::int32_t>& visibleTiles(std::int32_t left, std::int32_t top, std::int32_t right,
+                                                  std::int32_t bottom);
+    // Buckets visited by the last visibleTiles or draw.
+    std::int32_t lastBucketsVisited() const { return m_bucketsVisited; }
+    std::int32_t bucketColumns() const { return m_columns; }
+    std::int32_t bucketRows() const { return m_rows; }
+
+private:
+    ITileManager* tileManager();
+    void rebuildGrid();
+    // Rebuilds when the tile set changed since the last build.
+    void refreshGrid();
+    void drawTiles(IGraphics* graphics, ICamera* camera);
+    void sortObjects(ICamera* camera);
+
+    std::vector<TileRecord> m_tiles;
+    // Bucket grid: origin and size in screen units; bucket b holds m_bucketTiles[m_bucketStart[b] ...
+    // m_bucketStart[b + 1]).
+    std::int32_t m_originX = 0, m_originY = 0, m_columns = 0, m_rows = 0;
+    std::vector<std::uint32_t> m_bucketStart;
+    std::vector<std::int32_t> m_bucketTiles;
+    std::uint32_t m_gridTileSet = 0; // tile-set version the grid was built with
+    // Per-frame buffers.
+    std::vector<std::int32_t> m_visible;
+    std::vector<std::uint32_t> m_mark;
+    std::uint32_t m_stamp = 0;
+    std::int32_t m_bucketsVisited = 0;
+    struct SortedObject {
+        ComponentRef<ITileObject> object;
+        float key = 0.0f;
+        std::uint32_t registration = 0; // index in m_objects: equal keys keep registration order
+    };
+    std::vector<SortedObject> m_sorted;
+    // The last frame's depth order (indices into m_objects), kept so the next sort starts nearly sorted;
+    // emptied when the objects change.
+    std::vector<std::uint32_t> m_order;
+
+    std::vector<ComponentRef<ITileObject>> m_objects;
+    ComponentRef<ITileManager> m_tileManager;
+    std::int32_t m_renderLayer = 0;
+    std::int16_t m_backTile = -1;
+    std::int32_t m_backParallax = 0;
+};
