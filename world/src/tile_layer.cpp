@@ -15,6 +15,8 @@ namespace {
 constexpr char kTag[] = "TileLayer";
 // ReadTiles from a stream that cannot tell its length reads at most this many records.
 constexpr std::int32_t kMaxReadTiles = 1 << 20;
+// Copies of the back tile one frame may draw.
+constexpr std::int64_t kMaxBackTiles = 1 << 16;
 
 bool readTilesFromScript(TileLayer& layer, IInputStream* stream, std::int32_t count) {
     return stream != nullptr && layer.ReadTiles(stream, count);
@@ -372,7 +374,12 @@ void TileLayer::drawTiles(IGraphics* graphics, ICamera* camera) {
         return;
     }
     refreshGrid();
-    const Rect clip = graphics->GetClip();
+    // Only the target can show anything: a script's oversized clip must not widen the loops below.
+    Rect clip = graphics->GetClip();
+    clip.Intersect(graphics->GetTargetRect());
+    if (clip.IsEmpty()) {
+        return;
+    }
     const Matrix3 toScreen = camera->GetUIToScreen();
     const Vector2 a = toScreen.MultVrt(Vector2{float(clip.X), float(clip.Y)});
     const Vector2 b =
@@ -387,7 +394,7 @@ void TileLayer::drawTiles(IGraphics* graphics, ICamera* camera) {
 
     if (m_backTile != -1) {
         const Rect r = tiles->GetRect(m_backTile, 0);
-        const std::int32_t w = r.Width, h = r.Height;
+        std::int32_t w = r.Width, h = r.Height;
         // A zero-sized back tile has no pattern to repeat.
         if (w > 0 && h > 0) {
             std::int32_t rx = (left >> m_backParallax) % w;
@@ -398,8 +405,17 @@ void TileLayer::drawTiles(IGraphics* graphics, ICamera* camera) {
             if (ry < 0) {
                 ry += h;
             }
+            // An absurd view (a huge zoom over a tiny back tile) is not worth millions of draws.
+            const std::int64_t across = (std::int64_t(right) - left + 2 * w) / w;
+            const std::int64_t down = (std::int64_t(bottom) - top + 2 * h) / h;
+            if (across * down > kMaxBackTiles) {
+                logWarning(kTag, "Back tile %d skipped: %lld copies would cover the view", int(m_backTile),
+                           static_cast<long long>(across * down));
+                w = 0;
+            }
             graphics->SetColor(0xFFFFFFFFu);
-            for (std::int64_t y = std::int64_t(top) - ry; y < std::int64_t(bottom) + h - ry; y += h) {
+            for (std::int64_t y = std::int64_t(top) - ry; w > 0 && y < std::int64_t(bottom) + h - ry;
+                 y += h) {
                 for (std::int64_t x = std::int64_t(left) - rx; x < std::int64_t(right) + w - rx; x += w) {
                     tiles->Render(graphics, m_backTile, float(x), float(y), 0);
                 }

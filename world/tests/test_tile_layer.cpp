@@ -281,6 +281,24 @@ TEST_F(TileLayerTest, ZeroSizedBackTileDrawsNoBackground) {
     }
 }
 
+// A clip far beyond the target, or a view zoomed out to absurdity over a 1 x 1 back tile, stays a bounded
+// amount of drawing.
+TEST_F(TileLayerTest, OversizedClipsAndViewsStayBounded) {
+    ASSERT_TRUE(loadTiles({{0, 0, 1, 1, {TILEOP_FillRect, 1, 1}}}));
+    auto layer = make<TileLayer>();
+    layer->SetBackTile(0);
+    auto view = camera(16, 16);
+    Gfx_ResetDrawCallCount();
+    draw(32, 32, view.get(), [&](IGraphics& g) {
+        g.SetClip(Rect(-1000000000, -1000000000, 2000000000, 2000000000));
+        layer->Render(&g);
+    });
+    EXPECT_LE(Gfx_PrimitiveCount(), 33u * 33u);
+    auto far = camera(16, 16, 100000.0f);
+    draw(32, 32, far.get(), [&](IGraphics& g) { layer->Render(&g); });
+    EXPECT_NE(std::string::npos, takeLog().find("Back tile 0 skipped"));
+}
+
 // The grid follows the tile set: tiles read before the set is loaded are found once it is.
 TEST_F(TileLayerTest, GridFollowsAReloadedTileSet) {
     m_tiles->Shutdown();
