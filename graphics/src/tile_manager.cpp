@@ -284,7 +284,9 @@ void TileManager::renderTile(IGraphics* g, std::int32_t tile, float x, float y, 
             bool shown = false;
             if (in.b != 0 && in.c != 0) {
                 const System* system = System::live();
-                const std::int64_t time = system != nullptr ? system->GetTime() : 0;
+                // The game time's 32 bits count on past 2^31 ms: taken unsigned, frames keep turning.
+                const std::int64_t time =
+                    system != nullptr ? std::int64_t(static_cast<std::uint32_t>(system->GetTime())) : 0;
                 shown = (time / in.b) % in.c == in.a;
             }
             current = shown ? (current & ~TILEFLAG_Hidden) : (current | TILEFLAG_Hidden);
