@@ -105,6 +105,11 @@ private:
     std::int32_t m_originX = 0, m_originY = 0, m_columns = 0, m_rows = 0;
     std::vector<std::uint32_t> m_bucketStart;
     std::vector<std::int32_t> m_bucketTiles;
+    // Tiles whose rectangle spans more than MaxTileBuckets buckets are kept out of the grid (a few huge tiles
+    // would otherwise fill it with millions of entries) and tested against the view one by one.
+    static constexpr std::int64_t MaxTileBuckets = 64;
+    std::vector<std::int32_t> m_largeTiles;
+    std::vector<Rect> m_largeRects;
     std::uint32_t m_gridTileSet = 0; // tile-set version the grid was built with
     // Per-frame buffers.
     std::vector<std::int32_t> m_visible;

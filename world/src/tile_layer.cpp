@@ -112,6 +112,8 @@ void TileLayer::rebuildGrid() {
     m_rows = 0;
     m_bucketStart.assign(1, 0);
     m_bucketTiles.clear();
+    m_largeTiles.clear();
+    m_largeRects.clear();
     m_mark.assign(m_tiles.size(), 0);
     m_stamp = 0;
     if (m_tiles.empty() || tiles == nullptr) {
@@ -157,7 +159,18 @@ void TileLayer::rebuildGrid() {
             }
         }
     };
-    for (const Rect& r : rects) {
+    auto bucketsOf = [&](const Rect& r) {
+        const std::int64_t rx = r.X - left, ry = r.Y - top;
+        return ((rx + r.Width - 1) / BucketSize - rx / BucketSize + 1) *
+               ((ry + r.Height - 1) / BucketSize - ry / BucketSize + 1);
+    };
+    for (std::size_t i = 0; i < rects.size(); ++i) {
+        Rect& r = rects[i];
+        if (r.Width > 0 && r.Height > 0 && bucketsOf(r) > MaxTileBuckets) {
+            m_largeTiles.push_back(static_cast<std::int32_t>(i));
+            m_largeRects.push_back(r);
+            r.Width = 0; // not in the grid
+        }
         if (r.Width > 0 && r.Height > 0) {
             forEachBucket(r, [&](std::size_t b) { ++counts[b + 1]; });
         }
@@ -211,6 +224,13 @@ const std::vector<std::int32_t>& TileLayer::visibleTiles(std::int32_t left, std:
                     m_visible.push_back(index);
                 }
             }
+        }
+    }
+    for (std::size_t i = 0; i < m_largeTiles.size(); ++i) {
+        const Rect& r = m_largeRects[i];
+        if (std::int64_t(r.X) < right && std::int64_t(r.X) + r.Width > left && std::int64_t(r.Y) < bottom &&
+            std::int64_t(r.Y) + r.Height > top) {
+            m_visible.push_back(m_largeTiles[i]);
         }
     }
     std::sort(m_visible.begin(), m_visible.end());

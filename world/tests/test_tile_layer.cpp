@@ -299,6 +299,26 @@ TEST_F(TileLayerTest, OversizedClipsAndViewsStayBounded) {
     EXPECT_NE(std::string::npos, takeLog().find("Back tile 0 skipped"));
 }
 
+// Huge tiles stay out of the grid: thousands of them cost no more than their count, and they are still found.
+TEST_F(TileLayerTest, HugeTilesStayOutOfTheGrid) {
+    ASSERT_TRUE(loadTiles({{-16000, -16000, 32000, 32000, {}}, {0, 0, 16, 16, {}}}));
+    auto layer = make<TileLayer>();
+    std::vector<std::uint8_t> bytes = {0x88, 0x13}; // 5000 records: huge tiles and small ones
+    for (int i = 0; i < 5000; ++i) {
+        for (int v : {i % 2, (i * 37) % 3000, i / 2}) {
+            bytes.push_back(std::uint8_t(v));
+            bytes.push_back(std::uint8_t(v >> 8));
+        }
+    }
+    auto in = memory(bytes);
+    ASSERT_TRUE(layer->ReadFrom(in.get()));
+    const auto& some = layer->visibleTiles(100, 100, 101, 101);
+    EXPECT_EQ(2500u, std::size_t(std::count_if(some.begin(), some.end(), [&](std::int32_t t) {
+                  return layer->GetTiles()[std::size_t(t)].tile == 0;
+              })));
+    EXPECT_TRUE(std::is_sorted(some.begin(), some.end()));
+}
+
 // The grid follows the tile set: tiles read before the set is loaded are found once it is.
 TEST_F(TileLayerTest, GridFollowsAReloadedTileSet) {
     m_tiles->Shutdown();
