@@ -1,5 +1,6 @@
 // Display: window, device start-up, screen frames, full-screen scaling and the window callback.
 #include "graphics/display.h"
+#include "graphics/font.h"
 
 #include <SDL.h>
 
@@ -363,4 +364,5 @@ void Display::handleWindowEvent(const KDEvent& event) {
 void registerGraphicsClasses(ComponentRegistry& registry) {
     registry.provideFactory(classId(ClassName::Display), &createSingleInstance<Display>);
     registry.provideFactory(classId(ClassName::TileManager), &createSingleInstance<TileManager>);
+    registry.provideFactory(classId(ClassName::Font), &createComponent<Font>);
 }
