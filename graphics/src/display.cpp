@@ -1,6 +1,7 @@
 // Display: window, device start-up, screen frames, full-screen scaling and the window callback.
 #include "graphics/display.h"
 #include "graphics/font.h"
+#include "graphics/layer.h"
 
 #include <SDL.h>
 
@@ -365,4 +366,5 @@ void registerGraphicsClasses(ComponentRegistry& registry) {
     registry.provideFactory(classId(ClassName::Display), &createSingleInstance<Display>);
     registry.provideFactory(classId(ClassName::TileManager), &createSingleInstance<TileManager>);
     registry.provideFactory(classId(ClassName::Font), &createComponent<Font>);
+    registry.provideFactory(classId(ClassName::Layer), &createComponent<Layer>);
 }
