@@ -22,7 +22,7 @@
 #include "component/media_interfaces.h"
 #include "graphics/graphics.h"
 #include "graphics/renderer.h"
-#include "script/binding_script_object.h"
+#include "binding/binding_script_object.h"
 
 class Layer final : public IGraphics, public IRenderable, public ScriptObjectBase<Layer> {
 public:

@@ -2,6 +2,7 @@
 // the engine's registry the factories of the classes it implements, then runApplication does the whole run.
 #include "app/src/application.h"
 #include "component/component_registry.h"
+#include "console/console.h"
 #include "graphics/graphics_classes.h"
 #include "navigation/navigation_classes.h"
 #include "objects/system.h"
@@ -16,5 +17,6 @@ int kdMain() {
     registerGraphicsClasses(registry);
     registerWorldClasses(registry);
     registerNavigationClasses(registry);
+    registerConsoleClass(registry);
     return runApplication(processArgumentCount(), processArguments(), registry);
 }

@@ -301,6 +301,22 @@ TEST_F(EndToEnd, SampleGameDrawsItsFirstFramesHeadlessAndSavesAScreenshot) {
     EXPECT_EQ(tgaPixel(tga, 120, 300), 0xFFD04A3Au); // the first hut
 }
 
+TEST_F(EndToEnd, SampleGameRunsConsoleCommandsFromStandardInput) {
+    stdfs::copy(SAMPLE_GAME_PATH "/scripts", stdfs::path(m_work.path()) / "scripts",
+                stdfs::copy_options::recursive);
+    stdfs::copy(SAMPLE_GAME_PATH "/res", stdfs::path(m_work.path()) / "res", stdfs::copy_options::recursive);
+    auto game = start({"--frames=100000"}, {{"KD_ENABLE_STDIO", "1"}});
+    ASSERT_TRUE(game->started());
+    // Everything written to the console is echoed to standard output, the command's own echo included.
+    ASSERT_TRUE(game->writeStdin("print(\"from \" + \"stdin\\n\")\r\n"));
+    EXPECT_TRUE(game->waitForOutput("[Console] print(", 20000)) << game->output();
+    EXPECT_TRUE(game->waitForOutput("from stdin\n", 20000)) << game->output();
+    ASSERT_TRUE(game->writeStdin("setVisible(console, true); quit()\n"));
+    EXPECT_EQ(exitCodeOf(game->wait()), 0);
+    const std::string log = readFile(m_data.path() + "/stderr" + std::to_string(m_runs) + ".txt");
+    EXPECT_TRUE(contains(log, "exiting...")) << log;
+}
+
 TEST_F(EndToEnd, SecondCopyIsRefusedWhileTheFirstRunsItsMainScript) {
     // The first copy waits inside Main.nut until the test lets it go (or 30 s pass).
     write("scripts/Main.nut", "print(\"first copy waiting\\n\")\nlocal start = clock()\n"

@@ -189,6 +189,9 @@ function initApp() {
 
 function startApp() {
   print("startApp\n");
+  // The debug console: '`' opens it; with KD_ENABLE_STDIO set it also runs lines typed into standard input.
+  ::console <- getComponent("Console");
+  getComponent("System").RegisterObject("Console", console);
   startBeach();
   ::harbour <- getComponent("ScriptedObject");
   loadFromScript(harbour, {

@@ -2,9 +2,9 @@
 // the script methods.
 #include "graphics/layer.h"
 #include "graphics/tests/font_fixture.h"
-#include "script/component_class.h"
+#include "binding/component_class.h"
 #include "script/script_host.h"
-#include "script/value_binding.h"
+#include "binding/value_binding.h"
 
 namespace {
 

@@ -115,6 +115,11 @@ public:
         return true;
     }
 
+    // Writes to the child's standard input; false when it is closed.
+    bool writeStdin(const std::string& text) {
+        return m_stdin >= 0 && write(m_stdin, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    }
+
     void closeStdin() {
         if (m_stdin >= 0) close(m_stdin);
         m_stdin = -1;

@@ -157,7 +157,7 @@ bool bakeFont(const BakeOptions& options, std::string& error) {
         return false;
     }
     const int base = roundedPixels(face->size->metrics.ascender);
-    const int lineHeight = roundedPixels(face->size->metrics.height);
+    int lineHeight = roundedPixels(face->size->metrics.height);
 
     // Code point -> glyph source, in code point order.
     std::map<std::uint32_t, std::uint32_t> wanted;
@@ -180,6 +180,12 @@ bool bakeFont(const BakeOptions& options, std::string& error) {
     if (glyphs.empty()) {
         error = "the font has none of the requested characters";
         return false;
+    }
+    // Every glyph fits inside its line (an underscore can hang below the font's own line height).
+    for (const BakedGlyph& g : glyphs) {
+        if (g.height > 0) {
+            lineHeight = std::max(lineHeight, g.yOffset + g.height);
+        }
     }
     std::vector<BakedGlyph*> order;
     for (BakedGlyph& g : glyphs) {
