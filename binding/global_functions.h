@@ -18,8 +18,9 @@
 //
 // Functions whose subsystem does not exist yet are registered and neutral: getTime answers 0 until the
 // `System` object can tell the game time; TextureFilter_ColorMatrix changes nothing until the drawing layer
-// installs its recolouring (setTextureColorFilter); setCursor, enableCursor, fillRectByTile and renderFrame
-// do nothing.
+// installs its recolouring (setTextureColorFilter). setCursor, enableCursor, fillRectByTile, renderFrame and
+// decodeUTF8 are the drawing layer's (graphics/graphics_functions.h), which stores them in the root table
+// itself.
 //
 // Timers: setTimer(interval in ms, closure) starts a periodic platform timer whose events call the closure
 // with the root table as `this`; it answers a small integer handle (never a native address, never reused in a

@@ -5,6 +5,7 @@
 #include "component/component_registry.h"
 #include "component/engine_interfaces.h"
 #include "component/media_interfaces.h"
+#include "graphics/graphics_functions.h"
 #include "platform/kd.h"
 #include "script/script_host.h"
 
@@ -20,6 +21,7 @@ constexpr char kMainScript[] = "scripts/Main.nut";
 void registerApplicationGlobals() {
     if (HSQUIRRELVM vm = ScriptHost::vm()) {
         registerApplicationFunctions(vm);
+        registerGraphicsFunctions(vm);
         registerScreenshotFunction(vm);
     }
     ScriptValue root = ScriptHost::root();

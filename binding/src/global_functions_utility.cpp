@@ -98,42 +98,9 @@ SQInteger encodeUtf8(HSQUIRRELVM v) {
     return 1;
 }
 
-// decodeUTF8(text) → array of values. Values accumulate in unsigned 32 bits, so an over-long lead byte wraps
-// instead of overflowing.
-SQInteger decodeUtf8(HSQUIRRELVM v) {
-    if (sq_gettop(v) < 2) {
-        return sq_throwerror(v, "wrong number of parameters");
-    }
-    const char* text = binding_detail::readText(v, 2);
-    sq_newarray(v, 0);
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
-    while (*p != 0) {
-        unsigned lead = *p++;
-        int n = 1;
-        if (lead & 0x80) {
-            n = 0;
-            while (n < 8 && (lead & (0x80u >> n))) ++n;
-        }
-        std::uint32_t value = lead & (0xFFu >> n);
-        for (int k = 1; k < n && *p != 0; ++k) {
-            value = value * 64 + (*p++ & 0x3F);
-        }
-        if (value == 0) {
-            break;
-        }
-        sq_pushinteger(v, static_cast<SQInteger>(value));
-        sq_arrayappend(v, -2);
-    }
-    return 1;
-}
-
 bool systemExecute(const char* target) {
     const SQStdHost* host = sqstd_gethost();
     return host->system(host->ud, target) == 0;
-}
-
-SQInteger doNothing(HSQUIRRELVM) {
-    return 0;
 }
 
 TextureColorFilter g_textureColorFilter = nullptr;
@@ -193,14 +160,9 @@ void registerApplicationFunctions(HSQUIRRELVM v) {
     // The engine records no profiler blocks.
     bindFunction(
         v, root, "profilerReset", +[]() {});
-    // Cursor and tile drawing arrive with their subsystem; until then they accept their arguments and do
-    // nothing.
-    bindRawFunction(v, root, "setCursor", &doNothing);
-    bindRawFunction(v, root, "enableCursor", &doNothing);
-    bindRawFunction(v, root, "fillRectByTile", &doNothing);
-    bindRawFunction(v, root, "renderFrame", &doNothing);
+    // setCursor, enableCursor, fillRectByTile, renderFrame and decodeUTF8 belong to the drawing layer, which
+    // stores them itself (graphics/graphics_functions.h).
     bindRawFunction(v, root, "encodeUTF8", &encodeUtf8);
-    bindRawFunction(v, root, "decodeUTF8", &decodeUtf8);
     bindFunction(
         v, root, "XPromoReportLink", +[](const char*) {});
     bindFunction(v, root, "systemExecute", &systemExecute);

@@ -178,6 +178,7 @@ function saveScreenshot_() {
   g.Clear(Settings.ClearColor);
   drawHarbour(g, display.GetWidth(), display.GetHeight());
   drawBeach(g);
+  if ("caption" in getroottable()) renderComponent(caption, g);
   endRender(target);
   if (saveScreenshot(target, "data/screenshot.tga")) print("screenshot saved to data/screenshot.tga\n");
 }
@@ -193,6 +194,15 @@ function startApp() {
   ::console <- getComponent("Console");
   getComponent("System").RegisterObject("Console", console);
   startBeach();
+  // The game's own cursor, and its name in the corner: drawn once into a layer that replays every frame.
+  enableCursor(100, true);
+  ::caption <- getComponent("Layer");
+  caption.SetFont(getComponent("ResourceManager").GetFont("res/fonts/ui.fnt"));
+  caption.SetColor(0x80000000);
+  caption.DrawString("Harbor Haven", 26, 22);
+  caption.SetColor(0xFFFFF4D6);
+  caption.DrawString("Harbor Haven", 24, 20);
+  getComponent("System").RegisterObject("Caption", caption);
   ::harbour <- getComponent("ScriptedObject");
   loadFromScript(harbour, {
     frames = 0,
