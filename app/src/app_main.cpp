@@ -1,6 +1,7 @@
 // kdMain: the application main that the process entry calls once the platform is started. Each layer hands
 // the engine's registry the factories of the classes it implements, then runApplication does the whole run.
 #include "app/src/application.h"
+#include "audio/audio_classes.h"
 #include "component/component_registry.h"
 #include "console/console.h"
 #include "graphics/graphics_classes.h"
@@ -18,5 +19,6 @@ int kdMain() {
     registerWorldClasses(registry);
     registerNavigationClasses(registry);
     registerConsoleClass(registry);
+    registerAudioClasses(registry);
     return runApplication(processArgumentCount(), processArguments(), registry);
 }

@@ -317,6 +317,66 @@ TEST_F(EndToEnd, SampleGameRunsConsoleCommandsFromStandardInput) {
     EXPECT_TRUE(contains(log, "exiting...")) << log;
 }
 
+// A 0.2 s, 8 kHz mono 16-bit WAV file of a square wave, written byte by byte.
+std::string squareWav() {
+    const std::uint32_t samples = 1600;
+    std::string wav;
+    const auto put = [&wav](std::uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) wav += static_cast<char>(value >> (8 * i));
+    };
+    wav += "RIFF";
+    put(36 + samples * 2, 4);
+    wav += "WAVEfmt ";
+    put(16, 4);
+    put(1, 2);    // PCM
+    put(1, 2);    // mono
+    put(8000, 4); // rate
+    put(16000, 4);
+    put(2, 2);
+    put(16, 2);
+    wav += "data";
+    put(samples * 2, 4);
+    for (std::uint32_t i = 0; i < samples; ++i) put((i / 8) % 2 ? 0x2000u : 0xE000u, 2);
+    return wav;
+}
+
+TEST_F(EndToEnd, SoundDriverStartsOrTheGameRunsSilent) {
+    write("res/beep.wav", squareWav());
+    write("scripts/Main.nut", R"(
+::settings <- { DisplayWidth = 320, DisplayHeight = 200 }
+function startApp() {
+  local driver = getComponent("System").GetObject("SoundDriver")
+  print("driver " + (driver != null) + " enabled " + ("SoundEnabled" in settings ? settings.SoundEnabled : "unset") + "\n")
+  if (driver) { driver.SetVolume(50); print("volume " + driver.GetVolume() + "\n") }
+  local resources = getComponent("ResourceManager")
+  ::beep <- resources.GetSound("res/beep.wav")
+  print("sound " + (beep != null) + " playing " + (beep != null && beep.Play(true) > 0) + "\n")
+  ::tune <- resources.GetMusic("res/beep.wav")
+  print("music playing " + (tune.Play(false) > 0) + "\n")
+  setTimer(20, function() { quit() })
+}
+return settings
+)");
+    Run result = run({}, {{"ALSOFT_DRIVERS", "null"}});
+    EXPECT_EQ(result.exitCode, 0) << result.log;
+    EXPECT_TRUE(contains(result.log, "[SoundDriver] Device: ")) << result.log;
+    EXPECT_TRUE(contains(result.log, "driver true enabled unset\nvolume 50\n")) << result.log;
+    EXPECT_TRUE(contains(result.log, "sound true playing true\nmusic playing true\n")) << result.log;
+    EXPECT_FALSE(contains(result.log, "Object SoundDriver not found")) << result.log;
+    EXPECT_FALSE(contains(result.log, "error")) << result.log;
+
+    // Without any audio output the driver fails to start and everything else goes on, silent.
+    result = run({}, {{"ALSOFT_DRIVERS", "nosuchbackend"}});
+    EXPECT_EQ(result.exitCode, 0) << result.log;
+    EXPECT_TRUE(contains(result.log, "[SoundDriver] error: (102) No audio output device.\n")) << result.log;
+    EXPECT_TRUE(contains(result.log, "driver false enabled false\n")) << result.log;
+    EXPECT_TRUE(contains(result.log, "[Sound] error: (101) The sound system is not initialised.\n"))
+        << result.log;
+    EXPECT_TRUE(contains(result.log, "sound false playing false\n")) << result.log;
+    EXPECT_TRUE(contains(result.log, "music playing false\n")) << result.log;
+    EXPECT_TRUE(contains(result.log, "[System] error: Object SoundDriver not found\n")) << result.log;
+}
+
 TEST_F(EndToEnd, SecondCopyIsRefusedWhileTheFirstRunsItsMainScript) {
     // The first copy waits inside Main.nut until the test lets it go (or 30 s pass).
     write("scripts/Main.nut", "print(\"first copy waiting\\n\")\nlocal start = clock()\n"
