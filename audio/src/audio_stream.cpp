@@ -82,6 +82,8 @@ bool AudioStream::queueNext(std::uint32_t source, std::uint32_t buffer) {
 
 bool AudioStream::start(std::uint32_t source, std::int64_t frame) {
     detach(source);
+    // A stopped source counts every queued buffer as played; an initial one plays them from the first.
+    alSourceRewind(source);
     if (!m_haveBuffers || !m_file.seek(frame)) {
         return false;
     }

@@ -510,7 +510,8 @@ void AudioSystem::update(float elapsedMs) {
         }
         if (queued > 0) {
             // The stream ran dry before this update refilled it: carry on with the new data.
-            alSourcePlay(channel.source);
+            alSourceRewind(channel.source);
+            resumeSource(channel);
         } else {
             end(channel);
         }
