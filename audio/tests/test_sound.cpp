@@ -4,6 +4,12 @@
 #include "audio/sound.h"
 #include "audio/tests/audio_test_support.h"
 
+// libsndfile 1.2.0 leaks the Vorbis header record it allocated when it gives up on a cut Ogg file (about 6 KB
+// per attempt, nothing else): not ours to mend, so the leak checker is told about it here.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:vorbis_info_init\n";
+}
+
 namespace {
 
 using namespace audio::test;
