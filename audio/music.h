@@ -20,9 +20,9 @@
 
 #include "audio/audio_client.h"
 #include "audio/channel_control.h"
+#include "binding/binding_script_object.h"
 #include "component/media_interfaces.h"
 #include "component/stream_interfaces.h"
-#include "script/binding_script_object.h"
 
 class AudioStream;
 

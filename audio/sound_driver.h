@@ -15,11 +15,11 @@
 #include <cstdint>
 #include <memory>
 
+#include "binding/binding_script_object.h"
 #include "component/component_factory.h"
 #include "component/frame_interfaces.h"
 #include "component/group_interfaces.h"
 #include "component/media_interfaces.h"
-#include "script/binding_script_object.h"
 
 class AudioSystem;
 

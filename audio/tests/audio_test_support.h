@@ -17,16 +17,16 @@
 
 #include "audio/audio_classes.h"
 #include "audio/sound_driver.h"
+#include "binding/binding.h"
+#include "binding/component_class.h"
+#include "binding/global_functions.h"
+#include "binding/value_binding.h"
 #include "component/class_names.h"
 #include "component/component_registry.h"
-#include "component/system.h"
+#include "objects/system.h"
 #include "platform/kd.h"
 #include "platform/platform_hooks.h"
-#include "script/binding.h"
-#include "script/component_class.h"
-#include "script/global_functions.h"
 #include "script/script_host.h"
-#include "script/value_binding.h"
 
 namespace audio::test {
 
