@@ -3,7 +3,7 @@
 // of the big archive should cost the same, and about what an entry of the small archive costs: the price of
 // an entry is its own size, not its position or the number of entries around it.
 #include "platform/kd.h"
-#include "platform/src/fs_file_system.h"
+#include "platform/kd_start.h"
 
 #include <benchmark/benchmark.h>
 
@@ -54,9 +54,9 @@ struct Archives {
         ready = makeArchive(scratch, "big.bar", 2000) && makeArchive(scratch, "small.bar", 20);
         if (!ready) return;
         stdfs::current_path(scratch);
-        kdMount("file", "", platform::mountNative);
-        kdMount("bar", "big.bar", platform::mountArchive);
-        kdMount("bar", "small.bar", platform::mountArchive);
+        platform::mountNativeFiles();
+        platform::mountArchiveFile("big.bar");
+        platform::mountArchiveFile("small.bar");
     }
     ~Archives() {
         kdUnmountAll();
@@ -107,13 +107,13 @@ void BM_OpenEntryOf20(benchmark::State& state) {
     }
     // Only the small archive: unmount everything and mount it alone for this run.
     kdUnmountAll();
-    kdMount("file", "", platform::mountNative);
-    kdMount("bar", "small.bar", platform::mountArchive);
+    platform::mountNativeFiles();
+    platform::mountArchiveFile("small.bar");
     openEntry(state, entryName(19));
     kdUnmountAll();
-    kdMount("file", "", platform::mountNative);
-    kdMount("bar", "big.bar", platform::mountArchive);
-    kdMount("bar", "small.bar", platform::mountArchive);
+    platform::mountNativeFiles();
+    platform::mountArchiveFile("big.bar");
+    platform::mountArchiveFile("small.bar");
 }
 BENCHMARK(BM_OpenEntryOf20);
 
@@ -124,17 +124,17 @@ void BM_MountArchiveOf2000(benchmark::State& state) {
         return;
     }
     for (auto _ : state) {
-        KDMount* mount = kdMount("bar", "big.bar", platform::mountArchive);
+        KDMount* mount = platform::mountArchiveFile("big.bar");
         benchmark::DoNotOptimize(mount);
         state.PauseTiming();
         kdUnmountAll();
-        kdMount("file", "", platform::mountNative);
+        platform::mountNativeFiles();
         state.ResumeTiming();
     }
     kdUnmountAll();
-    kdMount("file", "", platform::mountNative);
-    kdMount("bar", "big.bar", platform::mountArchive);
-    kdMount("bar", "small.bar", platform::mountArchive);
+    platform::mountNativeFiles();
+    platform::mountArchiveFile("big.bar");
+    platform::mountArchiveFile("small.bar");
 }
 BENCHMARK(BM_MountArchiveOf2000);
 

@@ -10,9 +10,11 @@
 // dispatch) in the same loop.
 #include "binding/binding_script_object.h"
 #include "binding/component_class.h"
+#include "binding/global_functions.h"
 #include "binding/value_binding.h"
 #include "component/script_interfaces.h"
 #include "math/vector2.h"
+#include "script/script_api.h"
 #include "script/script_host.h"
 #include "script/vm_block_pools.h"
 
@@ -87,13 +89,10 @@ constexpr int kCallsPerRun = 1000;
 class CallBench {
 public:
     explicit CallBench(bool withExtension) {
+        registerBindingScriptApi(ScriptApi::instance());
         const char* arguments[] = {"bench"};
         ScriptHost::create(1, arguments);
         HSQUIRRELVM v = ScriptHost::vm();
-        if (ScriptHost::getSlot(ScriptHost::root(), "Component").isNull()) {
-            registerComponentClass(v);
-            registerValueClasses(v);
-        }
         g_countingPools = new VmBlockPools();
         sq_setallocator(countingAllocate, nullptr);
 

@@ -2,7 +2,7 @@
 // by callbacks, as in a frame of the game. The rule it checks: no heap allocation per pump (the 16-record
 // pool serves it); "allocs/pump" must stay 0.
 #include "platform/kd.h"
-#include "platform/src/event_system.h"
+#include "platform/kd_start.h"
 
 #include <atomic>
 #include <benchmark/benchmark.h>

@@ -132,3 +132,9 @@ private:
 // UpdateGroup, RenderGroup, InputGroup, Scene and Camera (a new object each), ResourceManager and System
 // (the live instance).
 void registerObjectModelClasses(ComponentRegistry& registry);
+
+class ScriptApi;
+// Hands the script host this layer's globals: getTime (the System object's game time in milliseconds, 0
+// before a System exists) and the update-layer constants UPDATE_LAYER_SYSTEM 1, UPDATE_LAYER_MOVEMENT 2,
+// UPDATE_LAYER_DYNAMICS 4, UPDATE_LAYER_EFFECTS 64 and the end marker UPDATE_LAYER_MAX 256.
+void registerObjectModelScriptApi(ScriptApi& api);

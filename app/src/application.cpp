@@ -26,7 +26,6 @@ void registerApplicationGlobals() {
     }
     ScriptValue root = ScriptHost::root();
     ScriptHost::setBool(root, "IS_MAC", false);
-    ScriptHost::setInt(root, "UPDATE_LAYER_SYSTEM", 1);
 }
 
 // Arguments that begin with '+' are script text, run in command-line order; errors are only reported.

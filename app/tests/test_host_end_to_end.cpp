@@ -3,7 +3,7 @@
 // scripts from language folders, archives and compiled files, the user-data mapping, and two real copies
 // meeting the single-instance guard, a frame drawn and read back, and the sample game run headless. Runs use
 // SDL's offscreen driver; a script returning no settings asks for a 0 x 0 display and so ends with -2.
-#include "platform/tests/child_process.h"
+#include "platform/child_process.h"
 
 #include <gtest/gtest.h>
 

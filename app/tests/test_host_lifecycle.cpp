@@ -2,13 +2,16 @@
 // SoundDriver components: the order of start-up, lifecycle calls, '+' arguments, event dispatch and shutdown,
 // the settings written back, and the exit codes of failing components.
 #include "app/src/application.h"
+#include "binding/global_functions.h"
 #include "component/class_names.h"
 #include "component/component_factory.h"
 #include "component/component_group.h"
 #include "component/component_registry.h"
 #include "component/engine_interfaces.h"
 #include "component/media_interfaces.h"
+#include "objects/system.h"
 #include "platform/kd.h"
+#include "script/script_api.h"
 #include "script/script_host.h"
 
 #include <gtest/gtest.h>
@@ -211,8 +214,11 @@ return settings
 
 } // namespace
 
-// The engine's main, as the executable has it, over the test's registry.
+// The engine's main, as the executable has it, over the test's registry and the script globals of the layers
+// below the media.
 int kdMain() {
+    registerBindingScriptApi(ScriptApi::instance());
+    registerObjectModelScriptApi(ScriptApi::instance());
     return runApplication(processArgumentCount(), processArguments(), *g_registry);
 }
 

@@ -1,6 +1,6 @@
 // The engine executable end to end: it starts, logs its banner and ends with the "main script missing" code;
 // a second copy started meanwhile is refused at once.
-#include "platform/tests/child_process.h"
+#include "platform/child_process.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,10 @@
 #include "binding/global_functions.h"
 
 #include "binding/binding.h"
+#include "binding/binding_method_table.h"
+#include "binding/component_class.h"
 #include "binding/src/global_functions_internal.h"
+#include "binding/value_binding.h"
 #include "component/class_mask.h"
 #include "component/component_registry.h"
 #include "component/frame_interfaces.h"
@@ -14,8 +17,8 @@
 #include "math/matrix3.h"
 #include "math/matrix4.h"
 #include "math/rect_f.h"
-#include "persistence/stream_formats.h"
 #include "platform/kd.h"
+#include "script/script_api.h"
 #include "script/script_host.h"
 
 #include <cstdlib>
@@ -27,25 +30,6 @@ void bindRawFunction(HSQUIRRELVM v, SQInteger target, const char* name, SQFUNCTI
 }
 
 namespace {
-
-// Calls op with interface I of the component, holding a reference for the call (the operation may drop the
-// script's last handle); reports the cast failure and answers neutral when the component lacks I.
-template <class I, class R, class Op> R withInterface(IAbstract* component, R neutral, Op op) {
-    ComponentRef<I> held(queryInterface<I>(component));
-    if (!held) {
-        reportCastFailure(ScriptHost::vm(), I::Name);
-        return neutral;
-    }
-    return op(held.get());
-}
-template <class I, class Op> void withInterface(IAbstract* component, Op op) {
-    ComponentRef<I> held(queryInterface<I>(component));
-    if (!held) {
-        reportCastFailure(ScriptHost::vm(), I::Name);
-        return;
-    }
-    op(held.get());
-}
 
 // The neutral matrices: every element 0 except the last diagonal one (not the identity).
 Matrix3 neutralMatrix3() {
@@ -106,45 +90,6 @@ template <LogLevel Level> SQInteger logValue(HSQUIRRELVM v) {
 }
 
 // ---- stream functions
-
-template <class T> T readPrimitive(IAbstract* stream, int width) {
-    return withInterface<IInputStream>(stream, T(0), [width](IInputStream* input) {
-        std::uint32_t value = 0;
-        qx::readSimple(input, value, width);
-        if constexpr (std::is_same_v<T, bool>) {
-            return value != 0;
-        } else {
-            return static_cast<T>(value);
-        }
-    });
-}
-
-void writePrimitive(IAbstract* stream, std::uint32_t value, int width) {
-    withInterface<IOutputStream>(stream,
-                                 [&](IOutputStream* output) { qx::writeSimple(output, value, width); });
-}
-
-// writeBuffer reads its text raw, with its real length, since a buffer may hold zero bytes.
-SQInteger writeBuffer(HSQUIRRELVM v) {
-    if (sq_gettop(v) < 4) {
-        return sq_throwerror(v, "wrong number of parameters");
-    }
-    IAbstract* stream = componentArgument(v, 2);
-    const SQChar* text = "";
-    SQInteger length = 0;
-    if (sq_gettype(v, 3) == OT_STRING && SQ_SUCCEEDED(sq_getstring(v, 3, &text))) {
-        length = sq_getsize(v, 3);
-    } else {
-        reportBindingError(BindingMessage::TypeError);
-        text = "";
-    }
-    SQInteger count = 0;
-    binding_detail::readInteger(v, 4, count);
-    withInterface<IOutputStream>(stream, [&](IOutputStream* output) {
-        qx::writeBuffer(output, std::string_view(text, static_cast<std::size_t>(length)), count);
-    });
-    return 0;
-}
 
 } // namespace
 
@@ -305,69 +250,6 @@ void registerGlobalFunctions(HSQUIRRELVM v) {
         });
 
     bindFunction(
-        v, root, "readComponent", +[](IAbstract* stream, IAbstract* c) {
-            return withInterface<IInputStream>(stream, false, [&](IInputStream* input) {
-                return withInterface<IReadable>(c, false, [&](IReadable* i) { return i->ReadFrom(input); });
-            });
-        });
-    bindFunction(
-        v, root, "readChars", +[](IAbstract* stream, SQInteger count) {
-            return withInterface<IInputStream>(stream, std::string(), [&](IInputStream* input) {
-                std::string text;
-                qx::readChars(input, count, text);
-                return text;
-            });
-        });
-    bindFunction(
-        v, root, "readInt", +[](IAbstract* s) { return readPrimitive<std::int32_t>(s, 4); });
-    bindFunction(
-        v, root, "readShort", +[](IAbstract* s) { return readPrimitive<std::int16_t>(s, 2); });
-    bindFunction(
-        v, root, "readUnsignedShort", +[](IAbstract* s) { return readPrimitive<std::uint16_t>(s, 2); });
-    bindFunction(
-        v, root, "readByte", +[](IAbstract* s) { return readPrimitive<std::int8_t>(s, 1); });
-    bindFunction(
-        v, root, "readUnsignedByte", +[](IAbstract* s) { return readPrimitive<std::uint8_t>(s, 1); });
-    bindFunction(
-        v, root, "readBool", +[](IAbstract* s) { return readPrimitive<bool>(s, 1); });
-    bindFunction(
-        v, root, "readString", +[](IAbstract* stream) {
-            return withInterface<IInputStream>(stream, std::string(), [&](IInputStream* input) {
-                std::string text;
-                qx::readString(input, text);
-                return text;
-            });
-        });
-    bindFunction(
-        v, root, "writeComponent", +[](IAbstract* stream, IAbstract* c) {
-            return withInterface<IOutputStream>(stream, false, [&](IOutputStream* output) {
-                return withInterface<IWriteable>(c, false, [&](IWriteable* i) { return i->WriteTo(output); });
-            });
-        });
-    bindFunction(
-        v, root, "writeChars", +[](IAbstract* stream, std::string_view text, SQInteger count) {
-            withInterface<IOutputStream>(stream,
-                                         [&](IOutputStream* output) { qx::writeChars(output, text, count); });
-        });
-    bindRawFunction(v, root, "writeBuffer", &writeBuffer);
-    bindFunction(
-        v, root, "writeInt",
-        +[](IAbstract* s, SQInteger value) { writePrimitive(s, static_cast<std::uint32_t>(value), 4); });
-    bindFunction(
-        v, root, "writeShort",
-        +[](IAbstract* s, SQInteger value) { writePrimitive(s, static_cast<std::uint32_t>(value), 2); });
-    bindFunction(
-        v, root, "writeByte",
-        +[](IAbstract* s, SQInteger value) { writePrimitive(s, static_cast<std::uint32_t>(value), 1); });
-    bindFunction(
-        v, root, "writeBool", +[](IAbstract* s, bool value) { writePrimitive(s, value ? 1u : 0u, 1); });
-    bindFunction(
-        v, root, "writeString", +[](IAbstract* stream, std::string_view text) {
-            withInterface<IOutputStream>(stream,
-                                         [&](IOutputStream* output) { qx::writeString(output, text); });
-        });
-
-    bindFunction(
         v, root, "updateComponent", +[](IAbstract* c, SQInteger layer, SQInteger elapsed) {
             withInterface<IUpdateable>(c, [&](IUpdateable* i) { i->Update(layer, elapsed); });
         });
@@ -409,4 +291,19 @@ void registerGlobalFunctions(HSQUIRRELVM v) {
 
     registerUtilityFunctions(v, root);
     sq_settop(v, top);
+}
+
+namespace {
+
+void installBindingApi(HSQUIRRELVM v) {
+    if (!registerComponentClass(v)) kdLogMessage("error: %s\n", "cannot register the Component class");
+    if (!registerValueClasses(v)) kdLogMessage("error: %s\n", "cannot register the value classes");
+    registerGlobalFunctions(v);
+}
+
+} // namespace
+
+void registerBindingScriptApi(ScriptApi& api) {
+    // Native method tables outlive the VM; their closures go while the VM can still take them back.
+    api.add(&installBindingApi, &MethodTable::releaseAllClosures);
 }

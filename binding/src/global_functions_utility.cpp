@@ -1,15 +1,10 @@
-// The utility functions of the engine group (time, timers, files, random numbers, angles, the locale) and the
+// The utility functions of the engine group (system time, files, random numbers, angles, the locale) and the
 // application group.
 #include "binding/binding.h"
 #include "binding/global_functions.h"
 #include "binding/src/global_functions_internal.h"
-#include "component/component_ref.h"
-#include "component/media_interfaces.h"
-#include "math/matrix4.h"
-#include "objects/system.h"
 #include "platform/kd.h"
 #include "script/engine_random.h"
-#include "script/script_host.h"
 #include "squirrel/sqstdlib.h"
 
 #include <cmath>
@@ -98,31 +93,18 @@ SQInteger encodeUtf8(HSQUIRRELVM v) {
     return 1;
 }
 
+
 bool systemExecute(const char* target) {
     const SQStdHost* host = sqstd_gethost();
     return host->system(host->ud, target) == 0;
 }
 
-TextureColorFilter g_textureColorFilter = nullptr;
-
 } // namespace
 
-void setTextureColorFilter(TextureColorFilter filter) {
-    g_textureColorFilter = filter;
-}
-
 void registerUtilityFunctions(HSQUIRRELVM v, SQInteger root) {
-    // The game time belongs to the System object; before it exists the game has not started: 0.
-    bindFunction(
-        v, root, "getTime", +[]() -> SQInteger {
-            System* system = System::live();
-            return system ? static_cast<SQInteger>(system->GetTime()) : 0;
-        });
     bindFunction(
         v, root, "getSystemTime",
         +[]() { return static_cast<SQInteger>(static_cast<std::uint32_t>(kdGetTimeUST() / 1000000u)); });
-    bindRawFunction(v, root, "setTimer", &scriptSetTimer);
-    bindRawFunction(v, root, "cancelTimer", &scriptCancelTimer);
     bindFunction(
         v, root, "fileExists", +[](const char* path) {
             KDStat stat{};
@@ -140,17 +122,6 @@ void registerUtilityFunctions(HSQUIRRELVM v, SQInteger root) {
     bindFunction(v, root, "fltsign", &fltsign);
     bindFunction(
         v, root, "getLocale", +[]() { return kdGetLocale(); });
-    bindFunction(
-        v, root, "TextureFilter_ColorMatrix", +[](IAbstract* texture, Matrix4 matrix) {
-            ComponentRef<ITexture> held(queryInterface<ITexture>(texture));
-            if (!held) {
-                reportCastFailure(ScriptHost::vm(), ITexture::Name);
-                return;
-            }
-            if (g_textureColorFilter != nullptr) {
-                g_textureColorFilter(held.get(), matrix);
-            }
-        });
 }
 
 void registerApplicationFunctions(HSQUIRRELVM v) {
@@ -160,9 +131,9 @@ void registerApplicationFunctions(HSQUIRRELVM v) {
     // The engine records no profiler blocks.
     bindFunction(
         v, root, "profilerReset", +[]() {});
+    bindRawFunction(v, root, "encodeUTF8", &encodeUtf8);
     // setCursor, enableCursor, fillRectByTile, renderFrame and decodeUTF8 belong to the drawing layer, which
     // stores them itself (graphics/graphics_functions.h).
-    bindRawFunction(v, root, "encodeUTF8", &encodeUtf8);
     bindFunction(
         v, root, "XPromoReportLink", +[](const char*) {});
     bindFunction(v, root, "systemExecute", &systemExecute);

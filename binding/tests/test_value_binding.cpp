@@ -265,6 +265,13 @@ const Case kCases[] = {
 
 class ValueBindingTest : public BindingTest {};
 
+TEST_F(ValueBindingTest, TheClassesAreRegisteredAtCreation) {
+    ScriptValue root = ScriptHost::root();
+    // The Component class and the value classes are registered at creation.
+    for (const char* name : {"Component", "Color", "Vector2", "Matrix3", "IntegralF"})
+        EXPECT_EQ(ScriptHost::getSlot(root, name).type(), OT_CLASS) << name;
+}
+
 TEST_F(ValueBindingTest, EveryMethodAndOperatorGivesItsValue) {
     for (const Case& c : kCases) {
         EXPECT_EQ(eval(c.expression), c.expected) << c.expression;

@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <new>
 
-#include "binding/global_functions.h"
 #include "component/class_names.h"
 #include "component/component_registry.h"
 #include "component/object_interfaces.h"
@@ -75,10 +74,7 @@ const MethodTable& Display::scriptMethods() {
     return table;
 }
 
-Display::Display() {
-    // Textures exist only through a display: from now on scripts can recolour them.
-    setTextureColorFilter(&TextureFilter_ColorMatrix);
-}
+Display::Display() = default;
 
 Display::~Display() {
     Shutdown();

@@ -1,9 +1,12 @@
 // The script methods of Display, Graphics and Texture through real scripts.
 #include "binding/binding.h"
 #include "binding/component_class.h"
+#include "binding/global_functions.h"
 #include "binding/value_binding.h"
+#include "graphics/graphics_classes.h"
 #include "graphics/tests/gl_test_support.h"
 #include "graphics/texture.h"
+#include "script/script_api.h"
 #include "script/script_host.h"
 
 namespace {
@@ -14,13 +17,11 @@ class ScriptMethodsTest : public GlTest {
 protected:
     void SetUp() override {
         GlTest::SetUp();
+        registerBindingScriptApi(ScriptApi::instance());
+        registerGraphicsScriptApi(ScriptApi::instance());
         const char* arguments[] = {"harborhaven"};
         ScriptHost::create(1, arguments);
         ASSERT_NE(nullptr, ScriptHost::vm());
-        if (ScriptHost::getSlot(ScriptHost::root(), "Component").isNull()) {
-            ASSERT_TRUE(registerComponentClass(ScriptHost::vm()));
-            ASSERT_TRUE(registerValueClasses(ScriptHost::vm()));
-        }
     }
     void TearDown() override {
         ScriptHost::destroy();

@@ -5,7 +5,7 @@
 
 #include "graphics/tests/gl_test_support.h"
 #include "graphics/texture.h"
-#include "platform/platform_hooks.h"
+#include "platform/kd_start.h"
 
 namespace {
 
@@ -26,12 +26,12 @@ protected:
         ASSERT_NE(nullptr, mkdtemp(pattern));
         m_root = pattern;
         stdfs::current_path(m_root);
-        platform::mountFileSystems();
+        platform::startFileSystems();
         kdSetLogHook(&TextureTest::collect, this);
     }
     void TearDown() override {
         kdSetLogHook(nullptr, nullptr);
-        kdUnmountAll();
+        platform::stopFileSystems();
         stdfs::current_path(m_previous);
         std::error_code ignored;
         stdfs::remove_all(m_root, ignored);

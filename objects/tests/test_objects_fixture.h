@@ -22,34 +22,22 @@
 #include "objects/system.h"
 #include "platform/kd.h"
 #include "script/script_host.h"
+#include "script/script_test.h"
 
-class ObjectsTest : public ::testing::Test {
+class ObjectsTest : public ScriptTest {
 protected:
-    void SetUp() override {
+    void addScriptApis(ScriptApi& api) override {
         registerObjectModelClasses(ComponentRegistry::instance());
-        const char* arguments[] = {"harborhaven"};
-        ScriptHost::create(1, arguments);
-        HSQUIRRELVM v = ScriptHost::vm();
-        ASSERT_NE(v, nullptr);
-        registerComponentClass(v);
-        registerValueClasses(v);
-        registerGlobalFunctions(v);
-        run("::trace <- \"\";");
-        kdSetLogHook(&ObjectsTest::capture, this);
+        registerBindingScriptApi(api);
+        registerObjectModelScriptApi(api);
     }
-    void TearDown() override {
-        kdSetLogHook(nullptr, nullptr);
+    void afterHostCreated() override { run("::trace <- \"\";"); }
+    void beforeHostDestroyed() override {
         if (System* system = System::live()) {
             system->Shutdown(); // drops the objects that hold script values before the VM goes
         }
-        cancelAllScriptTimers();
-        ScriptHost::destroy();
     }
 
-    // Compiles and runs text at the root; its result.
-    ScriptValue run(const std::string& text) {
-        return ScriptHost::callClosure(ScriptHost::compileBuffer(text.c_str()));
-    }
     // The integer a script expression gives (0 for anything else).
     SQInteger integer(const std::string& expression) {
         ScriptValue value = run("return (" + expression + ");");
@@ -75,12 +63,6 @@ protected:
         sq_settop(v, top);
         return result;
     }
-    // The log written since the last call.
-    std::string takeLog() { return std::exchange(m_log, std::string()); }
-
-private:
-    static void capture(const KDchar* line, void* self) { static_cast<ObjectsTest*>(self)->m_log += line; }
-    std::string m_log;
 };
 
 // Key and pointer events as the window delivers them.

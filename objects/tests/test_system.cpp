@@ -40,6 +40,15 @@ protected:
 
 constexpr KDust kMs = 1'000'000;
 
+TEST_F(SystemTest, UpdateLayerConstantsAndTimeBeforeTheSystem) {
+    ScriptValue root = ScriptHost::root();
+    EXPECT_EQ(ScriptHost::getInt(root, "UPDATE_LAYER_MOVEMENT"), 2);
+    EXPECT_EQ(ScriptHost::getInt(root, "UPDATE_LAYER_DYNAMICS"), 4);
+    EXPECT_EQ(ScriptHost::getInt(root, "UPDATE_LAYER_EFFECTS"), 64);
+    EXPECT_EQ(ScriptHost::getInt(root, "UPDATE_LAYER_MAX"), 256);
+    EXPECT_TRUE(holds("getTime() == 0")) << "no System object yet";
+}
+
 TEST_F(SystemTest, LayerStepTable) {
     struct Case {
         float speed;

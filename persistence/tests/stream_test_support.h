@@ -1,15 +1,17 @@
-// The global functions' script host (binding/tests/test_global_fixture.h) with the persistence classes
-// installed, and helpers to read root slots and native files.
+// A script host with the binding's and the persistence layer's globals and the persistence classes
+// installed, over the real file system (mounted, with a fresh user data folder); helpers to read native
+// files.
 #pragma once
 
-#include "binding/tests/test_global_fixture.h"
+#include "binding/global_functions.h"
 #include "component/component_registry.h"
 #include "persistence/persistence_classes.h"
+#include "script/script_test.h"
 
 #include <fstream>
 #include <sstream>
 
-class StreamScriptTest : public GlobalFunctionsTest {
+class StreamScriptTest : public ScriptTest {
 public:
     static std::string readBytes(const std::filesystem::path& path) {
         std::ifstream in(path, std::ios::binary);
@@ -19,19 +21,11 @@ public:
     }
 
 protected:
-    void SetUp() override {
+    StreamScriptTest() { m_mountFiles = true; }
+    void addScriptApis(ScriptApi& api) override {
         registerPersistenceClasses(ComponentRegistry::instance());
-        GlobalFunctionsTest::SetUp();
+        registerBindingScriptApi(api);
+        registerPersistenceScriptApi(api);
     }
-
-    SQInteger rootInt(const char* name) { return ScriptHost::getInt(ScriptHost::root(), name); }
-    std::string rootString(const char* name) {
-        const char* text = ScriptHost::getString(ScriptHost::root(), name);
-        return text ? text : "<not a string>";
-    }
-    bool rootBool(const char* name) {
-        ScriptValue value = ScriptHost::getSlot(ScriptHost::root(), name);
-        return value.type() == OT_BOOL && value.object()._unVal.nInteger != 0;
-    }
-    std::filesystem::path userData() const { return m_folder / "Harbor Haven"; }
+    void afterHostCreated() override { registerApplicationFunctions(vm()); }
 };

@@ -1,5 +1,6 @@
 // The mount chain's start and stop steps: native files, then every ".bar" archive in the working folder in
 // case-insensitive name order, then HTTP.
+#include "platform/kd_start.h"
 #include "platform/platform_hooks.h"
 #include "platform/src/fs_file_system.h"
 
@@ -25,6 +26,26 @@ void mountFileSystems() {
 
 void unmountFileSystems() {
     kdUnmountAll();
+}
+
+} // namespace platform
+
+namespace platform {
+
+void startFileSystems() {
+    mountFileSystems();
+}
+
+void stopFileSystems() {
+    unmountFileSystems();
+}
+
+KDMount* mountNativeFiles() {
+    return kdMount("file", "", mountNative);
+}
+
+KDMount* mountArchiveFile(const char* path) {
+    return kdMount("bar", path, mountArchive);
 }
 
 } // namespace platform

@@ -1,7 +1,7 @@
 // The crash handler, for real: a child process crashes in several ways; the report in the log and the
 // minidump in the user data folder are checked.
+#include "platform/child_process.h"
 #include "platform/src/minidump.h"
-#include "platform/tests/child_process.h"
 
 #include <climits>
 #include <cstring>

@@ -1,8 +1,8 @@
 // Process entry: the configuration file, the environment, and the single-instance guard between real
 // processes.
+#include "platform/child_process.h"
 #include "platform/kd.h"
 #include "platform/src/config_file.h"
-#include "platform/tests/child_process.h"
 
 #include <climits>
 #include <fstream>

@@ -1,6 +1,6 @@
 // kdLogMessage, the level helpers and the log receivers (hook and file).
+#include "platform/child_process.h"
 #include "platform/kd.h"
-#include "platform/tests/child_process.h"
 
 #include <fstream>
 #include <gtest/gtest.h>

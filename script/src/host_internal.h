@@ -28,3 +28,6 @@ void resetScriptCall();
 // script_host.cpp: creates or replaces slot `name` of the table on top with a native function.
 void setNativeFunction(HSQUIRRELVM v, const char* name, SQFUNCTION function, SQInteger paramCheck,
                        const char* typeMask);
+
+// script_timers.cpp: with a table on top: setTimer and cancelTimer (script/script_timers.h).
+void registerScriptTimers(HSQUIRRELVM v);

@@ -1,9 +1,7 @@
 #include "script/script_host.h"
-#include "binding/binding_method_table.h"
-#include "binding/component_class.h"
-#include "binding/global_functions.h"
-#include "binding/value_binding.h"
 #include "platform/kd.h"
+#include "script/script_api.h"
+#include "script/script_timers.h"
 #include "script/src/host_internal.h"
 #include "script/vm_block_pools.h"
 #include "squirrel/sqstdlib.h"
@@ -101,10 +99,7 @@ void registerRootConstants(HSQUIRRELVM v) {
     setRootInt(v, "INT_MIN", INT_MIN);
     setRootFloat(v, "FLT_MAX", FLT_MAX);
     setRootFloat(v, "FLT_MIN", FLT_MIN);
-    setRootInt(v, "UPDATE_LAYER_MOVEMENT", 2);
-    setRootInt(v, "UPDATE_LAYER_DYNAMICS", 4);
-    setRootInt(v, "UPDATE_LAYER_EFFECTS", 64);
-    setRootInt(v, "UPDATE_LAYER_MAX", 256);
+    registerScriptTimers(v);
     sq_poptop(v);
 }
 
@@ -217,10 +212,9 @@ void ScriptHost::create(int argumentCount, const char* const* argumentStrings) {
 
     ++g_generation;
     g_vm = v;
-    if (!registerComponentClass(v)) reportError("cannot register the Component class");
-    if (!registerValueClasses(v)) reportError("cannot register the value classes");
     registerRootConstants(v);
-    registerGlobalFunctions(v);
+    // Every layer above the host adds its own classes, constants and functions.
+    ScriptApi::instance().installAll(v);
     registerArguments(argumentCount, argumentStrings);
 }
 
@@ -229,8 +223,8 @@ void ScriptHost::destroy() {
     resetScriptCall();
     // No timer may fire into a closed VM.
     cancelAllScriptTimers();
-    // Native method tables outlive the VM; their closures go while the VM can still take them back.
-    MethodTable::releaseAllClosures();
+    // What the layers keep of this VM goes while the VM can still take it back.
+    ScriptApi::instance().releaseAll();
     g_root.reset();
     g_closing = true;
     sq_close(g_vm);

@@ -3,11 +3,10 @@
 // Scripts get a small integer handle, never an address: the table maps handles to records, handles are never
 // reused within a run, and every record removes its event callback and its platform timer before it is freed,
 // so neither a stale handle nor a stale event can reach a freed record.
-#include "binding/binding.h"
-#include "binding/global_functions.h"
-#include "binding/src/global_functions_internal.h"
+#include "script/script_timers.h"
 #include "platform/kd.h"
 #include "script/script_host.h"
+#include "script/src/host_internal.h"
 
 #include <map>
 #include <memory>
@@ -48,14 +47,21 @@ void destroyRecord(TimerRecord& record) {
     }
 }
 
-} // namespace
+// A number argument as an integer (a float truncated toward zero); anything else reads 0 with the argument
+// conversion's message.
+SQInteger readInterval(HSQUIRRELVM v, SQInteger idx) {
+    SQObjectType type = sq_gettype(v, idx);
+    SQInteger value = 0;
+    if ((type == OT_INTEGER || type == OT_FLOAT) && SQ_SUCCEEDED(sq_getinteger(v, idx, &value))) return value;
+    kdLogMessage("error: %s\n", "sq_get*() failed (type error)");
+    return 0;
+}
 
 SQInteger scriptSetTimer(HSQUIRRELVM v) {
     if (sq_gettop(v) < 3) {
         return sq_throwerror(v, "wrong number of parameters");
     }
-    SQInteger interval = 0;
-    binding_detail::readInteger(v, 2, interval);
+    SQInteger interval = readInterval(v, 2);
     if (sq_gettype(v, 3) != OT_CLOSURE) {
         logError(nullptr, "invalid callback type");
         sq_pushnull(v);
@@ -80,8 +86,7 @@ SQInteger scriptCancelTimer(HSQUIRRELVM v) {
     if (sq_gettop(v) < 2) {
         return sq_throwerror(v, "wrong number of parameters");
     }
-    SQInteger handle = 0;
-    binding_detail::readInteger(v, 2, handle);
+    SQInteger handle = readInterval(v, 2);
     auto found = g_timers.find(handle);
     if (found == g_timers.end()) {
         return 0;
@@ -91,6 +96,13 @@ SQInteger scriptCancelTimer(HSQUIRRELVM v) {
     g_timers.erase(found);
     destroyRecord(*record);
     return 0;
+}
+
+} // namespace
+
+void registerScriptTimers(HSQUIRRELVM v) {
+    setNativeFunction(v, "setTimer", &scriptSetTimer, 0, nullptr);
+    setNativeFunction(v, "cancelTimer", &scriptCancelTimer, 0, nullptr);
 }
 
 void cancelAllScriptTimers() {

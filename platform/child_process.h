@@ -1,4 +1,6 @@
-// Test helper: runs the platform's child program with a chosen environment and collects what it did.
+// Test helper for programs that start the engine as a child process: runs a program with a chosen environment
+// and collects what it did. Header-only, for test programs (the platform's own and those of the layers
+// above).
 #pragma once
 
 #include <cerrno>
