@@ -2,14 +2,11 @@
 // engine group), the debug log captured, and helpers that evaluate script expressions.
 #pragma once
 
+#include "binding/binding_test.h"
 #include "binding/component_class.h"
-#include "binding/global_functions.h"
 #include "binding/value_binding.h"
-#include "script/script_test.h"
 
-class BindingTest : public ScriptTest {
+class BindingTest : public BindingScriptTest {
 protected:
-    void addScriptApis(ScriptApi& api) override { registerBindingScriptApi(api); }
-
     void collect() { sq_collectgarbage(vm()); }
 };

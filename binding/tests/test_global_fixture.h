@@ -3,25 +3,12 @@
 // the VM closes.
 #pragma once
 
-#include "binding/binding.h"
+#include "binding/binding_test.h"
 #include "binding/component_class.h"
-#include "binding/global_functions.h"
 #include "binding/value_binding.h"
-#include "script/script_test.h"
 
-class GlobalFunctionsTest : public ScriptTest {
+class GlobalFunctionsTest : public BindingScriptTest {
 protected:
     GlobalFunctionsTest() { m_mountFiles = true; }
-    void addScriptApis(ScriptApi& api) override { registerBindingScriptApi(api); }
     void afterHostCreated() override { registerApplicationFunctions(vm()); }
-
-    // Stores a component under name in the root table (the handle takes its own reference).
-    void setRootComponent(const char* name, IAbstract* component) {
-        HSQUIRRELVM v = ScriptHost::vm();
-        sq_pushroottable(v);
-        sq_pushstring(v, name, -1);
-        pushComponent(v, component);
-        sq_newslot(v, -3, SQFalse);
-        sq_poptop(v);
-    }
 };

@@ -1,7 +1,7 @@
 // The navigation classes through real scripts: made by name, loaded with script objects, read and written
 // through streams with the script stream functions, and called by their script methods. The pass mask of a
 // router is native-only, so the test sets it as the native user would.
-#include "binding/tests/test_global_fixture.h"
+#include "binding/binding_test.h"
 #include "byte_stream.h"
 #include "component/class_names.h"
 #include "component/component_registry.h"
@@ -9,6 +9,7 @@
 #include "navigation/navigation_classes.h"
 #include "navigation/pass_map.h"
 #include "navigation/tsp_solver.h"
+#include "persistence/persistence_classes.h"
 
 namespace {
 
@@ -24,11 +25,17 @@ const char kMapRecord[] = "00000200"
                           "010101010101"
                           "000000000000";
 
-class NavigationScripts : public GlobalFunctionsTest {
+class NavigationScripts : public BindingScriptTest {
 protected:
+    NavigationScripts() { m_mountFiles = true; }
+    void addScriptApis(ScriptApi& api) override {
+        BindingScriptTest::addScriptApis(api);
+        registerPersistenceScriptApi(api); // the stream functions
+    }
+    void afterHostCreated() override { registerApplicationFunctions(vm()); }
     void SetUp() override {
         registerNavigationClasses(ComponentRegistry::instance());
-        GlobalFunctionsTest::SetUp();
+        BindingScriptTest::SetUp();
         m_stream = ComponentRef<ByteStream>::adopt(new ByteStream(bytesOfHex(kMapRecord)));
         setRootComponent("stream", m_stream.get());
         run("outStream <- null; calls <- []; mapScript <- {"
@@ -37,7 +44,7 @@ protected:
     }
     void TearDown() override {
         m_stream.reset();
-        GlobalFunctionsTest::TearDown();
+        BindingScriptTest::TearDown();
     }
     // A native router bound to the root slot `router`, with road cells (1) passable.
     GridRouter* makeRouter() {

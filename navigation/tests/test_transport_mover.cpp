@@ -1,11 +1,12 @@
 // Transports on small hand-built road maps, through real scripts: scripted objects as vehicles with their
 // callbacks, the mover made by name and stepped by updateComponent. Lane geometry is checked on its own.
-#include "binding/tests/test_global_fixture.h"
+#include "binding/binding_test.h"
 #include "byte_stream.h"
 #include "component/component_registry.h"
 #include "navigation/lane_route.h"
 #include "navigation/navigation_classes.h"
 #include "objects/system.h"
+#include "persistence/persistence_classes.h"
 
 #include <cmath>
 
@@ -55,12 +56,19 @@ const char kRoadMap[] = "00000200"
                         "0000000000010000"
                         "0000000000010000";
 
-class Transports : public GlobalFunctionsTest {
+class Transports : public BindingScriptTest {
 protected:
+    Transports() { m_mountFiles = true; }
+    void addScriptApis(ScriptApi& api) override {
+        BindingScriptTest::addScriptApis(api);
+        registerObjectModelScriptApi(api);
+        registerPersistenceScriptApi(api); // the stream functions
+    }
+    void afterHostCreated() override { registerApplicationFunctions(vm()); }
     void SetUp() override {
         registerObjectModelClasses(ComponentRegistry::instance());
         registerNavigationClasses(ComponentRegistry::instance());
-        GlobalFunctionsTest::SetUp();
+        BindingScriptTest::SetUp();
         m_stream = ComponentRef<ByteStream>::adopt(new ByteStream(bytesOfHex(kRoadMap)));
         setRootComponent("stream", m_stream.get());
         run("events <- [];"
@@ -92,7 +100,7 @@ protected:
     }
     void TearDown() override {
         m_stream.reset();
-        GlobalFunctionsTest::TearDown();
+        BindingScriptTest::TearDown();
     }
     void tick(int ms) { run("updateComponent(mover, 2, " + std::to_string(ms) + ");"); }
     std::string text(const std::string& expression) {

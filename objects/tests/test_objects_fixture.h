@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "binding/binding.h"
+#include "binding/binding_test.h"
 #include "binding/component_class.h"
 #include "binding/global_functions.h"
 #include "binding/value_binding.h"
@@ -22,13 +23,12 @@
 #include "objects/system.h"
 #include "platform/kd.h"
 #include "script/script_host.h"
-#include "script/script_test.h"
 
-class ObjectsTest : public ScriptTest {
+class ObjectsTest : public BindingScriptTest {
 protected:
     void addScriptApis(ScriptApi& api) override {
         registerObjectModelClasses(ComponentRegistry::instance());
-        registerBindingScriptApi(api);
+        BindingScriptTest::addScriptApis(api);
         registerObjectModelScriptApi(api);
     }
     void afterHostCreated() override { run("::trace <- \"\";"); }

@@ -3,15 +3,14 @@
 // files.
 #pragma once
 
-#include "binding/global_functions.h"
+#include "binding/binding_test.h"
 #include "component/component_registry.h"
 #include "persistence/persistence_classes.h"
-#include "script/script_test.h"
 
 #include <fstream>
 #include <sstream>
 
-class StreamScriptTest : public ScriptTest {
+class StreamScriptTest : public BindingScriptTest {
 public:
     static std::string readBytes(const std::filesystem::path& path) {
         std::ifstream in(path, std::ios::binary);
@@ -24,7 +23,7 @@ protected:
     StreamScriptTest() { m_mountFiles = true; }
     void addScriptApis(ScriptApi& api) override {
         registerPersistenceClasses(ComponentRegistry::instance());
-        registerBindingScriptApi(api);
+        BindingScriptTest::addScriptApis(api);
         registerPersistenceScriptApi(api);
     }
     void afterHostCreated() override { registerApplicationFunctions(vm()); }
