@@ -24,7 +24,7 @@
 #include "graphics/tile_manager.h"
 #include "graphics/tile_set.h"
 #include "objects/camera.h"
-#include "platform/platform_hooks.h"
+#include "platform/kd_start.h"
 #include "world/tile_layer.h"
 #include "world/tile_object.h"
 #include "world/world_classes.h"
@@ -83,7 +83,7 @@ struct World {
         if (!display->Init(kWidth, kHeight)) {
             return;
         }
-        platform::mountFileSystems();
+        platform::startFileSystems();
         registerGraphicsClasses(ComponentRegistry::instance());
         registerWorldClasses(ComponentRegistry::instance());
         // Tile 0: ground 32 x 16 centred; tile 1: an object 16 x 24 standing on its anchor.

@@ -4,12 +4,14 @@
 
 #include "binding/binding.h"
 #include "binding/component_class.h"
+#include "binding/global_functions.h"
 #include "binding/value_binding.h"
 #include "graphics/tests/gl_test_support.h"
 #include "graphics/tests/tile_set_fixtures.h"
 #include "graphics/tile_manager.h"
 #include "objects/system.h"
-#include "platform/platform_hooks.h"
+#include "platform/kd_start.h"
+#include "script/script_api.h"
 #include "script/script_host.h"
 
 // Rectangles compare field by field (found by argument lookup, so outside the unnamed namespace).
@@ -65,7 +67,7 @@ protected:
         ASSERT_NE(nullptr, mkdtemp(pattern));
         m_root = pattern;
         stdfs::current_path(m_root);
-        platform::mountFileSystems();
+        platform::startFileSystems();
         m_manager =
             ComponentRef<TileManager>::adopt(dynamic_cast<TileManager*>(createSingleInstance<TileManager>()));
         ASSERT_TRUE(m_manager);
@@ -346,13 +348,10 @@ class TileManagerScriptTest : public TileManagerTest {
 protected:
     void SetUp() override {
         TileManagerTest::SetUp();
+        registerBindingScriptApi(ScriptApi::instance());
         const char* arguments[] = {"harborhaven"};
         ScriptHost::create(1, arguments);
         ASSERT_NE(nullptr, ScriptHost::vm());
-        if (ScriptHost::getSlot(ScriptHost::root(), "Component").isNull()) {
-            ASSERT_TRUE(registerComponentClass(ScriptHost::vm()));
-            ASSERT_TRUE(registerValueClasses(ScriptHost::vm()));
-        }
     }
     void TearDown() override {
         m_manager->Shutdown();

@@ -13,7 +13,7 @@
 #include "component/component_registry.h"
 #include "graphics/graphics_classes.h"
 #include "graphics/tile_manager.h"
-#include "platform/platform_hooks.h"
+#include "platform/kd_start.h"
 #include "world/tile_layer.h"
 
 namespace {
@@ -61,7 +61,7 @@ TileManager* tileSet() {
             std::abort();
         }
         std::fclose(f);
-        platform::mountFileSystems();
+        platform::startFileSystems();
         registerGraphicsClasses(ComponentRegistry::instance());
         auto* m = dynamic_cast<TileManager*>(createSingleInstance<TileManager>());
         if (m == nullptr || !m->LoadFromFile("tiles.bin")) {

@@ -41,7 +41,8 @@
 #include "objects/camera.h"
 #include "objects/system.h"
 #include "platform/kd.h"
-#include "platform/platform_hooks.h"
+#include "platform/kd_start.h"
+#include "script/script_api.h"
 #include "script/script_host.h"
 #include "world/world_classes.h"
 
@@ -171,18 +172,17 @@ protected:
         ASSERT_NE(nullptr, mkdtemp(pattern));
         m_root = pattern;
         std::filesystem::current_path(m_root);
-        platform::mountFileSystems();
+        platform::startFileSystems();
         ComponentRegistry& registry = ComponentRegistry::instance();
         registerObjectModelClasses(registry);
         registerGraphicsClasses(registry);
         registerWorldClasses(registry);
+        registerBindingScriptApi(ScriptApi::instance());
+        registerObjectModelScriptApi(ScriptApi::instance());
         const char* arguments[] = {"harborhaven"};
         ScriptHost::create(1, arguments);
         HSQUIRRELVM v = ScriptHost::vm();
         ASSERT_NE(nullptr, v);
-        registerComponentClass(v);
-        registerValueClasses(v);
-        registerGlobalFunctions(v);
         kdSetLogHook(&WorldTest::capture, this);
 
         m_tiles =
