@@ -18,19 +18,21 @@
 #include <string>
 #include <vector>
 
+#include "binding/component_class.h"
+#include "binding/global_functions.h"
+#include "binding/value_binding.h"
 #include "component/class_names.h"
 #include "component/component_registry.h"
-#include "objects/system.h"
 #include "console/console.h"
 #include "graphics/graphics_classes.h"
 #include "graphics/image_record.h"
 #include "graphics/render_target.h"
 #include "graphics/renderer.h"
+#include "objects/system.h"
 #include "platform/kd.h"
-#include "platform/platform_hooks.h"
-#include "binding/component_class.h"
+#include "platform/kd_start.h"
+#include "script/script_api.h"
 #include "script/script_host.h"
-#include "binding/value_binding.h"
 
 namespace console_test {
 
@@ -139,13 +141,10 @@ protected:
             fs::copy_file(fs::path(GAME_FONTS) / "console_0.png", "res/fonts/console_0.png");
         }
         fs::copy_file(fs::path(GAME_SCRIPTS) / "sys/Console.nut", "scripts/sys/Console.nut");
-        platform::mountFileSystems();
+        platform::startFileSystems();
+        registerBindingScriptApi(ScriptApi::instance());
         const char* arguments[] = {"harborhaven"};
         ScriptHost::create(1, arguments);
-        if (ScriptHost::getSlot(ScriptHost::root(), "Component").isNull()) {
-            ASSERT_TRUE(registerComponentClass(ScriptHost::vm()));
-            ASSERT_TRUE(registerValueClasses(ScriptHost::vm()));
-        }
         m_system = ComponentRegistry::instance().create(classId(ClassName::System)).query<ISystem>();
         ASSERT_TRUE(m_system && m_system->Init(s_display.get()));
     }

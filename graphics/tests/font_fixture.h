@@ -13,11 +13,11 @@
 #include "component/class_names.h"
 #include "component/component_registry.h"
 #include "component/engine_interfaces.h"
-#include "objects/system.h"
 #include "graphics/font.h"
 #include "graphics/graphics_classes.h"
 #include "graphics/tests/gl_test_support.h"
-#include "platform/platform_hooks.h"
+#include "objects/system.h"
+#include "platform/kd_start.h"
 
 namespace graphics::test {
 
@@ -86,7 +86,7 @@ protected:
         ASSERT_NE(nullptr, mkdtemp(pattern));
         m_root = pattern;
         std::filesystem::current_path(m_root);
-        platform::mountFileSystems();
+        platform::startFileSystems();
         kdSetLogHook(&FontTest::collect, this);
         ComponentRegistry& registry = ComponentRegistry::instance();
         registerObjectModelClasses(registry);

@@ -1,10 +1,12 @@
 // The recording layer: drawing recorded once and replayed every frame, the state it leaves behind, Clear, and
 // the script methods.
+#include "binding/component_class.h"
+#include "binding/global_functions.h"
+#include "binding/value_binding.h"
 #include "graphics/layer.h"
 #include "graphics/tests/font_fixture.h"
-#include "binding/component_class.h"
+#include "script/script_api.h"
 #include "script/script_host.h"
-#include "binding/value_binding.h"
 
 namespace {
 
@@ -104,12 +106,9 @@ TEST_F(LayerTest, ALayerNeverReplaysIntoItself) {
 }
 
 TEST_F(LayerTest, ScriptMethods) {
+    registerBindingScriptApi(ScriptApi::instance());
     const char* arguments[] = {"harborhaven"};
     ScriptHost::create(1, arguments);
-    if (ScriptHost::getSlot(ScriptHost::root(), "Component").isNull()) {
-        ASSERT_TRUE(registerComponentClass(ScriptHost::vm()));
-        ASSERT_TRUE(registerValueClasses(ScriptHost::vm()));
-    }
     ScriptValue result = ScriptHost::callClosure(ScriptHost::compileBuffer(
         "local l = getComponent(\"Layer\");"
         "l.SetColor(0xFF00FF00); l.Translate(Vector2(3, 4)); l.FillRect(0, 0, 2, 2);"

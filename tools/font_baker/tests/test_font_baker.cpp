@@ -15,14 +15,14 @@
 #include "component/class_names.h"
 #include "component/component_registry.h"
 #include "component/engine_interfaces.h"
-#include "objects/system.h"
 #include "graphics/display.h"
 #include "graphics/graphics_classes.h"
 #include "graphics/image_record.h"
 #include "graphics/render_target.h"
 #include "graphics/renderer.h"
+#include "objects/system.h"
 #include "platform/kd.h"
-#include "platform/platform_hooks.h"
+#include "platform/kd_start.h"
 #include "tools/font_baker/font_bake.h"
 #include "tools/font_baker/png_writer.h"
 
@@ -98,7 +98,7 @@ protected:
         ASSERT_NE(nullptr, mkdtemp(pattern));
         m_root = pattern;
         fs::current_path(m_root);
-        platform::mountFileSystems();
+        platform::startFileSystems();
         m_system = ComponentRegistry::instance().create(classId(ClassName::System)).query<ISystem>();
         ASSERT_TRUE(m_system && m_system->Init(s_display.get()));
     }
