@@ -18,7 +18,7 @@
 #include "audio/sound.h"
 #include "audio/sound_driver.h"
 #include "platform/kd.h"
-#include "platform/platform_hooks.h"
+#include "platform/kd_start.h"
 
 namespace {
 
@@ -48,7 +48,7 @@ void run(benchmark::State& state, bool mix) {
     std::filesystem::current_path(folder);
     writeTone("tone.wav", 0.5);
     writeTone("music.wav", 60.0);
-    platform::mountFileSystems();
+    platform::startFileSystems();
     {
         auto driver = ComponentRef<SoundDriver>::adopt(new SoundDriver());
         if (!driver->InitLoopback(kRate)) {

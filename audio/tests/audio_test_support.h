@@ -25,7 +25,8 @@
 #include "component/component_registry.h"
 #include "objects/system.h"
 #include "platform/kd.h"
-#include "platform/platform_hooks.h"
+#include "platform/kd_start.h"
+#include "script/script_api.h"
 #include "script/script_host.h"
 
 namespace audio::test {
@@ -117,19 +118,17 @@ protected:
         m_previous = std::filesystem::current_path();
         std::filesystem::current_path(m_folder);
         setenv("XDG_DATA_HOME", (m_folder / "data").c_str(), 1);
-        platform::mountFileSystems();
+        platform::startFileSystems();
         kdSetLogHook(&AudioTest::capture, this);
 
         ComponentRegistry& registry = ComponentRegistry::instance();
         registerObjectModelClasses(registry);
         registerAudioClasses(registry);
+        registerBindingScriptApi(ScriptApi::instance());
+        registerObjectModelScriptApi(ScriptApi::instance());
         const char* arguments[] = {"harborhaven"};
         ScriptHost::create(1, arguments);
-        HSQUIRRELVM v = ScriptHost::vm();
-        ASSERT_NE(v, nullptr);
-        if (ScriptHost::getSlot(ScriptHost::root(), "Component").isNull()) registerComponentClass(v);
-        if (ScriptHost::getSlot(ScriptHost::root(), "Matrix3").isNull()) registerValueClasses(v);
-        if (ScriptHost::getSlot(ScriptHost::root(), "getComponent").isNull()) registerGlobalFunctions(v);
+        ASSERT_NE(ScriptHost::vm(), nullptr);
 
         m_driver = ComponentRef<IAbstract>::adopt(registry.create(classId(ClassName::SoundDriver)).detach());
         ASSERT_NE(driver(), nullptr);
