@@ -125,7 +125,8 @@ struct SQVM : SQCollectable {
     // Indexing with delegation, metamethods and default delegates. `raw`: skip _get. `fetchroot`: try the
     // root table when the lookup on `self` fails. Returns false if absent.
     bool get(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest, bool raw, bool fetchroot);
-    // usemeta false: no _set metamethod (what ++, -- and compound assignment on a slot write back with).
+    // usemeta false: no table _set metamethod (what ++, -- and compound assignment on a slot write back with;
+    // instances and user data still go through their _set).
     bool set(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPtr& val, bool fetchroot,
              bool usemeta = true);
     void newSlot(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPtr& val, bool bstatic);

@@ -227,12 +227,14 @@ bool SQVM::set(const SQObjectPtr& selfref, const SQObjectPtr& keyref, const SQOb
         if (_array(self)->set(sqToInteger(key), val)) return true;
         break;
     case OT_INSTANCE: {
+        // An instance's _set takes every write, the write-back of ++, -- and compound assignment included:
+        // that is how members a host class keeps outside the instance are stepped.
         if (_instance(self)->set(key, val)) return true;
-        if (usemeta && fallbackMetaSet(self, key, val)) return true;
+        if (fallbackMetaSet(self, key, val)) return true;
         break;
     }
     case OT_USERDATA: {
-        if (usemeta && fallbackMetaSet(self, key, val)) return true;
+        if (fallbackMetaSet(self, key, val)) return true;
         break;
     }
     default:

@@ -278,7 +278,7 @@ private:
                 ++m_p;
                 if (cls) throw CompileError{"cannot use character classes in ranges"};
                 int last;
-                if (*m_p == 0) throw CompileError{"letter expected"};
+                if (*m_p == 0) throw CompileError{"invalid range"};
                 if (*m_p == '\\') {
                     ++m_p;
                     if (*m_p == 0) throw CompileError{"letter expected"};

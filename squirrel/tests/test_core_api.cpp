@@ -291,8 +291,10 @@ TEST_F(VmTest, CollectorReclaimsCyclesAndKeepsTheHeapValid) {
                   "local f = function() {}\nlocal t = { f = f }\nt.self <- t\n"),
               "");
     EXPECT_EQ(g_released, 1);
+    // The count is what the sweep itself finalizes: one object per unreachable cycle here (the rest of each
+    // cycle is freed as a consequence and not counted).
     SQInteger n = sq_collectgarbage(v);
-    EXPECT_GE(n, 5);
+    EXPECT_GE(n, 4);
     EXPECT_EQ(sqValidateHeap(v), 0);
     EXPECT_EQ(sq_collectgarbage(v), 0) << "nothing is left to reclaim";
     EXPECT_EQ(run("local w = {}.weakref()\ncollectgarbage(); print(w.ref() == null);"), "");

@@ -32,6 +32,13 @@ local g = G();
 t("instance ++ through _get", function() : (g) { g.q++; return g.q; });
 t("instance += through _get", function() : (g) { g.q += 2; return g.q; });
 t("instance set", function() : (g) { g.q = 2; return g.q; });
+::kept <- { q = 1 };
+class H { function _get(k) { if (k in ::kept) return ::kept[k]; throw null; } function _set(k, v) { print("  _set " + k + "=" + v + "\n"); ::kept[k] <- v; } function Step() { q += 10; ++q; q++; return q; } }
+local h = H();
+t("instance ++ through _get and _set", function() : (h) { h.q++; return h.q + " " + ::kept.q; });
+t("instance += through _get and _set", function() : (h) { h.q += 5; return h.q; });
+t("instance -- prefix through _set", function() : (h) { return --h.q; });
+t("members stepped from a method", function() : (h) { return h.Step(); });
 t("string ++", function() { local s = "abc"; s[0]++; return s; });
 t("string +=", function() { local s = "abc"; s[0] += 1; return s; });
 ::gg <- 1;
