@@ -1,6 +1,7 @@
 #pragma once
 // Containers of components: named groups (IComponentGroup), flat functional groups
 // (IFunctionalGroup), and the teardown that breaks reference cycles (IShutdownable).
+// Conventions of the catalogue: component/engine_interfaces.h.
 
 #include <cstdint>
 #include <string_view>
@@ -15,10 +16,14 @@ public:
     static constexpr char Name[] = "IShutdownable";
     static constexpr InterfaceId ID{Name};
 
+    // Releases every held component and script value; the object stays usable but empty. Calling it
+    // twice is harmless.
     virtual void Shutdown() = 0;
 };
 
-// A container of components under text identifiers, searched depth-first through nested groups.
+// A container of components under text identifiers (byte-wise sorted), searched depth-first through
+// nested groups. The group holds one reference per entry. Its Shutdown clears the caches, then
+// removes the entries from the last to the first, shutting down each one that is IShutdownable.
 // ComponentGroupBase (component/component_group.h) implements the contract.
 class IComponentGroup : public IShutdownable {
 public:
@@ -47,9 +52,12 @@ public:
     static constexpr char Name[] = "IFunctionalGroup";
     static constexpr InterfaceId ID{Name};
 
-    // False when the component lacks what the group needs.
+    // Takes a reference to the component. False (nothing kept) when it is null or lacks the
+    // interface the group works with.
     virtual bool Add(IAbstract* component) = 0;
+    // Drops the group's reference; nothing happens for a component that is not a member.
     virtual void Remove(IAbstract* component) = 0;
+    // Drops every member.
     virtual void Clear() = 0;
 };
 
@@ -60,10 +68,15 @@ public:
     static constexpr char Name[] = "IComposite";
     static constexpr InterfaceId ID{Name};
 
+    // The number of parts.
     virtual std::int32_t GetPartsQty() = 0;
+    // The part under `name`, or null.
     virtual ComponentRef<> FindPart(const char* name) = 0;
+    // The part at `index`, or null outside 0 ... GetPartsQty() - 1.
     virtual ComponentRef<> GetPart(std::int32_t index) = 0;
+    // The identifier of the part at `index`, or null. Owned by the composite.
     virtual const char* GetPartID(std::int32_t index) = 0;
+    // The composite that holds `part`, or null.
     virtual ComponentRef<> GetPartParent(IAbstract* part) = 0;
 };
 

@@ -1,6 +1,6 @@
 #pragma once
 // Properties of a placed object: identifier, classificators, position, bounds, animation state,
-// and the camera that views the world.
+// and the camera that views the world. Conventions of the catalogue: component/engine_interfaces.h.
 
 #include <cstdint>
 #include <string_view>
@@ -21,8 +21,9 @@ public:
     static constexpr char Name[] = "IIdentifiable";
     static constexpr InterfaceId ID{Name};
 
-    // The identifier; valid until it changes.
+    // The identifier ("" when none); owned by the component, valid until it changes.
     virtual const char* GetIdentificator() = 0;
+    // Replaces the identifier (a compound object passes it on to its parts).
     virtual void SetIdentificator(std::string_view identifier) = 0;
 };
 
@@ -32,10 +33,11 @@ public:
     static constexpr char Name[] = "IClassifiable";
     static constexpr InterfaceId ID{Name};
 
-    // ORs the bits in.
+    // ORs the bits in (a compound object does the same to its parts).
     virtual void AddClassificator(std::uint32_t bits) = 0;
     // Clears the bits.
     virtual void RemoveClassificator(std::uint32_t bits) = 0;
+    // The mask; 0 for a new component.
     virtual std::uint32_t GetClassificators() = 0;
 };
 
@@ -45,7 +47,9 @@ public:
     static constexpr char Name[] = "IPositionable";
     static constexpr InterfaceId ID{Name};
 
+    // Replaces the transform (taken as given, not normalised).
     virtual void SetPosition(const Matrix3& position) = 0;
+    // The transform; identity for a new component.
     virtual Matrix3 GetPosition() = 0;
 };
 
@@ -55,7 +59,9 @@ public:
     static constexpr char Name[] = "IPositionable3D";
     static constexpr InterfaceId ID{Name};
 
+    // Replaces the 3D transform.
     virtual void SetPosition3D(const Matrix4& position) = 0;
+    // The 3D transform.
     virtual Matrix4 GetPosition3D() = 0;
 };
 
@@ -65,7 +71,8 @@ public:
     static constexpr char Name[] = "IPositionableUser";
     static constexpr InterfaceId ID{Name};
 
-    // The component whose IPositionable drives this one, or null.
+    // Follows the IPositionable of `positionable` (a reference is kept); null or a component without
+    // IPositionable detaches.
     virtual void SetPositionable(IAbstract* positionable) = 0;
 };
 
@@ -75,6 +82,7 @@ public:
     static constexpr char Name[] = "IBoundingInfo";
     static constexpr InterfaceId ID{Name};
 
+    // The world rectangle the component covers (a class may narrow it by `mask`; tile objects don't).
     virtual RectF GetBoundingRect(ClassMask mask) = 0;
 };
 
@@ -84,7 +92,9 @@ public:
     static constexpr char Name[] = "IStateProvider";
     static constexpr InterfaceId ID{Name};
 
+    // How strongly the state applies (0 ... 1); 0 for an unknown state.
     virtual float GetStateWeight(const char* state) = 0;
+    // How far the state has run (0 ... 1); 0 for an unknown state.
     virtual float GetStatePhase(const char* state) = 0;
 };
 
@@ -96,7 +106,7 @@ public:
 
     // Starts the animation `name` at `phase`; false when there is no such animation.
     virtual bool SetAnimation(const char* name, float phase) = 0;
-    // The animation map of the animation data, or null without data.
+    // The animation map of the animation data, or null without data. Owned by the data.
     virtual const TileAnimationMap* GetAnimations() = 0;
 };
 
@@ -106,6 +116,8 @@ public:
     static constexpr char Name[] = "IObjectControl";
     static constexpr InterfaceId ID{Name};
 
+    // Drives `slave` from now on (a reference is kept); null, or a component of a kind the class
+    // cannot drive, stops driving.
     virtual void SetSlaveObject(IAbstract* slave) = 0;
 };
 
@@ -115,8 +127,11 @@ public:
     static constexpr char Name[] = "ICamera";
     static constexpr InterfaceId ID{Name};
 
-    // Recomputes the view for a render target rectangle and sets the graphics transform.
+    // Recomputes the six matrices for a render target rectangle (pixels) and sets the graphics
+    // transform to world-to-screen.
     virtual void Apply(IGraphics* graphics, const Rect& target) = 0;
+    // The matrices of the last Apply (identity before the first). World: the game's units; screen:
+    // pixels of the render target; UI: pointer pixels of the window.
     virtual Matrix3 GetWorldToScreen() = 0;
     virtual Matrix3 GetScreenToWorld() = 0;
     virtual Matrix3 GetWorldToUI() = 0;

@@ -1,5 +1,6 @@
 #pragma once
 // Byte streams and the components that persist themselves through them or load from files.
+// Conventions of the catalogue: component/engine_interfaces.h. Stream formats are little-endian.
 
 #include <cstdint>
 
@@ -25,7 +26,8 @@ public:
     static constexpr char Name[] = "IOutputStream";
     static constexpr InterfaceId ID{Name};
 
-    // Writes `count` bytes from `buffer`; returns the number written.
+    // Writes `count` bytes from `buffer`; returns the number written (short when the sink is full or
+    // failed; 0 for a null buffer or count ≤ 0).
     virtual std::int32_t Write(const void* buffer, std::int32_t count) = 0;
 };
 
@@ -35,6 +37,9 @@ public:
     static constexpr char Name[] = "IReadable";
     static constexpr InterfaceId ID{Name};
 
+    // Replaces the component's state by what the stream holds. False on a short, malformed or
+    // out-of-range stream (logged); the component is then left consistent (each class says whether
+    // it keeps its old state or ends empty), never holding records that point outside its data.
     virtual bool ReadFrom(IInputStream* stream) = 0;
 };
 
@@ -44,6 +49,8 @@ public:
     static constexpr char Name[] = "IWriteable";
     static constexpr InterfaceId ID{Name};
 
+    // Appends the component's state to the stream. False when the stream takes fewer bytes than
+    // written or the state cannot be represented in the format (logged).
     virtual bool WriteTo(IOutputStream* stream) = 0;
 };
 
@@ -53,6 +60,8 @@ public:
     static constexpr char Name[] = "ILoadable";
     static constexpr InterfaceId ID{Name};
 
+    // Loads from a path of the resource tree (language folders, loose files, archives). False
+    // (logged) when the file is missing or malformed; the component then holds nothing.
     virtual bool LoadFromFile(const char* path) = 0;
 };
 
@@ -62,6 +71,7 @@ public:
     static constexpr char Name[] = "ISaveable";
     static constexpr InterfaceId ID{Name};
 
+    // False on failure.
     virtual bool SaveToFile(const char* path) = 0;
 };
 
