@@ -24,3 +24,21 @@ function(hh_add_gtests_per_file prefix folder)
     endif()
   endforeach()
 endfunction()
+
+# hh_include_fragments(<fragment> ...): includes the named *.cmake fragments of the calling folder, in
+# the order given. The list is explicit so that the build says what it is made of; a fragment on disk
+# that is not listed stops the configuration, so a new one cannot be silently left out.
+macro(hh_include_fragments)
+  set(_hh_fragments_listed ${ARGN})
+  file(GLOB _hh_fragments_on_disk RELATIVE ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_CURRENT_LIST_DIR}/*.cmake)
+  foreach(_hh_fragment IN LISTS _hh_fragments_on_disk)
+    if(NOT _hh_fragment IN_LIST _hh_fragments_listed)
+      message(FATAL_ERROR "${CMAKE_CURRENT_LIST_DIR}/${_hh_fragment} is not listed in the folder's "
+                          "hh_include_fragments call")
+    endif()
+  endforeach()
+  set(_hh_fragments_folder ${CMAKE_CURRENT_LIST_DIR})
+  foreach(_hh_fragment IN LISTS _hh_fragments_listed)
+    include(${_hh_fragments_folder}/${_hh_fragment})
+  endforeach()
+endmacro()

@@ -7,10 +7,8 @@
 #include "component/media_interfaces.h"
 #include "graphics/graphics_functions.h"
 #include "platform/kd.h"
+#include "platform/kd_libraries.h"
 #include "script/script_host.h"
-
-#include <dlfcn.h>
-#include <link.h>
 
 namespace {
 
@@ -64,19 +62,6 @@ void runEventLoop() {
     }
 }
 
-// The video layer unloads the OpenGL driver when the display shuts down, just before the process ends;
-// what the driver still held then looks leaked to leak checkers. Keeping every library loaded by now (the
-// driver included) until the process ends costs nothing and keeps that memory reachable.
-void keepLoadedLibraries() {
-    dl_iterate_phdr(
-        [](dl_phdr_info* info, size_t, void*) {
-            if (info->dlpi_name && info->dlpi_name[0] == '/')
-                dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-            return 0;
-        },
-        nullptr);
-}
-
 template <class Interface> void shutDown(ComponentRef<Interface>& component) {
     if (!component) return;
     if (ComponentRef<IShutdownable> shutdownable = component.template query<IShutdownable>())
@@ -109,7 +94,7 @@ int runApplication(int argumentCount, const char* const* arguments, const Compon
         logError(nullptr, "the display could not be started (%d x %d)", width, height);
         return kExitDisplayFailed;
     }
-    keepLoadedLibraries();
+    platform::keepLoadedLibraries();
     ComponentRef<ISystem> system = registry.create(classId(ClassName::System)).query<ISystem>();
     if (!system || !system->Init(display.get())) {
         logError(nullptr, "the system object could not be started");

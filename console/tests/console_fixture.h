@@ -5,9 +5,7 @@
 #pragma once
 
 #include <SDL.h>
-#include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <link.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -30,6 +28,7 @@
 #include "graphics/renderer.h"
 #include "objects/system.h"
 #include "platform/kd.h"
+#include "platform/kd_libraries.h"
 #include "platform/kd_start.h"
 #include "script/script_api.h"
 #include "script/script_host.h"
@@ -112,16 +111,7 @@ protected:
         registerConsoleClass(registry);
         s_display = registry.create(classId(ClassName::Display)).query<IDisplay>();
         ASSERT_TRUE(s_display && s_display->Init(320, 240));
-        // The OpenGL driver is unloaded when the video layer stops, and what it allocated then looks leaked;
-        // pinning every library loaded by now keeps that memory reachable until the process ends.
-        dl_iterate_phdr(
-            [](dl_phdr_info* info, size_t, void*) {
-                if (info->dlpi_name != nullptr && info->dlpi_name[0] == '/') {
-                    dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-                }
-                return 0;
-            },
-            nullptr);
+        platform::keepLoadedLibraries();
     }
     static void TearDownTestSuite() {
         if (auto shutdownable = s_display.query<IShutdownable>()) shutdownable->Shutdown();

@@ -6,9 +6,7 @@
 #pragma once
 
 #include <SDL.h>
-#include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <link.h>
 
 #include <cstdlib>
 #include <string>
@@ -22,6 +20,7 @@
 #include "graphics/renderer.h"
 #include "graphics/tests/image_fixtures.h"
 #include "platform/kd.h"
+#include "platform/kd_libraries.h"
 
 namespace graphics::test {
 
@@ -33,19 +32,7 @@ protected:
         s_display = dynamic_cast<Display*>(createSingleInstance<Display>());
         ASSERT_NE(nullptr, s_display);
         ASSERT_TRUE(s_display->Init(320, 240));
-        keepGraphicsLibrariesLoaded();
-    }
-    // The OpenGL driver is unloaded when the video layer stops, and what it allocated then looks leaked to
-    // the sanitizer. Pinning every library loaded by now keeps that memory reachable until the process ends.
-    static void keepGraphicsLibrariesLoaded() {
-        dl_iterate_phdr(
-            [](dl_phdr_info* info, size_t, void*) {
-                if (info->dlpi_name != nullptr && info->dlpi_name[0] == '/') {
-                    dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-                }
-                return 0;
-            },
-            nullptr);
+        platform::keepLoadedLibraries();
     }
     static void TearDownTestSuite() {
         s_display->Shutdown();

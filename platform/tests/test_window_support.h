@@ -5,14 +5,12 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
-#include <link.h>
-
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "platform/kd.h"
+#include "platform/kd_libraries.h"
 #include "platform/platform_hooks.h"
 #include "platform/src/event_system.h"
 
@@ -43,14 +41,7 @@ inline void recordEvent(const KDEvent* event) {
 // memory reachable until the process ends.
 inline void keepGraphicsLibrariesLoaded() {
     SDL_Window* window = SDL_CreateWindow("", 0, 0, 8, 8, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    dl_iterate_phdr(
-        [](dl_phdr_info* info, size_t, void*) {
-            if (info->dlpi_name != nullptr && info->dlpi_name[0] == '/') {
-                dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-            }
-            return 0;
-        },
-        nullptr);
+    platform::keepLoadedLibraries();
     if (window != nullptr) {
         SDL_DestroyWindow(window);
     }

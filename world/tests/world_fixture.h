@@ -13,9 +13,7 @@
 #pragma once
 
 #include <SDL.h>
-#include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <link.h>
 #include <zlib.h>
 
 #include <cstdlib>
@@ -41,6 +39,7 @@
 #include "objects/camera.h"
 #include "objects/system.h"
 #include "platform/kd.h"
+#include "platform/kd_libraries.h"
 #include "platform/kd_start.h"
 #include "script/script_api.h"
 #include "script/script_host.h"
@@ -149,15 +148,7 @@ protected:
         s_display = dynamic_cast<Display*>(createSingleInstance<Display>());
         ASSERT_NE(nullptr, s_display);
         ASSERT_TRUE(s_display->Init(320, 240));
-        // The OpenGL driver's memory must stay reachable for the leak checker once the video layer stops.
-        dl_iterate_phdr(
-            [](dl_phdr_info* info, size_t, void*) {
-                if (info->dlpi_name != nullptr && info->dlpi_name[0] == '/') {
-                    dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-                }
-                return 0;
-            },
-            nullptr);
+        platform::keepLoadedLibraries();
     }
     static void TearDownTestSuite() {
         s_display->Shutdown();

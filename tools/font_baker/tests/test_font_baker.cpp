@@ -1,9 +1,7 @@
 // The font baker: its PNG pages read back by the engine's image reader, its character lists, and a DejaVu
 // font baked and then loaded, measured and drawn by the engine's Font on real OpenGL.
 #include <SDL.h>
-#include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <link.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,6 +20,7 @@
 #include "graphics/renderer.h"
 #include "objects/system.h"
 #include "platform/kd.h"
+#include "platform/kd_libraries.h"
 #include "platform/kd_start.h"
 #include "tools/font_baker/font_bake.h"
 #include "tools/font_baker/png_writer.h"
@@ -74,16 +73,7 @@ protected:
         registerGraphicsClasses(registry);
         s_display = registry.create(classId(ClassName::Display)).query<IDisplay>();
         ASSERT_TRUE(s_display && s_display->Init(320, 240));
-        // The OpenGL driver is unloaded when the video layer stops, and what it allocated then looks leaked;
-        // pinning every library loaded by now keeps that memory reachable until the process ends.
-        dl_iterate_phdr(
-            [](dl_phdr_info* info, size_t, void*) {
-                if (info->dlpi_name != nullptr && info->dlpi_name[0] == '/') {
-                    dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-                }
-                return 0;
-            },
-            nullptr);
+        platform::keepLoadedLibraries();
     }
     static void TearDownTestSuite() {
         if (auto shutdownable = s_display.query<IShutdownable>()) {
