@@ -16,8 +16,6 @@
 class IGraphics;
 class IGridRenderer;
 class IGridRouter;
-struct RoadCellRecord;
-struct CellPosition;
 
 // A point of a route: its position, a stored heading, and the arc length from the route's first point.
 struct RoutePoint {
@@ -160,7 +158,8 @@ public:
     virtual void SetTileNumber(std::int32_t index, std::int32_t tile) = 0;
 };
 
-// The road network drawn over a grid map; also its IRenderable.
+// The road network drawn over a grid map; also its IRenderable. Cells are addressed as in the grid map: a
+// cell whose index y * width + x falls outside the map is ignored.
 class IRoadRenderer : public IRenderable {
 public:
     static constexpr char Name[] = "IRoadRenderer";
@@ -183,8 +182,9 @@ public:
     virtual void SetDraft(const std::vector<CellPosition>& cells, bool valid) = 0;
     // Sets or clears the highlight of the listed cells that hold a road.
     virtual void HighlightRoadCells(const std::vector<Vector2>& cells, bool value) = 0;
-    // Draw the draft, or the mark tile on the given records; nothing without the context's camera.
-    virtual void DrawDraft(IGraphics* graphics, const std::vector<CellPosition>& draft) = 0;
+    // Draw the draft (drawn cells with their masks and colours), or the mark tile on the given records;
+    // nothing without the context's camera.
+    virtual void DrawDraft(IGraphics* graphics, const std::vector<RoadDraftCell>& draft) = 0;
     virtual void DrawMarks(IGraphics* graphics, const std::vector<RoadCellRecord>& cells) = 0;
     // Copies of the records of those cells that hold a road.
     virtual std::vector<RoadCellRecord> GetRoadCells(const std::vector<CellPosition>& cells) = 0;

@@ -1,6 +1,7 @@
 #pragma once
 // Installs the factories of the tile world's classes (TileLayer, TileObject, TileAnimationData,
-// TileAnimation) in the component registry. Called once at start-up; calling it again changes nothing.
+// TileAnimation, RoadRenderer, RoadCellsRenderer) in the component registry. Called once at start-up; calling
+// it again changes nothing.
 
 class ComponentRegistry;
 

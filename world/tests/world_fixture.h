@@ -1,6 +1,7 @@
 // The tile world's test bench: real OpenGL through SDL's offscreen driver (one Display), a script host with
-// the Component class, value classes and global functions, the registry with the object-model, graphics and
-// world classes, and a small tile set written by the test with its texture drawn in code:
+// the Component class, value classes and global functions (the stream functions included), the registry with
+// the object-model, persistence, graphics and world classes, and a small tile set written by the test with
+// its texture drawn in code:
 //
 //   0 ground  16 x 16 green square, anchor at its centre
 //   1 tree    16 x 16 yellow square, anchor at its bottom middle
@@ -38,6 +39,7 @@
 #include "graphics/tile_set.h"
 #include "objects/camera.h"
 #include "objects/system.h"
+#include "persistence/persistence_classes.h"
 #include "platform/kd.h"
 #include "platform/kd_libraries.h"
 #include "platform/kd_start.h"
@@ -167,9 +169,11 @@ protected:
         ComponentRegistry& registry = ComponentRegistry::instance();
         registerObjectModelClasses(registry);
         registerGraphicsClasses(registry);
+        registerPersistenceClasses(registry);
         registerWorldClasses(registry);
         registerBindingScriptApi(ScriptApi::instance());
         registerObjectModelScriptApi(ScriptApi::instance());
+        registerPersistenceScriptApi(ScriptApi::instance());
         const char* arguments[] = {"harborhaven"};
         ScriptHost::create(1, arguments);
         HSQUIRRELVM v = ScriptHost::vm();
