@@ -10,16 +10,19 @@
 //
 // A callback that raises a script error is reported by the VM; the operation goes on with the value it uses
 // when the callback is missing.
+//
+// Native tools that are scripted objects with behaviour of their own (the construction builders) derive from
+// it and call their script object's callbacks through `callback` and `beginCall`.
 
 #include "component/frame_interfaces.h"
 #include "objects/compound_object.h"
 #include "platform/kd.h"
 
-class ScriptedObject final : public CompoundObject,
-                             public IUpdateable,
-                             public IRenderable,
-                             public IInputHandler,
-                             public IStateProvider {
+class ScriptedObject : public CompoundObject,
+                       public IUpdateable,
+                       public IRenderable,
+                       public IInputHandler,
+                       public IStateProvider {
 public:
     static constexpr char ScriptTypeName[] = "ScriptedObject";
 
@@ -45,14 +48,15 @@ public:
     float GetStateWeight(const char* state) override;
     float GetStatePhase(const char* state) override;
 
-private:
-    enum Pointer { Pressed, Released, Moved, Wheel, PointerCallbacks };
-
+protected:
     // The callback `name` of the script object when it is defined (not null), else null.
     ScriptValue callback(const char* name) const;
     bool defines(const char* name) const { return !callback(name).isNull(); }
     // Begins a call of `function` with this object's handle as receiver.
     bool beginCall(const ScriptValue& function);
+
+private:
+    enum Pointer { Pressed, Released, Moved, Wheel, PointerCallbacks };
 
     ScriptValue m_pointer[PointerCallbacks];
     bool m_extendedPointer = false;

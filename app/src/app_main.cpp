@@ -6,6 +6,7 @@
 #include "binding/global_functions.h"
 #include "component/component_registry.h"
 #include "console/console.h"
+#include "construction/construction_classes.h"
 #include "graphics/graphics_classes.h"
 #include "navigation/navigation_classes.h"
 #include "objects/system.h"
@@ -26,6 +27,7 @@ int kdMain() {
     registerGraphicsScriptApi(api);
     registerWorldClasses(registry);
     registerNavigationClasses(registry);
+    registerConstructionClasses(registry);
     registerConsoleClass(registry);
     registerAudioClasses(registry);
     return runApplication(processArgumentCount(), processArguments(), registry);
