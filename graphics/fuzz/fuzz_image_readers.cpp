@@ -1,6 +1,6 @@
-// libFuzzer target for the image readers: the first byte picks a reader (0-4) whose header check and decode
-// run on the rest, so every reader is reached whatever the earlier ones accept; then the whole dispatch runs
-// on the same bytes. A decoded record must describe readable pixels.
+// libFuzzer target for one image reader, chosen at build time (HH_FUZZ_IMAGE_READER names its accessor, like
+// pngImageReader), so each reader has a target and seeds of its own: its header check and decode run on the
+// input, then the whole dispatch runs on the same bytes. A decoded record must describe readable pixels.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -27,18 +27,13 @@ void touch(const ImageRecord& image) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < 1) {
-        return 0;
-    }
-    const ImageReader* readers[] = {&pvrImageReader(), &jpegImageReader(), &pngImageReader(),
-                                    &tgaImageReader(), &ntfImageReader()};
-    // A copy of exactly the remaining bytes, so reads past the end are caught.
-    const std::vector<std::uint8_t> file(data + 1, data + size);
+    // A copy of exactly these bytes, so reads past the end are caught.
+    const std::vector<std::uint8_t> file(data, data + size);
     ImageRecord record;
     record.fileBytes = file.data();
     record.fileSize = file.size();
-    const ImageReader* reader = readers[data[0] % 5];
-    if (reader->readHeader(record, file.data(), file.size()) && reader->decode(record)) {
+    const ImageReader& reader = HH_FUZZ_IMAGE_READER();
+    if (reader.readHeader(record, file.data(), file.size()) && reader.decode(record)) {
         touch(record);
     }
     if (ImageRecord* image = ReadImageFromMemory(file.data(), file.size())) {

@@ -1,8 +1,8 @@
 // libFuzzer target: hostile bytes as a ".bar" archive, mounted and read through the file chain.
-// Build with clang: cmake -DCMAKE_CXX_COMPILER=clang++ -DHH_FUZZ=ON -DHH_SANITIZE=ON, target fuzz_archive.
-// Seeds: run platform_test_fs_archive_mutations with HH_FS_SEED_DIR=<folder> to have it leave its 7zz
+// Built by a fuzz build (dev/fuzz), with its seeds in fuzz/corpus/archive. More seeds: run
+// platform_test_fs_archive_mutations with HH_FS_SEED_DIR=<folder> to have it leave its 7zz
 // archives there.
-#include "fs_archive_fuzz_body.h"
+#include "platform/tests/fs_archive_fuzz_body.h"
 
 #include <cstdlib>
 #include <filesystem>
