@@ -13,6 +13,11 @@
 // Transports: one UPDATE_LAYER_MOVEMENT update (8 ms) of n vehicles on a 128 x 128 road grid (roads every 8
 // cells, 16-unit cells, speed 60), each driving loops around its block, several to a block, so they queue.
 //
+// Transports in a town: the same update on a 256 x 256 map laid out like a town: avenues every 16 cells,
+// side streets between them at uneven spacing, some cut into dead ends. Each vehicle drives delivery trips,
+// router-found paths between random road cells; one that arrives gets its next trip outside the timed part.
+// The counter "waiting" is the share of vehicles held up by another in front.
+//
 // Tours: n places at random points, costs 10 × their distance; TourSolver against farthest insertion that
 // recomputes every place's distance to the tour at every step (O(n³)). The tours are checked equal first.
 #include "navigation/grid_router.h"
@@ -294,6 +299,115 @@ void BM_TransportUpdate(benchmark::State& state) {
     state.counters["allocs_per_update"] = double(g_allocations - before) / double(state.iterations());
 }
 BENCHMARK(BM_TransportUpdate)->Arg(250)->Arg(1000)->Arg(4000)->Unit(benchmark::kMicrosecond);
+
+// Avenues every 16 cells; in each block one side street across and one along at uneven offsets, a fifth of
+// them cut short into dead ends.
+std::vector<std::uint8_t> townGrid(std::mt19937& random) {
+    std::vector<std::uint8_t> cells(kSize * kSize, 0);
+    const auto road = [&](std::int32_t x, std::int32_t y) { cells[std::size_t(y * kSize + x)] = kRoad; };
+    for (std::int32_t y = 0; y < kSize; ++y)
+        for (std::int32_t x = 0; x < kSize; ++x)
+            if (x % kSpacing == 0 || y % kSpacing == 0) road(x, y);
+    std::uniform_int_distribution<std::int32_t> offset(4, 12), chance(0, 4), cut(3, 10);
+    for (std::int32_t by = 0; by + kSpacing < kSize; by += kSpacing) {
+        for (std::int32_t bx = 0; bx + kSpacing < kSize; bx += kSpacing) {
+            const std::int32_t y = by + offset(random), x = bx + offset(random);
+            const std::int32_t endX = chance(random) == 0 ? bx + cut(random) : bx + kSpacing;
+            const std::int32_t endY = chance(random) == 0 ? by + cut(random) : by + kSpacing;
+            for (std::int32_t k = bx; k < endX; ++k) road(k, y);
+            for (std::int32_t k = by; k < endY; ++k) road(x, k);
+        }
+    }
+    return cells;
+}
+
+void BM_TransportTown(benchmark::State& state) {
+    std::mt19937 random(7);
+    auto map = ComponentRef<PassMap>::adopt(new PassMap());
+    const std::vector<std::uint8_t> cells = townGrid(random);
+    map->resize(kSize, kSize, cells.data());
+    Matrix3 transform;
+    transform.m[0][0] = transform.m[1][1] = 16.0f;
+    map->SetPosition(transform);
+    auto router = ComponentRef<GridRouter>::adopt(new GridRouter());
+    router->Initialize(map.get());
+    router->SetPassMask(kRoadMask);
+    auto mover = ComponentRef<TransportMover>::adopt(new TransportMover());
+    mover->SetGridMap(map.get());
+    mover->SetSpeed(60.0f);
+
+    std::vector<Vector2> roads;
+    for (std::int32_t y = 0; y < kSize; ++y)
+        for (std::int32_t x = 0; x < kSize; ++x)
+            if (cells[std::size_t(y * kSize + x)] == kRoad) roads.push_back(Vector2(float(x), float(y)));
+    std::uniform_int_distribution<std::size_t> pick(0, roads.size() - 1);
+    // 64 trips per 1,000 vehicles, handed out in turn: trip k starts where trip k - 1 ended.
+    const auto count = static_cast<std::int32_t>(state.range(0));
+    const std::size_t tripCount = std::size_t(std::max(64, count / 16));
+    std::vector<ComponentRef<Route>> trips;
+    Vector2 from = roads[pick(random)];
+    while (trips.size() < tripCount) {
+        const Vector2 to = roads[pick(random)];
+        auto trip = ComponentRef<Route>::adopt(new Route());
+        if (router->FindPath(from, to, false) > 1) {
+            trip->CopyFromRouter(router.get());
+            trips.push_back(trip);
+            from = to;
+        }
+    }
+    const float step = 60.0f * 8.0f / 1000.0f;
+    struct Driver {
+        ComponentRef<Vehicle> vehicle;
+        std::size_t trip = 0;
+        std::int64_t updatesLeft = 0; // at full speed, before it can have arrived
+    };
+    std::vector<Driver> drivers(static_cast<std::size_t>(count));
+    const auto start = [&](Driver& d) {
+        mover->InitMoving(d.vehicle.get(), trips[d.trip].get());
+        d.updatesLeft = static_cast<std::int64_t>(mover->GetRouteLength(d.vehicle.get()) / step);
+    };
+    for (std::size_t i = 0; i < drivers.size(); ++i) {
+        Driver& d = drivers[i];
+        d.vehicle = ComponentRef<Vehicle>::adopt(new Vehicle());
+        d.trip = (i * 7) % trips.size();
+        mover->AddTransport(d.vehicle.get());
+        start(d);
+        mover->InitPosition(d.vehicle.get());
+        mover->SetMoving(d.vehicle.get(), true);
+    }
+    const auto nextTrips = [&] {
+        for (Driver& d : drivers) {
+            if (--d.updatesLeft > 0 || mover->GetRouteLength(d.vehicle.get()) > 0.0f) continue;
+            d.trip = (d.trip + 1) % trips.size();
+            start(d);
+            mover->SetMoving(d.vehicle.get(), true);
+        }
+    };
+    // Long enough for the queues at crossings to form.
+    for (int warm = 0; warm < 500; ++warm) {
+        mover->Update(2, 8);
+        nextTrips();
+    }
+    std::uint64_t allocations = 0;
+    std::int64_t waiting = 0;
+    std::vector<Vector2> last(drivers.size());
+    for (auto _ : state) {
+        const std::uint64_t before = g_allocations;
+        mover->Update(2, 8);
+        allocations += g_allocations - before;
+        state.PauseTiming();
+        for (std::size_t i = 0; i < drivers.size(); ++i) {
+            const Vector2 p = drivers[i].vehicle->GetPosition().GetOrigin();
+            waiting += p.Equal(last[i]) ? 1 : 0;
+            last[i] = p;
+        }
+        nextTrips();
+        state.ResumeTiming();
+    }
+    state.counters["allocs_per_update"] = double(allocations) / double(state.iterations());
+    state.counters["waiting"] = double(waiting) / double(state.iterations()) / double(count);
+}
+BENCHMARK(BM_TransportTown)->Arg(250)->Arg(1000)->Arg(4000)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

@@ -1,6 +1,9 @@
 // The OpenGL renderer: one context, one streaming vertex buffer of 4000 vertices filled on the processor
-// and uploaded per batch, one static index buffer for 1000 quads, one shader whose uniforms carry the view
-// transform, the projection, and the modulate/add switch.
+// and uploaded per batch, one static index buffer for 1000 quads, and one small shader program per
+// combination of texturing, colour add and alpha test, each built on first use. The fragment stage is most
+// of a frame's cost on a software rasteriser, so each program does only the work its state needs instead of
+// branching on uniforms; the view transform and projection live in the renderer and reach a program when it
+// draws with values older than the current ones.
 #include "graphics/renderer.h"
 
 #include <SDL.h>
@@ -36,7 +39,7 @@ constexpr int kIndexCount = 6000;
 
 enum class Kind { Lines = 2, Triangles = 3, Quads = 4 };
 
-const char* const kVertexShader = R"(#version 330 core
+const char* const kVertexShader = R"(
 layout(location = 0) in vec3 position;
 layout(location = 1) in vec4 colour;
 layout(location = 2) in vec2 texCoord;
@@ -53,36 +56,61 @@ void main() {
 )";
 
 // Without a texture the stage reads white. Colour add sums the colours and still multiplies alpha; texels
-// whose final alpha is below 1/255 are discarded (the alpha test).
-const char* const kFragmentShader = R"(#version 330 core
+// whose final alpha is below 1/255 are discarded (the alpha test). With blending on such a texel leaves the
+// 8-bit target unchanged anyway (its weight rounds to 0), so only the unblended programs test.
+const char* const kFragmentShader = R"(
 in vec4 vColour;
 in vec2 vTexCoord;
 uniform sampler2D image;
-uniform int textured;
-uniform int colourAdd;
 out vec4 fragColour;
 void main() {
-    vec4 t = textured != 0 ? texture(image, vTexCoord) : vec4(1.0);
-    vec4 c = colourAdd != 0 ? vec4(min(t.rgb + vColour.rgb, vec3(1.0)), t.a * vColour.a) : t * vColour;
+#if TEXTURED
+    vec4 t = texture(image, vTexCoord);
+#else
+    vec4 t = vec4(1.0);
+#endif
+#if COLOUR_ADD
+    vec4 c = vec4(min(t.rgb + vColour.rgb, vec3(1.0)), t.a * vColour.a);
+#else
+    vec4 c = t * vColour;
+#endif
+#if ALPHA_TEST
     if (c.a < 0.5 / 255.0) {
         discard;
     }
+#endif
     fragColour = c;
 }
 )";
 
+// Program variants: a bit each for texturing, colour add and the alpha test.
+constexpr int kTexturedBit = 1;
+constexpr int kColourAddBit = 2;
+constexpr int kAlphaTestBit = 4;
+constexpr int kProgramCount = 8;
+
+struct Program {
+    GLuint id = 0;
+    GLint view = -1;
+    GLint projection = -1;
+    std::uint32_t uniforms = 0; // the uniform version it holds
+    bool failed = false;        // built once without success: its batches are dropped
+};
+
 struct RendererState {
     SDL_Window* window = nullptr;
     SDL_GLContext context = nullptr;
-    GLuint program = 0;
+    GLuint vertexShader = 0;
+    Program programs[kProgramCount];
+    int program = -1; // the variant in use
     GLuint vertexArray = 0;
     GLuint vertexBuffer = 0;
     GLuint indexBuffer = 0;
     GLuint samplers[2] = {0, 0}; // linear, point
-    GLint viewUniform = -1;
-    GLint projectionUniform = -1;
-    GLint texturedUniform = -1;
-    GLint colourAddUniform = -1;
+    // The uniforms every variant shares, and their version (bumped on change).
+    Matrix3 view;
+    float projection[4] = {1.0f, 0.0f, 1.0f, 0.0f}; // x scale, x offset, y scale, y offset
+    std::uint32_t uniforms = 1;
 
     // The batch.
     Vertex vertices[kMaxVertices];
@@ -180,7 +208,12 @@ void setProjection(std::int32_t left, std::int32_t top, std::int32_t width, std:
         sy = -sy;
         oy = -oy;
     }
-    glUniform4f(g_state->projectionUniform, sx, ox, sy, oy);
+    float* p = g_state->projection;
+    p[0] = sx;
+    p[1] = ox;
+    p[2] = sy;
+    p[3] = oy;
+    ++g_state->uniforms;
 }
 
 void setViewport(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height) {
@@ -202,24 +235,20 @@ void applyBlend(std::int32_t mode) {
     if (((mode ^ old) & BLEND_ALPHABLEND) != 0 || old == -1 || mode == -1) {
         glBlendFunc(GL_SRC_ALPHA, (mode & BLEND_ALPHABLEND) != 0 ? GL_ONE_MINUS_SRC_ALPHA : GL_ONE);
     }
-    if (((mode ^ old) & BLEND_COLORADD) != 0 || old == -1 || mode == -1) {
-        glUniform1i(s.colourAddUniform, mode != -1 && (mode & BLEND_COLORADD) != 0 ? 1 : 0);
-    }
     s.appliedBlend = mode;
 }
 
 void applyTexture(DeviceTexture* texture) {
     RendererState& s = *g_state;
     const bool textured = texture != nullptr && texture->id != 0;
-    if (textured != s.boundTextured) {
-        glUniform1i(s.texturedUniform, textured ? 1 : 0);
-        s.boundTextured = textured;
-    }
+    s.boundTextured = textured;
     if (textured && texture != s.boundTexture) {
         glBindTexture(GL_TEXTURE_2D, texture->id);
     }
     s.boundTexture = texture;
 }
+
+bool useProgram();
 
 void flush() {
     RendererState& s = *g_state;
@@ -229,6 +258,10 @@ void flush() {
     s.primitives += static_cast<std::uint64_t>(s.count);
     if (!g_submit) {
         ++s.drawCalls;
+        s.count = 0;
+        return;
+    }
+    if (!useProgram()) {
         s.count = 0;
         return;
     }
@@ -249,9 +282,10 @@ void flush() {
     s.count = 0;
 }
 
-GLuint compileShader(GLenum type, const char* source) {
+GLuint compileShader(GLenum type, const char* source, const char* defines = "") {
     GLuint shader = glCreateShader(type);
-    glShaderSource(shader, 1, &source, nullptr);
+    const char* parts[3] = {"#version 330 core\n", defines, source};
+    glShaderSource(shader, 3, parts, nullptr);
     glCompileShader(shader);
     GLint ok = GL_FALSE;
     glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
@@ -265,33 +299,79 @@ GLuint compileShader(GLenum type, const char* source) {
     return shader;
 }
 
-bool createDeviceObjects() {
+// Builds the variant on first use; 0 (logged once) when it does not build.
+GLuint buildProgram(int variant) {
     RendererState& s = *g_state;
-    const GLuint vs = compileShader(GL_VERTEX_SHADER, kVertexShader);
-    const GLuint fs = compileShader(GL_FRAGMENT_SHADER, kFragmentShader);
-    if (vs == 0 || fs == 0) {
-        return false;
+    Program& program = s.programs[variant];
+    if (program.id != 0 || program.failed) {
+        return program.id;
     }
-    s.program = glCreateProgram();
-    glAttachShader(s.program, vs);
-    glAttachShader(s.program, fs);
-    glLinkProgram(s.program);
-    glDeleteShader(vs);
+    char defines[96];
+    std::snprintf(defines, sizeof defines, "#define TEXTURED %d\n#define COLOUR_ADD %d\n#define ALPHA_TEST %d\n",
+                  (variant & kTexturedBit) != 0 ? 1 : 0, (variant & kColourAddBit) != 0 ? 1 : 0,
+                  (variant & kAlphaTestBit) != 0 ? 1 : 0);
+    const GLuint fs = compileShader(GL_FRAGMENT_SHADER, kFragmentShader, defines);
+    if (fs == 0) {
+        program.failed = true;
+        return 0;
+    }
+    const GLuint id = glCreateProgram();
+    glAttachShader(id, s.vertexShader);
+    glAttachShader(id, fs);
+    glLinkProgram(id);
+    glDetachShader(id, s.vertexShader);
     glDeleteShader(fs);
     GLint linked = GL_FALSE;
-    glGetProgramiv(s.program, GL_LINK_STATUS, &linked);
+    glGetProgramiv(id, GL_LINK_STATUS, &linked);
     if (linked != GL_TRUE) {
         logError(kTag, "shader program does not link");
+        glDeleteProgram(id);
+        program.failed = true;
+        return 0;
+    }
+    program.id = id;
+    program.view = glGetUniformLocation(id, "view");
+    program.projection = glGetUniformLocation(id, "projection");
+    program.uniforms = 0;
+    glUseProgram(id);
+    glUniform1i(glGetUniformLocation(id, "image"), 0);
+    s.program = variant;
+    return id;
+}
+
+// Makes the variant for the applied texture and blend mode current, with the current uniforms. False when
+// it cannot be built.
+bool useProgram() {
+    RendererState& s = *g_state;
+    const std::int32_t blend = s.appliedBlend;
+    const int variant = (s.boundTextured ? kTexturedBit : 0) |
+                        (blend != -1 && (blend & BLEND_COLORADD) != 0 ? kColourAddBit : 0) |
+                        (blend == -1 ? kAlphaTestBit : 0);
+    Program& program = s.programs[variant];
+    if (program.id == 0 && buildProgram(variant) == 0) {
         return false;
     }
-    glUseProgram(s.program);
-    s.viewUniform = glGetUniformLocation(s.program, "view");
-    s.projectionUniform = glGetUniformLocation(s.program, "projection");
-    s.texturedUniform = glGetUniformLocation(s.program, "textured");
-    s.colourAddUniform = glGetUniformLocation(s.program, "colourAdd");
-    glUniform1i(glGetUniformLocation(s.program, "image"), 0);
-    glUniform1i(s.texturedUniform, 0);
-    glUniform1i(s.colourAddUniform, 0);
+    if (s.program != variant) {
+        glUseProgram(program.id);
+        s.program = variant;
+    }
+    if (program.uniforms != s.uniforms) {
+        glUniformMatrix3fv(program.view, 1, GL_FALSE, &s.view.m[0][0]);
+        glUniform4fv(program.projection, 1, s.projection);
+        program.uniforms = s.uniforms;
+    }
+    return true;
+}
+
+bool createDeviceObjects() {
+    RendererState& s = *g_state;
+    s.vertexShader = compileShader(GL_VERTEX_SHADER, kVertexShader);
+    // The common variant is built now, so a device whose shaders do not build fails at start.
+    if (s.vertexShader == 0 || buildProgram(kTexturedBit) == 0) {
+        return false;
+    }
+    s.view = Matrix3();
+    ++s.uniforms;
 
     drainErrors();
     glGenVertexArrays(1, &s.vertexArray);
@@ -349,8 +429,6 @@ bool createDeviceObjects() {
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    const Matrix3 identity;
-    glUniformMatrix3fv(s.viewUniform, 1, GL_FALSE, &identity.m[0][0]);
     s.appliedBlend = BLEND_DEFAULT;
     s.blend = BLEND_DEFAULT;
     s.kind = Kind::Quads;
@@ -439,7 +517,10 @@ void Gfx_Stop() {
         glDeleteBuffers(1, &s.vertexBuffer);
         glDeleteBuffers(1, &s.indexBuffer);
         glDeleteVertexArrays(1, &s.vertexArray);
-        glDeleteProgram(s.program);
+        for (Program& program : s.programs) {
+            glDeleteProgram(program.id);
+        }
+        glDeleteShader(s.vertexShader);
         SDL_GL_MakeCurrent(s.window, nullptr);
         SDL_GL_DeleteContext(s.context);
     }
@@ -513,8 +594,8 @@ bool Gfx_BeginScene(DeviceTarget* target) {
         const std::int32_t h = targetHeight();
         glViewport(0, 0, w, h);
         setProjection(0, 0, w, h);
-        const Matrix3 identity;
-        glUniformMatrix3fv(s.viewUniform, 1, GL_FALSE, &identity.m[0][0]);
+        s.view = Matrix3();
+        ++s.uniforms;
     }
     s.inScene = true;
     s.count = 0;
@@ -659,7 +740,8 @@ void Gfx_SetTransform(const Matrix3& transform) {
     m.m[0][2] = 0.0f;
     m.m[1][2] = 0.0f;
     m.m[2][2] = 1.0f;
-    glUniformMatrix3fv(g_state->viewUniform, 1, GL_FALSE, &m.m[0][0]);
+    g_state->view = m;
+    ++g_state->uniforms;
 }
 
 void Gfx_SetTextureFilter(std::int32_t mode) {
@@ -822,7 +904,6 @@ void Gfx_ReleaseTexture(DeviceTexture* texture) {
             s.texture = s.texture == texture ? nullptr : s.texture;
             s.boundTexture = nullptr;
             s.boundTextured = false;
-            glUniform1i(s.texturedUniform, 0);
         }
         std::erase(s.textures, texture);
         if (texture->id != 0 && makeCurrent()) {
