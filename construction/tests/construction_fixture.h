@@ -5,11 +5,13 @@
 //
 //   0 tree     8 x 12 dark green block, anchor at its bottom middle
 //   1 stump    6 x 4 brown block, anchor at its bottom middle
-//   2 house    32 x 24 orange block with a white roof line, anchor at its centre
+//   2 house    32 x 24 block with an outline in the drawing colour (a preview shows translucent), anchor at
+//              its centre
 //   3 burnt    8 x 6 grey block, anchor at its bottom middle
 //   4 waste    8 x 4 purple block, anchor at its bottom middle
-//   5 ... 20   road pieces for the neighbour masks 0 ... 15 (white, so a draft shows its colour), 21 ... 36
-//              broken road pieces (brown); a 6 x 6 centre with 5-pixel arms, anchored at the cell centre
+//   5 ... 20   road pieces for the neighbour masks 0 ... 15, 21 ... 36 broken road pieces (thin), drawn in
+//   the
+//              colour the road renderer sets (so a draft shows its colour), anchored at the cell centre
 //
 // The maps of the tests are PassMaps of 16-pixel cells with the cell codes of kMapScript, seen through a
 // camera that makes UI = screen = world, so a pointer at UI (16 x + 8, 16 y + 8) is over the centre of cell
@@ -221,14 +223,23 @@ protected:
         std::int16_t x, y, w, h; // the tile's rectangle around its anchor
         std::vector<std::uint16_t> words;
     };
-    // A road piece for a neighbour mask (1 left, 2 right, 4 up, 8 down): a 6 x 6 centre and an arm to each
-    // connected side, anchored at the cell centre.
-    static TileDef roadTile(int mask, std::uint32_t colour) {
-        TileDef t{-8, -8, 16, 16, block(colour, -3, -3, 6, 6)};
-        const int arms[4][4] = {{-8, -3, 5, 6}, {3, -3, 5, 6}, {-3, -8, 6, 5}, {-3, 3, 6, 5}};
+    // A block in the colour the drawing context has (the road renderer's road and draft colours).
+    static std::vector<std::uint16_t> plainBlock(int x, int y, int w, int h) {
+        const auto s = [](int v) { return static_cast<std::uint16_t>(v); };
+        return {TILEOP_Offset, s(x), s(y), TILEOP_FillRect, s(w), s(h)};
+    }
+    // A road piece for a neighbour mask (1 left, 2 right, 4 up, 8 down), anchored at the cell centre: a
+    // centre square and an arm to each connected side, 6 pixels wide for a road and 2 for a broken one.
+    static TileDef roadTile(int mask, bool broken) {
+        const int half = broken ? 1 : 3;
+        TileDef t{-8, -8, 16, 16, plainBlock(-half, -half, 2 * half, 2 * half)};
+        const int arms[4][4] = {{-8, -half, 8 - half, 2 * half},
+                                {half, -half, 8 - half, 2 * half},
+                                {-half, -8, 2 * half, 8 - half},
+                                {-half, half, 2 * half, 8 - half}};
         for (int side = 0; side < 4; ++side) {
             if ((mask & (1 << side)) != 0) {
-                const auto arm = block(colour, arms[side][0], arms[side][1], arms[side][2], arms[side][3]);
+                const auto arm = plainBlock(arms[side][0], arms[side][1], arms[side][2], arms[side][3]);
                 t.words.insert(t.words.end(), arm.begin(), arm.end());
             }
         }
@@ -238,17 +249,16 @@ protected:
         std::vector<TileDef> tiles = {
             {-4, -12, 8, 12, block(0xFF1E5A28u, -4, -12, 8, 12)},
             {-3, -4, 6, 4, block(0xFF7A4A20u, -3, -4, 6, 4)},
-            {-16, -12, 32, 24, block(0xFFE08A30u, -16, -12, 32, 24)},
+            {-16, -12, 32, 24, plainBlock(-16, -12, 32, 24)},
             {-4, -6, 8, 6, block(0xFF606060u, -4, -6, 8, 6)},
             {-4, -4, 8, 4, block(0xFF8040A0u, -4, -4, 8, 4)},
         };
-        const auto roof = block(0xFFFFFFFFu, -16, -12, 32, 2);
-        tiles[kHouse].words.insert(tiles[kHouse].words.end(), roof.begin(), roof.end());
-        for (int mask = 0; mask < 16; ++mask) {
-            tiles.push_back(roadTile(mask, 0xFFFFFFFFu));
-        }
-        for (int mask = 0; mask < 16; ++mask) {
-            tiles.push_back(roadTile(mask, 0xFF806040u));
+        const std::vector<std::uint16_t> outline = {TILEOP_Offset, 0xFFF0, 0xFFF4, TILEOP_Rect, 32, 24};
+        tiles[kHouse].words.insert(tiles[kHouse].words.end(), outline.begin(), outline.end());
+        for (int broken = 0; broken < 2; ++broken) {
+            for (int mask = 0; mask < 16; ++mask) {
+                tiles.push_back(roadTile(mask, broken != 0));
+            }
         }
         return tiles;
     }
