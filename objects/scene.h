@@ -18,14 +18,14 @@
 #include "component/object_interfaces.h"
 #include "component/script_interfaces.h"
 
-class Scene final : public ComponentGroupBase<>,
-                    public IScriptObject,
-                    public IScriptLoadable,
-                    public IUpdateable,
-                    public IRenderable,
-                    public IInputHandler,
-                    public IVisible,
-                    public IIdentifiable {
+class Scene : public ComponentGroupBase<>,
+              public IScriptObject,
+              public IScriptLoadable,
+              public IUpdateable,
+              public IRenderable,
+              public IInputHandler,
+              public IVisible,
+              public IIdentifiable {
 public:
     static constexpr char ScriptTypeName[] = "Scene";
     // RegisterObject, UnregisterObject, GetObject, AppendGroup, RemoveGroup, EnableGroup.
@@ -76,6 +76,16 @@ public:
     void AppendGroup(IAbstract* group);
     void RemoveGroup(IAbstract* group);
     void EnableGroup(const char* identifier, bool enable);
+
+protected:
+    // For scenes built on this one (the game level): the groups (bit i: position i) that `member` (a
+    // registered object or one of its parts) joins or leaves; the enabled mask here.
+    virtual std::uint32_t groupsFor(IAbstract* member) { return m_enabled; }
+    // The group list, the enabled mask and the script object.
+    const std::vector<ComponentRef<IFunctionalGroup>>& groups() const { return m_groups; }
+    std::uint32_t enabledGroups() const { return m_enabled; }
+    void setEnabledGroups(std::uint32_t mask) { m_enabled = mask; }
+    ScriptExtension& scriptExtension() { return m_extension; }
 
 private:
     void addToGroups(IAbstract* component);

@@ -65,8 +65,9 @@ template <class Apply> void Scene::applyToGroups(IAbstract* component, Apply app
     }
     // A copy too: a group may run script code that changes the group list.
     std::vector<ComponentRef<IFunctionalGroup>> groups = m_groups;
+    const std::uint32_t enabled = groupsFor(component);
     for (std::size_t i = 0; i < groups.size() && i < 32; ++i) {
-        if (groups[i] && (m_enabled & (1u << i)) != 0) {
+        if (groups[i] && (enabled & (1u << i)) != 0) {
             apply(groups[i].get(), component);
         }
     }
