@@ -1,4 +1,5 @@
 #include "app/src/application.h"
+#include "app/src/demo_driver.h"
 #include "app/src/screenshot.h"
 #include "binding/global_functions.h"
 #include "component/class_names.h"
@@ -110,6 +111,7 @@ int runApplication(int argumentCount, const char* const* arguments, const Compon
     }
     ScriptHost::callRootFunction("startApp");
     runPlusArguments(argumentCount, arguments);
+    startDemoDriver(system.get(), display.get());
     settings.reset();
     mainScript.reset();
     root.reset();
@@ -118,6 +120,7 @@ int runApplication(int argumentCount, const char* const* arguments, const Compon
 
     logPlain(nullptr, "exiting...");
     ScriptHost::callRootFunction("destroyApp");
+    stopDemoDriver();
     system->UnregisterObject("SoundDriver");
     system->Shutdown();
     system.reset();

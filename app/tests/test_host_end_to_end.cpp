@@ -287,18 +287,20 @@ TEST_F(EndToEnd, RemoveAndRenameWorkInTheUserDataFolder) {
 TEST_F(EndToEnd, SampleGameDrawsItsFirstFramesHeadlessAndSavesAScreenshot) {
     stdfs::copy(SAMPLE_GAME_PATH "/scripts", stdfs::path(m_work.path()) / "scripts",
                 stdfs::copy_options::recursive);
-    Run result = run({"--frames=2"});
+    stdfs::copy(SAMPLE_GAME_PATH "/res", stdfs::path(m_work.path()) / "res", stdfs::copy_options::recursive);
+    Run result = run({"--frames=2", "--screenshot"});
     EXPECT_EQ(result.exitCode, 0) << result.log;
-    EXPECT_TRUE(contains(result.log, "Harbor Haven: main script, 2 argument(s)\n")) << result.log;
+    EXPECT_TRUE(contains(result.log, "Harbor Haven: main script, 3 argument(s)\n")) << result.log;
     EXPECT_TRUE(contains(result.log, "[Display] info: Init: 1024x768\n")) << result.log;
     EXPECT_TRUE(contains(result.log, "drew 2 frame(s)\n")) << result.log;
     EXPECT_TRUE(contains(result.log, "screenshot saved to data/screenshot.tga\n")) << result.log;
     EXPECT_FALSE(contains(result.log, "error: [")) << result.log;
     const std::string tga = readFile(m_data.path() + "/Harbor Haven/screenshot.tga");
     ASSERT_EQ(tga.size(), 18u + 1024 * 768 * 4);
-    EXPECT_EQ(tgaPixel(tga, 0, 0), 0xFF1E4A6Eu);     // the sky: the game's clear colour
-    EXPECT_EQ(tgaPixel(tga, 0, 767), 0xFF2E6A94u);   // open water
-    EXPECT_EQ(tgaPixel(tga, 120, 300), 0xFFD04A3Au); // the first hut
+    // The title screen: the top of the evening sky, the beach, the inside of the Play button.
+    EXPECT_EQ(tgaPixel(tga, 0, 0), 0xFF1E3C72u);
+    EXPECT_EQ(tgaPixel(tga, 0, 767), 0xFFE6CF8Fu);
+    EXPECT_EQ(tgaPixel(tga, 420, 440), 0xFF1A3A52u);
 }
 
 TEST_F(EndToEnd, SampleGameRunsConsoleCommandsFromStandardInput) {
