@@ -9,6 +9,8 @@
 //       rect 0 0 32 16 0xFF3A8F5A                    # filled rectangle x y w h colour
 //       disc 48 8 6 0xFF2E6A94                       # filled disc centre x y, radius, colour
 //       diamond 0 16 32 16 0xFFC8B27A                # filled rhombus inside the box x y w h
+//       tri 0 0 16 0 8 12 0xFFD04A3A                 # filled triangle through three corners
+//       gradient 0 0 32 8 0xFF87CEEB 0xFF2E6A94      # rectangle shaded from its top colour to its bottom one
 //     end
 //     texture 0 res/tiles/ground.tga                 # what slot 0 loads (the image's size is checked)
 //     tile grass -16 -8 32 16                        # a tile: name, rectangle x y w h relative to its anchor

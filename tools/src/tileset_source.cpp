@@ -1,6 +1,7 @@
 // The tile-set description compiler.
 #include "tools/tileset_source.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -120,6 +121,71 @@ struct Compiler {
                     if (dx * dx + dy * dy <= double(r) * double(r)) {
                         image.pixels[static_cast<std::size_t>(py * image.width + px)] = c;
                     }
+                }
+            }
+            return true;
+        }
+        if (what == "tri") {
+            // A filled triangle: pixels whose centre lies inside (or on an edge of) it.
+            std::int64_t v[6];
+            std::uint32_t c;
+            if (!count(w, 8)) {
+                return false;
+            }
+            for (std::size_t i = 0; i < 6; ++i) {
+                if (!s16(w, i + 1, v[i], i % 2 == 0 ? "x" : "y")) {
+                    return false;
+                }
+            }
+            if (!colour(w, 7, c)) {
+                return false;
+            }
+            auto edge = [](double ax, double ay, double bx, double by, double px, double py) {
+                return (bx - ax) * (py - ay) - (by - ay) * (px - ax);
+            };
+            const double area = edge(double(v[0]), double(v[1]), double(v[2]), double(v[3]), double(v[4]),
+                                     double(v[5]));
+            if (area == 0.0) {
+                return true;
+            }
+            const std::int64_t left = std::max<std::int64_t>(std::min({v[0], v[2], v[4]}), 0);
+            const std::int64_t right = std::min<std::int64_t>(std::max({v[0], v[2], v[4]}), image.width);
+            const std::int64_t top = std::max<std::int64_t>(std::min({v[1], v[3], v[5]}), 0);
+            const std::int64_t bottom = std::min<std::int64_t>(std::max({v[1], v[3], v[5]}), image.height);
+            for (std::int64_t py = top; py < bottom; ++py) {
+                for (std::int64_t px = left; px < right; ++px) {
+                    const double x = px + 0.5, y = py + 0.5;
+                    const double e0 = edge(double(v[0]), double(v[1]), double(v[2]), double(v[3]), x, y);
+                    const double e1 = edge(double(v[2]), double(v[3]), double(v[4]), double(v[5]), x, y);
+                    const double e2 = edge(double(v[4]), double(v[5]), double(v[0]), double(v[1]), x, y);
+                    const bool inside = area > 0 ? (e0 >= 0 && e1 >= 0 && e2 >= 0) : (e0 <= 0 && e1 <= 0 && e2 <= 0);
+                    if (inside) {
+                        image.pixels[static_cast<std::size_t>(py * image.width + px)] = c;
+                    }
+                }
+            }
+            return true;
+        }
+        if (what == "gradient") {
+            // A rectangle shaded from one colour at its top row to another at its bottom row.
+            std::int64_t x, y, rw, rh;
+            std::uint32_t top, bottom;
+            if (!count(w, 7) || !s16(w, 1, x, "x") || !s16(w, 2, y, "y") ||
+                !arg(w, 3, 1, 32767, rw, "width") || !arg(w, 4, 1, 32767, rh, "height") || !colour(w, 5, top) ||
+                !colour(w, 6, bottom)) {
+                return false;
+            }
+            for (std::int64_t py = std::max<std::int64_t>(y, 0);
+                 py < std::min<std::int64_t>(y + rh, image.height); ++py) {
+                const double t = rh > 1 ? double(py - y) / double(rh - 1) : 0.0;
+                std::uint32_t c = 0;
+                for (int shift = 0; shift < 32; shift += 8) {
+                    const double a = double((top >> shift) & 0xFF), b = double((bottom >> shift) & 0xFF);
+                    c |= static_cast<std::uint32_t>(std::lround(a + (b - a) * t)) << shift;
+                }
+                for (std::int64_t px = std::max<std::int64_t>(x, 0);
+                     px < std::min<std::int64_t>(x + rw, image.width); ++px) {
+                    image.pixels[static_cast<std::size_t>(py * image.width + px)] = c;
                 }
             }
             return true;

@@ -119,6 +119,8 @@ TEST(TileSetBuilder, RefusesBadLinesWithTheirNumber) {
         {"image i.tga 0 4\nend\n", "line 1: bad width '0'"},
         {"image i.tga 4 4\n  spray 1 1\nend\n", "line 2: unknown paint command 'spray'"},
         {"colour 0\n", "line 1: unknown statement 'colour'"},
+        {"image i.tga 4 4\n  tri 0 0 4 0 2\nend\n", "line 2: 'tri' takes 7 value(s)"},
+        {"image i.tga 4 4\n  gradient 0 0 0 4 0xFF000000 0xFFFFFFFF\nend\n", "line 2: bad width '0'"},
     };
     for (const auto& c : cases) {
         TileSetSource out;
@@ -126,6 +128,28 @@ TEST(TileSetBuilder, RefusesBadLinesWithTheirNumber) {
         EXPECT_NE(std::string::npos, out.error.find(c.error)) << c.text << " -> " << out.error;
         EXPECT_TRUE(out.tileSet.empty());
     }
+}
+
+// Triangles fill the pixels whose centres they cover, either winding, and nothing for a flat one; gradients
+// run from the top row's colour to the bottom row's, channel by channel.
+TEST(TileSetBuilder, PaintsTrianglesAndGradients) {
+    TileSetSource out;
+    ASSERT_TRUE(compileTileSetSource("image i.tga 8 8 0x00000000\n"
+                                     "  tri 0 0 8 0 0 8 0xFFFF0000\n"
+                                     "  tri 8 8 8 4 4 8 0xFF00FF00\n"
+                                     "  tri 0 0 4 4 8 8 0xFF0000FF\n"
+                                     "  gradient 0 6 2 2 0xFF000000 0x80FFFFFF\n"
+                                     "end\n",
+                                     out))
+        << out.error;
+    ASSERT_EQ(out.images.size(), 1u);
+    const std::vector<std::uint32_t>& p = out.images[0].pixels;
+    EXPECT_EQ(p[0 * 8 + 0], 0xFFFF0000u);
+    EXPECT_EQ(p[0 * 8 + 6], 0xFFFF0000u); // (6.5, 0.5) lies inside the upper-left half
+    EXPECT_EQ(p[5 * 8 + 5], 0x00000000u); // below the diagonal, outside both triangles
+    EXPECT_EQ(p[7 * 8 + 7], 0xFF00FF00u); // the second, wound the other way
+    EXPECT_EQ(p[6 * 8 + 0], 0xFF000000u); // the gradient's top row
+    EXPECT_EQ(p[7 * 8 + 1], 0x80FFFFFFu); // and its bottom row
 }
 
 // Nesting deeper than the engine reads is refused by the builder too.
