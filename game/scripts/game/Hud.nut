@@ -1,0 +1,98 @@
+// The heads-up display: the bar at the top (money, day and time, guests, trucks), the toolbar at the bottom,
+// messages, and amounts that float up where money was earned.
+Tools <- [
+  { id = "road", key = "Road", cost = ROAD_COST },
+  { id = "hotel", key = "Hotel", cost = BuildingKinds.hotel.cost },
+  { id = "shop", key = "Shop", cost = BuildingKinds.shop.cost },
+  { id = "warehouse", key = "Warehouse", cost = BuildingKinds.warehouse.cost },
+  { id = "cafe", key = "Cafe", cost = BuildingKinds.cafe.cost },
+  { id = "remove", key = "Bulldoze", cost = -1 },
+  { id = "save", key = "Save", cost = -1 },
+  { id = "load", key = "Load", cost = -1 }
+]
+
+Hud <- {
+  tool = "road",
+  hover = -1,
+  floating = [],  // { text, x, y, colour, until }
+
+  function buttonRect(i) {
+    return Rect(8 + i * 126, TOOLBAR_Y + 6, 118, 48);
+  }
+  function buttonAt(x, y) {
+    foreach (i, t in Tools) if (buttonRect(i).IsPointIn(x, y)) return i;
+    return -1;
+  }
+
+  function floatText(text, x, y, colour) {
+    floating.append({ text = text, x = x, y = y, colour = colour, until = World.clock + 1500 });
+    if (floating.len() > 24) floating.remove(0);
+  }
+
+  function shadowText(g, font, text, x, y, colour) {
+    g.SetFont(font);
+    g.SetColor(0xA0000000);
+    g.DrawString(text, x + 1, y + 2);
+    g.SetColor(colour);
+    g.DrawString(text, x, y);
+  }
+
+  function centred(g, font, text, cx, y, colour) {
+    shadowText(g, font, text, cx - font.GetWidth(text) / 2, y, colour);
+  }
+
+  // Drawn in world space, so they zoom with the world.
+  function renderFloating(g) {
+    local i = 0;
+    while (i < floating.len()) {
+      local f = floating[i];
+      local left = f.until - World.clock;
+      if (left <= 0) { floating.remove(i); continue; }
+      local rise = (1500 - left) / 40;
+      local alpha = left > 500 ? 255 : left * 255 / 500;
+      shadowText(g, Game.smallFont, f.text, f.x - 14, f.y - rise, (alpha << 24) | (f.colour & 0xFFFFFF));
+      ++i;
+    }
+  }
+
+  function timeText() {
+    local minutes = ((World.clock % DAY_MS) * 1440 / DAY_MS).tointeger();
+    local h = minutes / 60, m = minutes % 60;
+    return (h < 10 ? "0" : "") + h + ":" + (m < 10 ? "0" : "") + m;
+  }
+
+  function render(g) {
+    local font = Game.font, small = Game.smallFont;
+    // The top bar.
+    g.SetColor(0xE0102A3C);
+    g.FillRect(0, 0, SCREEN_W, TOP);
+    g.SetColor(0xFF2E6A94);
+    g.FillRect(0, TOP - 2, SCREEN_W, 2);
+    shadowText(g, font, T("Title"), 12, 7, 0xFFFFF4D6);
+    Game.tiles.Render(g, TileNumbers.coin, 214, 18, 0);
+    shadowText(g, font, moneyText(World.money), 228, 7, World.money < 0 ? 0xFFFF7A7A : 0xFFFFE27A);
+    shadowText(g, font, T("Day") + " " + World.day + "   " + timeText(), 380, 7, 0xFFFFFFFF);
+    shadowText(g, font, T("Guests") + ": " + Guests.count(), 580, 7, 0xFFB8E8FF);
+    shadowText(g, font, T("Trucks") + ": " + Vehicles.trucks.len(), 720, 7, 0xFFB8E8FF);
+    local speedText = Game.paused ? T("Paused") : "x" + World.speed.tointeger();
+    shadowText(g, font, speedText, SCREEN_W - 12 - font.GetWidth(speedText), 7, 0xFFFFFFFF);
+
+    // The toolbar.
+    g.SetColor(0xF0102A3C);
+    g.FillRect(0, TOOLBAR_Y, SCREEN_W, SCREEN_H - TOOLBAR_Y);
+    g.SetColor(0xFF2E6A94);
+    g.FillRect(0, TOOLBAR_Y, SCREEN_W, 2);
+    foreach (i, t in Tools) {
+      local r = buttonRect(i);
+      local selected = t.id == tool;
+      g.SetColor(selected ? 0xFFF4C542 : i == hover ? 0xFF6FA8D0 : 0xFF24506E);
+      g.FillRect(r.X, r.Y, r.Width, r.Height);
+      g.SetColor(selected ? 0xFF3A5F7A : 0xFF1A3A52);
+      g.FillRect(r.X + 2, r.Y + 2, r.Width - 4, r.Height - 4);
+      centred(g, font, T(t.key), r.X + r.Width / 2, r.Y + (t.cost >= 0 ? 4 : 13), 0xFFFFFFFF);
+      if (t.cost >= 0) centred(g, small, moneyText(t.cost), r.X + r.Width / 2, r.Y + 28, t.cost <= World.money ? 0xFFFFE27A : 0xFFFF7A7A);
+    }
+    // Messages under the top bar.
+    foreach (i, m in World.messages) centred(g, font, m.text, SCREEN_W / 2, TOP + 10 + i * 26, 0xFFFFFFFF);
+  }
+}

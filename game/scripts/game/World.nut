@@ -1,0 +1,394 @@
+// The resort's world: a grid of COLS x ROWS cells kept in a PassMap (one value per cell), the roads on it,
+// the buildings, the money and the clock. Everything the world draws goes through the TileManager's tiles.
+
+// Cell values, read by the engine's world classes by name from the pass map's script.
+CellValues <- {
+  CELL_VALUE_Clean = 0,
+  CELL_VALUE_Road = 1,
+  CELL_VALUE_Occupied = 2,
+  CELL_VALUE_Plant = 3,
+  CELL_VALUE_Waste = 4,            // water: nothing is built on it
+  CELL_VALUE_OccupiedByTransport = 5,
+  CELL_VALUE_RoadBroken = 6,
+  CELL_VALUE_RoadIndestructible = 7,
+  CELL_VALUE_RoadConstruction = 8,
+  CELL_VALUE_ForestMin = 9,
+  CELL_VALUE_ForestMax = 10,
+  CELL_VALUE_ForestBurnt = 11,
+  CELL_VALUE_ForestCutted = 12,
+  CELL_VALUE_RoadInvisible = 13
+}
+LAYER_PassMap <- 5;
+LAYER_Top <- 100;
+
+// What each building costs, earns and looks like.
+BuildingKinds <- {
+  hotel = { cost = 800, income = 60, key = "Hotel", windows = [[10, 22], [22, 22], [34, 22], [46, 22], [10, 36], [22, 36], [34, 36], [46, 36]] },
+  shop = { cost = 500, income = 45, key = "Shop", windows = [[10, 46], [34, 46]] },
+  warehouse = { cost = 600, income = 0, key = "Warehouse", windows = [[52, 42]] },
+  cafe = { cost = 400, income = 35, key = "Cafe", windows = [[10, 44], [26, 44], [42, 44]] }
+}
+ROAD_COST <- 10;
+DAY_MS <- 60000;      // one day of game time
+START_MONEY <- 5000;
+
+World <- {
+  map = null,         // the PassMap
+  router = null,      // the GridRouter over it
+  mover = null,       // the TransportMover that drives the trucks
+  money = START_MONEY,
+  clock = 0,          // game time in ms since the world began
+  day = 1,
+  speed = 1.0,
+  buildings = [],     // { kind, x, y, id }
+  nextBuildingId = 1,
+  roadCells = [],     // [x, y, tile] for drawing, rebuilt when roads change
+  decorations = [],   // [tile, x, y] of the ground that is not plain grass
+  trees = [],         // [x, y, tile]
+  zoom = 1.0,         // the wheel's zoom, about the middle of the world
+  messages = [],      // { text, until }
+  messageTimer = null,
+
+  // A new world: harbour water along the bottom, a beach above it, trees here and there.
+  function create() {
+    Random.seed = 20261210;
+    local file = getComponent("File");
+    if (!file.Open("data/newworld.map", "wb")) return false;
+    writeInt(file, CELL * 4096);
+    writeInt(file, CELL * 4096);
+    writeByte(file, 1);
+    writeShort(file, 0);
+    writeShort(file, TOP);
+    writeShort(file, COLS);
+    writeShort(file, ROWS);
+    for (local y = 0; y < ROWS; ++y) {
+      for (local x = 0; x < COLS; ++x) {
+        local v = CellValues.CELL_VALUE_Clean;
+        if (isWaterCell(x, y)) v = CellValues.CELL_VALUE_Waste;
+        else if (!isBeachCell(x, y) && Random.below(100) < 9) v = CellValues.CELL_VALUE_Plant;
+        writeByte(file, v);
+      }
+    }
+    file = getComponent("File"); // the first one closes as it goes, and so replaces the file
+    if (!file.Open("data/newworld.map", "rb")) return false;
+    return load(file, true);
+  }
+
+  // The harbour: the bottom rows, with a bay cut into the beach on the right.
+  function isWaterCell(x, y) {
+    return y >= ROWS - 3 || (y >= ROWS - 5 && x >= 22 && x <= 27);
+  }
+  function isBeachCell(x, y) {
+    return !isWaterCell(x, y) && (y >= ROWS - 4 || (y >= ROWS - 6 && x >= 21 && x <= 28));
+  }
+
+  // Makes the map, router and mover and reads the map from the stream. The router is bound before the map is
+  // read, as a loader naturally does; Initialize runs again once the map has its size.
+  function load(stream, fresh) {
+    shutdownObjects();
+    map = getComponent("PassMap");
+    loadFromScript(map, CellValues);
+    router = getComponent("GridRouter");
+    router.Initialize(map);
+    if (!readComponent(stream, map)) {
+      logError("the world's map could not be read");
+      return false;
+    }
+    router.Initialize(map);
+    mover = getComponent("TransportMover");
+    mover.SetGridMap(map);
+    mover.SetGridRouter(router);
+    mover.SetSpeed(96); // world pixels per second
+    getComponent("System").RegisterObject("Mover", mover);
+    if (fresh) {
+      money = START_MONEY;
+      clock = 7 * DAY_MS / 24; // the first morning
+      day = 1;
+      buildings = [];
+      nextBuildingId = 1;
+    }
+    rebuildGround();
+    rebuildRoads();
+    return true;
+  }
+
+  function shutdownObjects() {
+    Vehicles.clear();
+    Guests.clear();
+    if (mover != null) {
+      getComponent("System").UnregisterObject("Mover");
+      shutdown(mover);
+    }
+    mover = null;
+    map = null;
+    router = null;
+  }
+
+  function cell(x, y) {
+    return map.GetCellValue(x, y);
+  }
+  function inside(x, y) {
+    return x >= 0 && y >= 0 && x < COLS && y < ROWS;
+  }
+  function isRoad(x, y) {
+    return inside(x, y) && cell(x, y) == CellValues.CELL_VALUE_Road;
+  }
+
+  // The ground that is not grass, and the trees, from the map.
+  function rebuildGround() {
+    decorations = [];
+    trees = [];
+    local flowerSeed = 7;
+    for (local y = 0; y < ROWS; ++y) {
+      for (local x = 0; x < COLS; ++x) {
+        local px = x * CELL, py = TOP + y * CELL;
+        if (isWaterCell(x, y)) decorations.append([TileNumbers.water_anim, px, py]);
+        else if (isBeachCell(x, y)) decorations.append([TileNumbers.sand, px, py]);
+        else {
+          flowerSeed = (flowerSeed * 75 + 74) % 65537;
+          if (flowerSeed % 11 == 0) decorations.append([TileNumbers.flowers, px, py]);
+        }
+        if (cell(x, y) == CellValues.CELL_VALUE_Plant) trees.append([x, y, (x * 7 + y * 3) % 4 == 0 ? TileNumbers.palm : TileNumbers.tree]);
+      }
+    }
+  }
+
+  // Each road cell's piece follows its four neighbours (1 left, 2 right, 4 up, 8 down).
+  function rebuildRoads() {
+    roadCells = [];
+    for (local y = 0; y < ROWS; ++y) {
+      for (local x = 0; x < COLS; ++x) {
+        if (!isRoad(x, y)) continue;
+        local mask = (isRoad(x - 1, y) ? 1 : 0) | (isRoad(x + 1, y) ? 2 : 0) | (isRoad(x, y - 1) ? 4 : 0) | (isRoad(x, y + 1) ? 8 : 0);
+        roadCells.append([x, y, TileNumbers["road" + mask]]);
+      }
+    }
+  }
+
+  // The cells of a road dragged from one cell to another: along the longer side first, then the other.
+  function draftCells(from, to) {
+    local cells = [];
+    local x = from[0], y = from[1];
+    local dx = to[0] > x ? 1 : to[0] < x ? -1 : 0;
+    local dy = to[1] > y ? 1 : to[1] < y ? -1 : 0;
+    local horizontalFirst = abs(to[0] - x) >= abs(to[1] - y);
+    cells.append([x, y]);
+    if (horizontalFirst) {
+      while (x != to[0]) { x += dx; cells.append([x, y]); }
+      while (y != to[1]) { y += dy; cells.append([x, y]); }
+    } else {
+      while (y != to[1]) { y += dy; cells.append([x, y]); }
+      while (x != to[0]) { x += dx; cells.append([x, y]); }
+    }
+    return cells;
+  }
+
+  function canBuildRoadOn(x, y) {
+    if (!inside(x, y)) return false;
+    local v = cell(x, y);
+    return v == CellValues.CELL_VALUE_Clean || v == CellValues.CELL_VALUE_Road || v == CellValues.CELL_VALUE_Plant;
+  }
+
+  // The cost of a road draft, or -1 when a cell of it can't take a road.
+  function roadCost(cells) {
+    local cost = 0;
+    foreach (c in cells) {
+      if (!canBuildRoadOn(c[0], c[1])) return -1;
+      if (!isRoad(c[0], c[1])) cost += ROAD_COST;
+    }
+    return cost;
+  }
+
+  function buildRoad(cells) {
+    local cost = roadCost(cells);
+    if (cost < 0) { say(T("CantBuild")); Audio.play("click"); return false; }
+    if (cost > money) { say(T("NoMoney")); return false; }
+    local clearedTree = false;
+    foreach (c in cells) {
+      if (cell(c[0], c[1]) == CellValues.CELL_VALUE_Plant) clearedTree = true;
+      map.SetCellValue(c[0], c[1], CellValues.CELL_VALUE_Road);
+    }
+    if (clearedTree) rebuildGround();
+    money -= cost;
+    rebuildRoads();
+    Audio.play("road");
+    Vehicles.roadsChanged();
+    return true;
+  }
+
+  function canPlace(kind, x, y) {
+    for (local j = 0; j < 2; ++j) {
+      for (local i = 0; i < 2; ++i) {
+        if (!inside(x + i, y + j)) return false;
+        local v = cell(x + i, y + j);
+        if (v != CellValues.CELL_VALUE_Clean && v != CellValues.CELL_VALUE_Plant) return false;
+      }
+    }
+    return true;
+  }
+
+  // The road cells around a building's 2 x 2 footprint (where trucks stop and guests come out).
+  function entrances(b) {
+    local out = [];
+    local around = [[0, 2], [1, 2], [-1, 0], [-1, 1], [2, 0], [2, 1], [0, -1], [1, -1]];
+    foreach (a in around) if (isRoad(b.x + a[0], b.y + a[1])) out.append([b.x + a[0], b.y + a[1]]);
+    return out;
+  }
+
+  function place(kind, x, y) {
+    local info = BuildingKinds[kind];
+    if (!canPlace(kind, x, y)) { say(T("CantBuild")); return null; }
+    if (info.cost > money) { say(T("NoMoney")); return null; }
+    local b = { kind = kind, x = x, y = y, id = nextBuildingId++, stock = 0 };
+    if (entrances(b).len() == 0) { say(T("NeedsRoad")); return null; }
+    local clearedTree = false;
+    for (local j = 0; j < 2; ++j) {
+      for (local i = 0; i < 2; ++i) {
+        if (cell(x + i, y + j) == CellValues.CELL_VALUE_Plant) clearedTree = true;
+        map.SetCellValue(x + i, y + j, CellValues.CELL_VALUE_Occupied);
+      }
+    }
+    if (clearedTree) rebuildGround();
+    money -= info.cost;
+    buildings.append(b);
+    Audio.play("build");
+    Fireworks.sparkle(x * CELL + CELL, TOP + y * CELL + CELL);
+    Vehicles.buildingAdded(b);
+    return b;
+  }
+
+  // Removes the road or building on a cell; a quarter of the price comes back.
+  function remove(x, y) {
+    if (!inside(x, y)) return false;
+    foreach (i, b in buildings) {
+      if (x >= b.x && x < b.x + 2 && y >= b.y && y < b.y + 2) {
+        for (local j = 0; j < 2; ++j) for (local k = 0; k < 2; ++k) map.SetCellValue(b.x + k, b.y + j, CellValues.CELL_VALUE_Clean);
+        money += BuildingKinds[b.kind].cost / 4;
+        buildings.remove(i);
+        Audio.play("click");
+        return true;
+      }
+    }
+    if (isRoad(x, y)) {
+      map.SetCellValue(x, y, CellValues.CELL_VALUE_Clean);
+      rebuildRoads();
+      Audio.play("click");
+      return true;
+    }
+    return false;
+  }
+
+  function earn(amount, x, y) {
+    money += amount;
+    Hud.floatText("+" + moneyText(amount), x, y, 0xFFFFE27A);
+  }
+
+  function say(text) {
+    messages.append({ text = text, until = clock + 4000 });
+    if (messages.len() > 3) messages.remove(0);
+  }
+
+  // 0 ... 24 hours, as a float.
+  function hourOfDay() {
+    return (clock % DAY_MS) * 24.0 / DAY_MS;
+  }
+  // How dark it is: 0 by day, 0.65 at midnight, with dusk and dawn in between.
+  function darkness() {
+    local h = hourOfDay();
+    if (h >= 7 && h < 18) return 0.0;
+    if (h >= 18 && h < 21) return (h - 18) / 3.0 * 0.55;
+    if (h >= 5 && h < 7) return (7 - h) / 2.0 * 0.55;
+    return 0.55;
+  }
+
+  function update(ms) {
+    local hourBefore = hourOfDay();
+    clock += ms;
+    local hour = hourOfDay();
+    if (hour < hourBefore) {
+      ++day;
+      // Upkeep at midnight: every road cell costs a little.
+      money -= roadCells.len();
+      say(format(T("Morning"), day));
+    }
+    if (hourBefore < 6 && hour >= 6) Vehicles.morningTours();
+    if (hourBefore < 20.5 && hour >= 20.5 && buildings.len() > 0) say(T("Night"));
+    Fireworks.night(hour);
+    local i = 0;
+    while (i < messages.len()) if (messages[i].until < clock) messages.remove(i); else ++i;
+  }
+
+  // World pixels (unzoomed screen pixels) to a cell, and the zoom's transform of the world.
+  function zoomMatrix() {
+    local cx = SCREEN_W / 2.0, cy = TOP + ROWS * CELL / 2.0;
+    return Matrix3(Vector2(zoom, 0), Vector2(0, zoom), Vector2(cx - cx * zoom, cy - cy * zoom));
+  }
+  function screenToWorld(x, y) {
+    local cx = SCREEN_W / 2.0, cy = TOP + ROWS * CELL / 2.0;
+    return [cx + (x - cx) / zoom, cy + (y - cy) / zoom];
+  }
+  function cellAt(x, y) {
+    local w = screenToWorld(x, y);
+    local cx = (w[0] / CELL).tointeger(), cy = ((w[1] - TOP) / CELL).tointeger();
+    if (w[0] < 0 || w[1] < TOP) return null;
+    return inside(cx, cy) ? [cx, cy] : null;
+  }
+
+  function render(g) {
+    local tiles = Game.tiles;
+    local clip = g.GetClip();
+    g.SetClip(Rect(0, TOP, SCREEN_W, ROWS * CELL));
+    local saved = g.GetTransform();
+    g.SetTransform(zoomMatrix());
+    g.SetColor(0xFFFFFFFF);
+    fillRectByTile(g, Rect(0, TOP, COLS * CELL, ROWS * CELL), TileNumbers.grass, 0, Vector2(0, TOP), false);
+    foreach (d in decorations) tiles.Render(g, d[0], d[1], d[2], 0);
+    foreach (r in roadCells) tiles.Render(g, r[2], r[0] * CELL, TOP + r[1] * CELL, 0);
+    Screens.renderDraft(g);
+    // Trees and buildings back to front, so the nearer ones overlap the farther.
+    local things = [];
+    foreach (t in trees) things.append([t[1] * 200 + 100 + t[0], 0, t]);
+    foreach (b in buildings) things.append([b.y * 200 + 200 + b.x, 1, b]);
+    things.sort(function(a, b) { return a[0] < b[0] ? -1 : a[0] > b[0] ? 1 : 0; });
+    g.SetColor(0xFFFFFFFF); // tiles are drawn in the context's colour
+    foreach (t in things) {
+      if (t[1] == 0) tiles.Render(g, t[2][2], t[2][0] * CELL + CELL / 2, TOP + t[2][1] * CELL + CELL - 4, 0);
+      else tiles.Render(g, TileNumbers[t[2].kind], t[2].x * CELL, TOP + t[2].y * CELL, 0);
+    }
+    g.SetColor(0xFFFFFFFF);
+    Vehicles.render(g);
+    Guests.render(g);
+    // Night: a blue veil, then the lit windows over it.
+    local dark = darkness();
+    if (dark > 0) {
+      g.SetColor(((dark * 255).tointeger() << 24) | 0x000A1440);
+      g.FillRect(0, TOP, COLS * CELL, ROWS * CELL);
+      if (dark > 0.3) {
+        local glow = (((dark - 0.3) * 600).tointeger());
+        glow = glow > 255 ? 255 : glow;
+        g.SetColor((glow << 24) | 0x00FFE38A);
+        foreach (b in buildings) {
+          foreach (w in BuildingKinds[b.kind].windows) g.FillRect(b.x * CELL + w[0], TOP + b.y * CELL + w[1], 8, 8);
+        }
+        Vehicles.renderLights(g, glow);
+      }
+    }
+    Fireworks.render(g);
+    Hud.renderFloating(g);
+    g.SetTransform(saved);
+    g.SetClip(clip);
+  }
+
+  // A number that sums up the world's state: cells, buildings, money, clock and the trucks. Equal worlds give
+  // equal numbers; a saved and reloaded world must give the one it had.
+  function stateHash() {
+    local h = 17;
+    for (local y = 0; y < ROWS; ++y) for (local x = 0; x < COLS; ++x) h = (h * 31 + cell(x, y)) & 0x3FFFFFFF;
+    foreach (b in buildings) h = (h * 31 + b.x * 97 + b.y * 13 + b.kind.len() + b.stock) & 0x3FFFFFFF;
+    h = (h * 31 + money) & 0x3FFFFFFF;
+    h = (h * 31 + clock) & 0x3FFFFFFF;
+    h = (h * 31 + day) & 0x3FFFFFFF;
+    h = (h * 31 + Vehicles.hash()) & 0x3FFFFFFF;
+    return h;
+  }
+}
