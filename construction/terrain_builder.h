@@ -20,7 +20,8 @@
 // callbacks, as for any scripted object.
 //
 // Random choices (the tree tile, its place in the cell) draw from the engine's generator
-// (script/engine_random.h). An empty tile list adds no tile and logs a warning.
+// (script/engine_random.h). An empty tile list adds no tile and logs a warning. BuildRoadCells leaves out
+// cells off the map.
 //
 // Script methods (besides the scripted object's): SetGridMap, SetGridRouter, SetRenderer, SetCamera,
 // SetForestLayer, SetForestTiles, SetForestCuttedTiles, SetForestBurntTiles, SetMode, GetCellCount(value),

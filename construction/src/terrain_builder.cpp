@@ -333,6 +333,11 @@ void TerrainBuilder::BuildRoadCells(const std::vector<Vector2>& cells) {
         if (!m_map) {
             return; // shut down by a callback
         }
+        // The map and the road renderer would take (width, 0) as the cell (0, 1), unchecked for what stands
+        // there: cells off the map are left out.
+        if (!inside(x, y)) {
+            continue;
+        }
         const CellValueCodes& codes = m_map->GetCellValueCodes();
         if (m_map->GetCellValue(x, y) == codes.roadBroken) {
             if (m_renderer) {

@@ -266,5 +266,24 @@ TEST_F(BuildingBuilderTest, DrawsBlockedCellsOverTheMapAndTakenCellsUnderThePrev
         << "disabled: no shading and no preview";
 }
 
+TEST_F(BuildingBuilderTest, ItsOwnScriptCallbacksGetOnlyWhatTheBuilderLeaves) {
+    BuildingBuilder* builder = setUpBuilder({"....", "....", "....", "...."});
+    ASSERT_NE(nullptr, builder);
+    run("loadFromScript(builder, {"
+        " function OnPointerMoved(x, y) { ::calls.append(\"own move\"); return true; }"
+        " function OnPointerPressed(b, x, y) { ::calls.append(\"own press\"); return true; }"
+        " function OnBuild(p) { ::calls.append(\"build \" + p.x + \",\" + p.y); } });"
+        "builder.AddBuildZone(Rect(0, 0, 4, 4)); builder.SetBuildingData(data, 1, 1); "
+        "builder.SetEnabled(true);");
+    moveTo(1, 1); // the builder follows the move, then its script takes it
+    press(1, 1);  // the builder's own: a build
+    EXPECT_EQ(calls(), "own move; build 24,24");
+    EXPECT_EQ(builder->footprint().X, 1);
+    EXPECT_EQ(text("behind.len()"), "0");
+    run("builder.SetEnabled(false);");
+    press(2, 2);
+    EXPECT_EQ(calls(), "own press") << "disabled, the builder leaves the click to its script";
+}
+
 } // namespace
 } // namespace construction::test

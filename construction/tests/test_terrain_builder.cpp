@@ -233,6 +233,15 @@ TEST_F(TerrainBuilderTest, BuildRoadCellsClearsRepairsAndMarksTheMap) {
     EXPECT_EQ(text("builder.GetCellCount(5)"), "13");
     EXPECT_EQ(text("builder.GetCellCount(4)"), "1");
     EXPECT_EQ(takeLog(), "");
+    // Cells off the map change nothing, in the map or in the renderer (which says so): not even (8, 0), which
+    // both would take as the cell (0, 1).
+    const std::string before = rowsOf(m_map);
+    run("builder.BuildRoadCells([Vector2(-1, 0), Vector2(8, 0), Vector2(8, 6), Vector2(40000, 3)]);"
+        "builder.AddRoadCell(-5, -5, 1, false); builder.RemoveRoadCell(9999, 9999); builder.ClearCell(-1, "
+        "-1);");
+    EXPECT_EQ(rowsOf(m_map), before);
+    EXPECT_EQ(calls(), "");
+    EXPECT_NE(takeLog().find("[RoadRenderer]"), std::string::npos);
 }
 
 TEST_F(TerrainBuilderTest, PlantingRaisesTheForestLevelAndAddsOneTreePerLevel) {
