@@ -184,6 +184,11 @@ TEST_F(TerrainBuilderTest, DragsRouteTheDraftOverWhatARoadMayCross) {
     EXPECT_EQ(m_roads->draft()[0].colour, RoadRenderer::ValidDraftColour);
     EXPECT_EQ(text("joined(hovers)"), "1,0; 0,0");
     release(0, 0);
+    // A press with no move before it (a touch) starts the draft where it lands.
+    press(0, 3);
+    moveTo(2, 3);
+    EXPECT_EQ(draftText(builder), "0,3 1,3 2,3");
+    release(2, 3);
     // Leaving the mode drops the draft, also from the renderer.
     run("builder.SetMode(3);");
     EXPECT_TRUE(builder->draft().empty());
