@@ -52,7 +52,8 @@ public:
     }
 
     // IRenderable: the drawn roads in index order, then the draft. Needs the context's camera; draws only
-    // when the renderer's classificators pass the mask.
+    // when the renderer's classificators pass the mask. Only the cells whose tiles (by their rectangles) can
+    // reach the clip are visited, so a frame costs what the view shows, not the whole network.
     void Render(IGraphics* graphics, ClassMask mask) override;
     using IRoadRenderer::Render;
     std::int32_t GetRenderLayer() override { return m_renderLayer; }
@@ -96,6 +97,11 @@ public:
     std::int32_t tile(std::int32_t entry) const { return m_tiles[static_cast<std::size_t>(entry)]; }
 
 private:
+    struct CellRange {
+        std::int32_t left, top, right, bottom; // inclusive; empty when right < left or bottom < top
+    };
+    // The cells whose tiles can reach the graphics clip (the whole grid for a degenerate view).
+    CellRange visibleCells(IGraphics* graphics, ICamera* camera, ITileManager* tiles);
     // The index of (x, y), or -1 outside the grid; `operation` names the caller in the log line (none when
     // null).
     std::int64_t indexOf(std::int64_t x, std::int64_t y, const char* operation) const;

@@ -2,6 +2,7 @@
 #include "world/road_renderer.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "component/class_names.h"
@@ -284,6 +285,55 @@ std::vector<RoadCellRecord> RoadRenderer::GetRoadCells(const std::vector<CellPos
     return found;
 }
 
+RoadRenderer::CellRange RoadRenderer::visibleCells(IGraphics* graphics, ICamera* camera,
+                                                   ITileManager* tiles) {
+    const CellRange all{0, 0, m_width - 1, m_height - 1};
+    Rect clip = graphics->GetClip();
+    clip.Intersect(graphics->GetTargetRect());
+    if (clip.IsEmpty()) {
+        return CellRange{0, 0, -1, -1};
+    }
+    // Cell units -> screen, and back.
+    const Matrix3 inverse = (m_transform * camera->GetWorldToScreen()).Inverse();
+    const Matrix3 uiToScreen = camera->GetUIToScreen();
+    float low[2] = {INFINITY, INFINITY}, high[2] = {-INFINITY, -INFINITY};
+    for (int corner = 0; corner < 4; ++corner) {
+        const float x = float(clip.X) + ((corner & 1) != 0 ? float(clip.Width) : 0.0f);
+        const float y = float(clip.Y) + ((corner & 2) != 0 ? float(clip.Height) : 0.0f);
+        const Vector2 c = inverse.MultVrt(uiToScreen.MultVrt(Vector2{x, y}));
+        low[0] = std::min(low[0], c.x), high[0] = std::max(high[0], c.x);
+        low[1] = std::min(low[1], c.y), high[1] = std::max(high[1], c.y);
+    }
+    // A tile reaches up to `reach` screen units from its cell's centre, which is that many cell units through
+    // the inverse's linear part (per axis, at most the sum of its column's magnitudes).
+    float reach = 0.0f;
+    for (std::int16_t tile : m_tiles) {
+        const Rect r = tiles->GetRect(tile, 0);
+        if (!r.IsEmpty()) {
+            reach =
+                std::max({reach, std::fabs(float(r.X)), std::fabs(float(r.Y)),
+                          std::fabs(float(r.X) + float(r.Width)), std::fabs(float(r.Y) + float(r.Height))});
+        }
+    }
+    std::int64_t bounds[4];
+    for (int axis = 0; axis < 2; ++axis) {
+        const float margin = reach * (std::fabs(inverse.m[0][axis]) + std::fabs(inverse.m[1][axis])) + 1.0f;
+        const float first = std::floor(low[axis] - 0.5f - margin);
+        const float last = std::ceil(high[axis] - 0.5f + margin);
+        // A degenerate view (a singular camera, infinities) shows whatever it shows: no culling then.
+        if (!std::isfinite(first) || !std::isfinite(last)) {
+            return all;
+        }
+        const float size = float(axis == 0 ? m_width : m_height);
+        bounds[axis] = static_cast<std::int64_t>(std::clamp(first, -1.0f, size));
+        bounds[axis + 2] = static_cast<std::int64_t>(std::clamp(last, -1.0f, size));
+    }
+    return CellRange{static_cast<std::int32_t>(std::max<std::int64_t>(bounds[0], 0)),
+                     static_cast<std::int32_t>(std::max<std::int64_t>(bounds[1], 0)),
+                     static_cast<std::int32_t>(std::min<std::int64_t>(bounds[2], m_width - 1)),
+                     static_cast<std::int32_t>(std::min<std::int64_t>(bounds[3], m_height - 1))};
+}
+
 void RoadRenderer::Render(IGraphics* graphics, ClassMask mask) {
     if (graphics == nullptr || !mask.matches(GetClassificators())) {
         return;
@@ -294,19 +344,24 @@ void RoadRenderer::Render(IGraphics* graphics, ClassMask mask) {
         return;
     }
     const Matrix3 toScreen = camera->GetWorldToScreen();
-    const std::size_t count = m_cells.size();
-    for (std::size_t i = 0; i < count; ++i) {
-        const RoadCellRecord& r = m_cells[i];
-        if (!m_present[i] || r.kind == 0) {
-            continue;
-        }
-        // Masks are 0-15 by construction (links set only those bits; streams are checked).
-        const std::int32_t entry = (r.broken != 0 ? BrokenTiles : RoadTiles) + (r.mask & 15);
-        const Vector2 p = toScreen.MultVrt(Vector2{r.x, r.y});
-        graphics->SetColor(r.colour);
-        tiles->Render(graphics, m_tiles[entry], p.x, p.y, 0);
-        if (r.highlighted != 0) {
-            tiles->Render(graphics, m_tiles[MarkTile], p.x, p.y, 0);
+    const CellRange view = visibleCells(graphics, camera, tiles);
+    // Row by row through the visible columns: still index order.
+    for (std::int32_t y = view.top; y <= view.bottom; ++y) {
+        const std::size_t row = std::size_t(y) * std::size_t(m_width);
+        for (std::int32_t x = view.left; x <= view.right; ++x) {
+            const std::size_t i = row + std::size_t(x);
+            const RoadCellRecord& r = m_cells[i];
+            if (!m_present[i] || r.kind == 0) {
+                continue;
+            }
+            // Masks are 0-15 by construction (links set only those bits; streams are checked).
+            const std::int32_t entry = (r.broken != 0 ? BrokenTiles : RoadTiles) + (r.mask & 15);
+            const Vector2 p = toScreen.MultVrt(Vector2{r.x, r.y});
+            graphics->SetColor(r.colour);
+            tiles->Render(graphics, m_tiles[entry], p.x, p.y, 0);
+            if (r.highlighted != 0) {
+                tiles->Render(graphics, m_tiles[MarkTile], p.x, p.y, 0);
+            }
         }
     }
     DrawDraft(graphics, m_draft);

@@ -307,6 +307,69 @@ TEST_F(RoadRendererTest, DrawsStatesDraftsAndMarks) {
     EXPECT_TRUE(marks->cells().empty());
 }
 
+// Only the cells whose tiles can reach the view are visited: for views scrolled, zoomed and turned, the
+// picture equals one drawn by walking every cell.
+TEST_F(RoadRendererTest, CullingKeepsEveryCellThatShows) {
+    auto r = roads(40, 30);
+    for (int y = 0; y < 30; ++y) {
+        for (int x = 0; x < 40; ++x) {
+            if (x % 3 == 0 || y % 4 == 1) {
+                r->AddRoadCell(x, y, 1, true);
+            }
+        }
+    }
+    for (int i = 0; i < 40; i += 7) {
+        r->BreakRoadCell(i, 1);
+    }
+    // Marks reach far beyond their cells: a 300-unit bar from the centre to the right.
+    r->SetRouteMarkTile(kWide);
+    r->HighlightRoadCells({{3, 5}, {9, 13}, {0, 0}, {24, 27}}, true);
+    auto walkEverything = [&](IGraphics& g) {
+        const Matrix3 toScreen = g.GetCamera()->GetWorldToScreen();
+        for (int y = 0; y < 30; ++y) {
+            for (int x = 0; x < 40; ++x) {
+                const RoadCellRecord* c = r->cell(x, y);
+                if (c == nullptr || c->kind == 0) {
+                    continue;
+                }
+                const Vector2 p = toScreen.MultVrt(Vector2{c->x, c->y});
+                g.SetColor(c->colour);
+                m_tiles->Render(&g, r->tile((c->broken ? 16 : 0) + c->mask), p.x, p.y, 0);
+                if (c->highlighted) {
+                    m_tiles->Render(&g, r->tile(32), p.x, p.y, 0);
+                }
+            }
+        }
+    };
+    struct View {
+        const char* name;
+        Matrix3 position;
+    };
+    const float c = std::cos(0.5f), s = std::sin(0.5f);
+    const View views[] = {
+        {"left edge between cell centres",
+         Matrix3(Vector2{80 + 13, 64})}, // cell 0's centre is 5 units outside
+        {"bottom right corner",
+         Matrix3(Vector2{40 * 16 - 75, 30 * 16 - 61})}, // cell (24, 27)'s bar reaches in
+        {"zoomed in", Matrix3({0.5f, 0}, {0, 0.5f}, {317, 229})},
+        {"zoomed out past the grid", Matrix3({8, 0}, {0, 8}, {300, 200})},
+        {"turned", Matrix3({c, s}, {-s, c}, {200, 150})},
+        {"outside the grid", Matrix3(Vector2{-500, -500})},
+    };
+    for (const View& v : views) {
+        auto view = make<Camera>();
+        view->SetPosition(v.position);
+        const auto culled = draw(160, 128, view.get(), [&](IGraphics& g) { r->Render(&g); });
+        const auto everything = draw(160, 128, view.get(), walkEverything);
+        EXPECT_EQ(everything, culled) << v.name;
+    }
+    // The first view shows the arm of cell 0, whose centre lies outside it.
+    auto edge = make<Camera>();
+    edge->SetPosition(views[0].position);
+    const auto out = draw(160, 128, edge.get(), [&](IGraphics& g) { r->Render(&g); });
+    EXPECT_EQ(kWhite, at(out, 160, 1, 1 * 16 + 8));
+}
+
 TEST_F(RoadRendererTest, StreamBytesAndRoundTrip) {
     // One road at (3, 2) on a 10-wide grid with mask 3, kind 1, not broken.
     const std::vector<std::uint8_t> one = {1, 0, 0, 0, 0x17, 0, 0, 0, 3, 0, 0, 0, 1, 0};
