@@ -80,6 +80,7 @@ Game <- {
     ::console <- getComponent("Console");
     getComponent("System").RegisterObject("Console", console);
     enableCursor(100, true);
+    ::windowedAtStart <- getComponent("Display").IsWindowed();
     Audio.start();
     Screens.showTitle();
     started = true;

@@ -5,6 +5,7 @@ Vehicles <- {
   trucks = [],   // { id, obj, depot, stops (building ids, in order), leg, home }
   nextId = 1,
   delivered = 0,
+  despawned = 0,
 
   function clear() {
     foreach (t in trucks) if (World.mover != null) World.mover.RemoveTransport(t.obj);
@@ -75,6 +76,7 @@ Vehicles <- {
   }
 
   function despawn(truck) {
+    ++despawned;
     World.mover.RemoveTransport(truck.obj);
     foreach (i, t in trucks) if (t == truck) { trucks.remove(i); break; }
   }
