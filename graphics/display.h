@@ -7,6 +7,7 @@
 // mapped back so scripts always see game coordinates.
 
 #include <cstdint>
+#include <memory>
 
 #include "binding/binding_script_object.h"
 #include "component/component_factory.h"
@@ -16,8 +17,12 @@
 #include "component/media_interfaces.h"
 #include "math/matrix3.h"
 
+class EffectDevice;
 class Graphics;
 class RenderTarget;
+namespace particles {
+class Library;
+}
 
 class Display final : public IDisplay,
                       public IShutdownable,
@@ -50,8 +55,8 @@ public:
     void ShowKeyboard(bool show) override;
     ComponentRef<ITexture> CreateTexture() override;
     ComponentRef<IRenderTarget> CreateRenderTarget(std::int32_t width, std::int32_t height) override;
-    // Particle effects arrive later: no effect class exists yet, so this answers null.
-    ComponentRef<> CreateEffect() override { return nullptr; }
+    // A new, empty Effect on the display's particle library (which it cannot load from before Init).
+    ComponentRef<> CreateEffect() override;
 
     // IShutdownable: releases the device and the window.
     void Shutdown() override;
@@ -63,6 +68,8 @@ public:
     const Matrix3& GetScaleMatrix() const { return m_scale; }
     // The live display, or null (the window callback's way back to it).
     static Display* live();
+    // The particle library (null before Init and after Shutdown).
+    const std::shared_ptr<particles::Library>& particleLibrary() const { return m_particles; }
 
 private:
     static void onWindowEvent(const KDEvent* event);
@@ -72,6 +79,9 @@ private:
 
     KDWindow* m_window = nullptr;
     Graphics* m_graphics = nullptr;
+    // The particle library and the device adapter it draws through.
+    std::shared_ptr<particles::Library> m_particles;
+    std::unique_ptr<EffectDevice> m_effectDevice;
     ComponentRef<IRenderTarget> m_screenTarget;
     IInputHandler* m_inputHandler = nullptr;
     Matrix3 m_scale;

@@ -1,5 +1,6 @@
 // Display: window, device start-up, screen frames, full-screen scaling and the window callback.
 #include "graphics/display.h"
+#include "graphics/effect.h"
 #include "graphics/font.h"
 #include "graphics/layer.h"
 
@@ -14,6 +15,8 @@
 #include "component/object_interfaces.h"
 #include "graphics/graphics.h"
 #include "graphics/graphics_classes.h"
+#include "graphics/particles/particle_library.h"
+#include "graphics/src/effect_device.h"
 #include "graphics/render_target.h"
 #include "graphics/renderer.h"
 #include "graphics/texture.h"
@@ -145,7 +148,14 @@ bool Display::Init(std::int32_t width, std::int32_t height) {
     }
     m_started = true;
     m_graphics = new Graphics;
-    // The particle library is started here once effects exist.
+    m_effectDevice.reset(new (std::nothrow) EffectDevice);
+    m_particles = m_effectDevice ? particles::Library::create() : nullptr;
+    if (!m_particles) {
+        logError(kTag, "Can't init Pyro");
+        Shutdown();
+        return false;
+    }
+    m_particles->initialise(m_effectDevice.get());
 
     if (!embedded) {
         const double scale =
@@ -177,6 +187,12 @@ void Display::Shutdown() {
         return;
     }
     m_screenTarget.reset();
+    // Effects may outlive the display: their textures go now, while the device still exists.
+    if (m_particles) {
+        m_particles->shutdown();
+        m_particles.reset();
+    }
+    m_effectDevice.reset();
     if (m_graphics != nullptr) {
         m_graphics->Release();
         m_graphics = nullptr;
@@ -305,6 +321,11 @@ ComponentRef<IRenderTarget> Display::CreateRenderTarget(std::int32_t width, std:
         return nullptr;
     }
     return ComponentRef<IRenderTarget>::adopt(object);
+}
+
+ComponentRef<> Display::CreateEffect() {
+    auto* effect = new (std::nothrow) Effect(m_particles);
+    return effect != nullptr ? ComponentRef<>::adopt(handOverNew(effect)) : nullptr;
 }
 
 void Display::onWindowEvent(const KDEvent* event) {
