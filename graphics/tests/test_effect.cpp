@@ -244,6 +244,43 @@ TEST_F(EffectTest, LocalModeCarriesEveryParticleWithTheEmitter) {
     }
 }
 
+TEST_F(EffectTest, WorldModeAfterLocalModeDrawsWithoutTheOldMatrix) {
+    particles::EffectData data = pictureTables();
+    data.emitters.push_back(plainEmitter("switched", 50.0f, 5.0f));
+    ComponentRef<IEffect> effect = load(data);
+    ComponentRef<IEffectEmitter> emitter = effect->CreateEmitter(nullptr);
+    queryInterface<IPositionable>(emitter.get())->SetPosition(Matrix3(Vector2{60.0f, 20.0f}));
+    step(emitter.get(), 5, 20); // local mode: the emitter's matrix moves everything by (60, 20)
+    emitter->Reset();
+    emitter->SetLocalMode(false);
+    step(emitter.get(), 5, 20); // world mode: born at (60, 20) and drawn there, not at (120, 40)
+    ComponentRef<IRenderTarget> rt = target(160, 40);
+    IGraphics* g = rt->Begin(nullptr);
+    g->Clear(0xFF000000u);
+    emitter->Render(g);
+    rt->End();
+    EXPECT_NEAR(60.0f, drawnCentreX(pixels(*rt), 160), 1.0f);
+}
+
+TEST_F(EffectTest, ReloadingAnEffectLeavesItsLiveEmittersWorking) {
+    ComponentRef<IEffect> effect = load(simpleEffect());
+    ComponentRef<IEffectEmitter> emitter = effect->CreateEmitter("steady");
+    step(emitter.get(), 10, 20);
+    particles::EffectData other = pictureTables();
+    other.emitters.push_back(plainEmitter("other", 5.0f, 1.0f));
+    writeFile("effects/test.effect", particles::writeEffectData(other));
+    ASSERT_TRUE(queryInterface<ILoadable>(effect.get())->LoadFromFile("effects/test.effect"));
+    EXPECT_FALSE(effect->CreateEmitter("steady"));
+    // The old emitter still runs and draws on the file it was made from.
+    step(emitter.get(), 10, 20);
+    ComponentRef<IRenderTarget> rt = target(32, 32);
+    IGraphics* g = rt->Begin(nullptr);
+    Gfx_ResetDrawCallCount();
+    emitter->Render(g);
+    rt->End();
+    EXPECT_GT(Gfx_PrimitiveCount(), 0u);
+}
+
 TEST_F(EffectTest, TheOffsetTurnsWithTheEmitter) {
     particles::EffectData data = pictureTables();
     data.emitters.push_back(plainEmitter("offset", 10.0f, 1.0f));

@@ -11,12 +11,20 @@ namespace {
 constexpr float kDegrees = 0.017453292f; // pi / 180
 constexpr float kMinLife = 0.001f;
 
-float clamp01(float v) {
-    return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v);
+// 0..255; NaN (from curves of extreme values) counts as 0.
+std::uint32_t channel(float v) {
+    if (!(v > 0.0f)) {
+        return 0;
+    }
+    return v >= 1.0f ? 255u : static_cast<std::uint32_t>(v * 255.0f + 0.5f);
 }
 
-std::uint32_t channel(float v) {
-    return static_cast<std::uint32_t>(clamp01(v) * 255.0f + 0.5f);
+// A non-negative count as an integer no larger than `limit` (NaN counts as 0).
+std::uint64_t boundedCount(double value, std::uint64_t limit) {
+    if (!(value > 0.0)) {
+        return 0;
+    }
+    return value >= double(limit) ? limit : static_cast<std::uint64_t>(value);
 }
 
 } // namespace
@@ -110,7 +118,7 @@ std::uint32_t Emitter::burstsIn(double from, double to) const {
                 const double first = std::max(0.0, std::ceil((from - burst.time) / burst.interval));
                 const double last =
                     std::min(double(burst.cycles) - 1.0, std::ceil((to - burst.time) / burst.interval) - 1.0);
-                fired = last >= first ? static_cast<std::uint64_t>(last - first + 1.0) : 0;
+                fired = last >= first ? boundedCount(last - first + 1.0, capacity()) : 0;
             }
         } else {
             // Every repeat comes back once per period.
@@ -119,7 +127,7 @@ std::uint32_t Emitter::burstsIn(double from, double to) const {
                 const double first = std::max(0.0, std::ceil((from - at) / period));
                 const double last = std::ceil((to - at) / period) - 1.0;
                 if (last >= first) {
-                    fired += static_cast<std::uint64_t>(last - first + 1.0);
+                    fired += boundedCount(last - first + 1.0, capacity());
                 }
             }
         }
@@ -188,8 +196,8 @@ void Emitter::spawn(float fraction) {
         LayerState& layer = m_layers[i];
         float random[4] = {randomSigned(), randomSigned(), randomSigned(), randomSigned()};
         const float angle = def.angle + def.angleVariation * randomSigned();
-        const std::uint32_t frame =
-            std::min(def.bitmapCount - 1, static_cast<std::uint32_t>(random01() * float(def.bitmapCount)));
+        const auto frame =
+            static_cast<std::uint32_t>(boundedCount(random01() * float(def.bitmapCount), def.bitmapCount - 1));
         if (layer.live >= layer.pool.size()) {
             continue; // full: the particle is dropped
         }
@@ -265,10 +273,17 @@ void Emitter::move(double time, float step) {
     if (!finished) {
         const auto t =
             static_cast<float>(loop && m_def.duration > 0.0f ? std::fmod(time, double(m_def.duration)) : time);
-        m_emitted += std::max(0.0f, m_def.rate.evaluate(t)) * step;
-        const double whole = std::floor(m_emitted);
-        m_emitted -= whole;
-        emit(static_cast<std::uint32_t>(std::min(whole, double(capacity()))), 0.0f, 1.0f);
+        // More than a full pool in one step could not live anyway; the cap also keeps an infinite rate
+        // from poisoning what is owed.
+        double owed = m_emitted + double(m_def.rate.evaluate(t)) * step;
+        if (!(owed > 0.0)) {
+            owed = 0.0;
+        } else if (owed > double(capacity())) {
+            owed = capacity();
+        }
+        const double whole = std::floor(owed);
+        m_emitted = owed - whole;
+        emit(static_cast<std::uint32_t>(whole), 0.0f, 1.0f);
     }
     const std::uint32_t burst = burstsIn(from, m_burstEnd);
     for (std::uint32_t i = 0; i < burst; ++i) {
@@ -333,7 +348,7 @@ void Emitter::render(Device& device) {
             if (randomFrame) {
                 frame += p.frame;
             } else if (def.bitmapCount > 1) {
-                frame += std::min(def.bitmapCount - 1, static_cast<std::uint32_t>(a * float(def.bitmapCount)));
+                frame += static_cast<std::uint32_t>(boundedCount(a * float(def.bitmapCount), def.bitmapCount - 1));
             }
             const float* uv = m_file->bitmapUv(frame);
             Quad& q = m_quads[static_cast<std::size_t>(next++)];
