@@ -3,10 +3,11 @@
 // with SDL_VIDEODRIVER=offscreen.
 //
 // LayerFrame/<zoom>: the processor side of one frame (bucket culling, the depth sort of the objects, the tile
-// programs turned into batch vertices; submission to the GPU off). Counters: visible_tiles and
-// buckets_visited per frame, and allocations_per_frame, which must stay 0. The tile part grows with the
-// visible area, not with the layer; the object part is one depth key and one culled draw call per registered
-// object.
+// programs turned into batch vertices; submission to the GPU off). Counters: visible_tiles,
+// buckets_visited and objects_drawn per frame, and allocations_per_frame, which must stay 0.
+// LayerObjects/<zoom>: the object part alone (the layer drawn with a mask that leaves its tiles out), so
+// its cost can be set beside the objects in view. Both parts grow with the visible area, not with the
+// layer: what every registered object still costs is one read of its position.
 #include <SDL.h>
 #include <benchmark/benchmark.h>
 
@@ -37,6 +38,8 @@ constexpr int kWidth = 1024;
 constexpr int kHeight = 768;
 constexpr int kSide = 256;
 constexpr int kObjects = 5000;
+// The layer's classificator: a mask excluding it draws the objects alone.
+constexpr std::uint32_t kTilesBit = 1;
 
 // A fixed place for an object.
 class Spot final : public IPositionable {
@@ -128,6 +131,7 @@ struct World {
         if (!read) {
             return;
         }
+        layer->AddClassificator(kTilesBit);
         unsigned seed = 12345;
         for (int i = 0; i < kObjects; ++i) {
             seed = seed * 1103515245u + 12345u;
@@ -151,7 +155,7 @@ World& world() {
     return instance;
 }
 
-void LayerFrame(benchmark::State& state) {
+void frame(benchmark::State& state, ClassMask mask) {
     World& w = world();
     if (!w.ok) {
         state.SkipWithError("no display or tile set");
@@ -163,14 +167,15 @@ void LayerFrame(benchmark::State& state) {
     camera->SetPosition(Matrix3({zoom, 0.0f}, {0.0f, zoom}, {kSide * 16.0f, kSide * 8.0f}));
     Gfx_SetSubmitEnabled(false);
     long allocations = 0;
-    double visible = 0, buckets = 0;
+    double visible = 0, buckets = 0, objects = 0;
     IGraphics* g = w.display->Begin(camera.get());
-    w.layer->Render(g); // first frame: the per-frame buffers reach their size
+    w.layer->Render(g, mask); // first frame: the per-frame buffers reach their size
     for (auto _ : state) {
         const long before = g_allocations.load(std::memory_order_relaxed);
-        w.layer->Render(g);
+        w.layer->Render(g, mask);
         allocations += g_allocations.load(std::memory_order_relaxed) - before;
         buckets += w.layer->lastBucketsVisited();
+        objects += w.layer->lastObjectsDrawn();
     }
     w.display->End();
     Gfx_SetSubmitEnabled(true);
@@ -180,11 +185,23 @@ void LayerFrame(benchmark::State& state) {
     const Vector2 b = toScreen.MultVrt({float(kWidth), float(kHeight)});
     visible = static_cast<double>(w.layer->visibleTiles(int(a.x), int(a.y), int(b.x), int(b.y)).size());
     const double frames = static_cast<double>(state.iterations());
-    state.counters["visible_tiles"] = visible;
-    state.counters["buckets_visited"] = buckets / frames;
+    if (mask.matches(kTilesBit)) {
+        state.counters["visible_tiles"] = visible;
+        state.counters["buckets_visited"] = buckets / frames;
+    }
+    state.counters["objects_drawn"] = objects / frames;
     state.counters["allocations_per_frame"] = static_cast<double>(allocations) / frames;
 }
+
+void LayerFrame(benchmark::State& state) {
+    frame(state, ClassMask{});
+}
 BENCHMARK(LayerFrame)->Arg(1)->Arg(2)->Arg(4)->Unit(benchmark::kMicrosecond);
+
+void LayerObjects(benchmark::State& state) {
+    frame(state, ClassMask{0, kTilesBit});
+}
+BENCHMARK(LayerObjects)->Arg(1)->Arg(2)->Arg(4)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

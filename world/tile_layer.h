@@ -7,7 +7,9 @@
 // indices (never pointers into the array) and the grid is rebuilt after every change of the tiles, on every
 // path (a short read included), and when the tile set is reloaded (rectangles come from it). Per frame the
 // visible list, the dedupe marks and the sorted objects live in buffers reused between frames: a steady frame
-// allocates nothing.
+// allocates nothing. Objects are culled too: a tile object whose tile lies outside the view (or that draws
+// nothing) costs one read of its position, and only the others get a depth key, a place in the depth sort
+// and a drawing call. Positions are read afresh every frame, since nothing tells the layer when one moves.
 //
 // Stream format: u16 count n, then n x (i16 tile, i16 x, i16 y). A layer of more than 32767 tiles is not
 // written (it could not be read back); a negative count, or one larger than the bytes the stream still
@@ -25,6 +27,8 @@
 #include "component/identifiable_base.h"
 #include "component/media_interfaces.h"
 #include "component/stream_interfaces.h"
+
+class TileObject;
 
 class TileLayer final : public ITileLayer,
                         public IdentifiableBase,
@@ -88,6 +92,8 @@ public:
                                                   std::int32_t bottom);
     // Buckets visited by the last visibleTiles or draw.
     std::int32_t lastBucketsVisited() const { return m_bucketsVisited; }
+    // Objects the last draw kept after culling (sorted and drawn).
+    std::int32_t lastObjectsDrawn() const { return static_cast<std::int32_t>(m_sorted.size()); }
     std::int32_t bucketColumns() const { return m_columns; }
     std::int32_t bucketRows() const { return m_rows; }
 
@@ -97,7 +103,15 @@ private:
     // Rebuilds when the tile set changed since the last build.
     void refreshGrid();
     void drawTiles(IGraphics* graphics, ICamera* camera);
-    void sortObjects(ICamera* camera);
+    // The visible area in the layer's (screen) coordinates; false when the clip shows nothing.
+    struct View {
+        std::int32_t left = 0, top = 0, right = 0, bottom = 0;
+        bool axisAligned = false;
+    };
+    static bool viewOf(IGraphics* graphics, ICamera* camera, View& view);
+    // Fills m_sorted with the objects to draw, by depth key. With a view, tile objects whose tile lies
+    // outside it are left out.
+    void sortObjects(ICamera* camera, const View* view);
 
     std::vector<TileRecord> m_tiles;
     // Bucket grid: origin and size in screen units; bucket b holds m_bucketTiles[m_bucketStart[b] ...
@@ -122,11 +136,13 @@ private:
         std::uint32_t registration = 0; // index in m_objects: equal keys keep registration order
     };
     std::vector<SortedObject> m_sorted;
-    // The last frame's depth order (indices into m_objects), kept so the next sort starts nearly sorted;
-    // emptied when the objects change.
-    std::vector<std::uint32_t> m_order;
 
-    std::vector<ComponentRef<ITileObject>> m_objects;
+    // Registered objects; the TileObject behind an entry (null for another kind) is what culling reads.
+    struct Registered {
+        ComponentRef<ITileObject> object;
+        TileObject* tileObject = nullptr;
+    };
+    std::vector<Registered> m_objects;
     ComponentRef<ITileManager> m_tileManager;
     std::int32_t m_renderLayer = 0;
     std::int16_t m_backTile = -1;

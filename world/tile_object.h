@@ -98,6 +98,15 @@ public:
 
     // The joint's transform (TileJoint::GetPosition).
     Matrix3 jointPosition(std::int32_t index);
+    // Where Render would draw the tile (the positionable's translation through `worldToScreen`); false
+    // when it draws nothing (hidden, no tile, no positionable). Tile layers cull with it.
+    bool drawnAt(const Matrix3& worldToScreen, Vector2& at) {
+        if (!m_visible || !m_positionable || m_tile == -1) {
+            return false;
+        }
+        at = worldToScreen.MultVrt(m_positionable->GetPosition().GetOrigin());
+        return true;
+    }
 
 private:
     ITileManager* tileManager();

@@ -3,12 +3,14 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 
 #include "component/class_names.h"
 #include "component/component_registry.h"
 #include "component/object_interfaces.h"
 #include "graphics/tile_manager.h"
 #include "platform/kd.h"
+#include "world/tile_object.h"
 
 namespace {
 
@@ -319,52 +321,81 @@ bool TileLayer::Add(IAbstract* component) {
         return false;
     }
     if (object->GetRenderLayer() == m_renderLayer) {
-        m_objects.emplace_back(object);
-        m_order.clear();
+        m_objects.push_back({ComponentRef<ITileObject>(object), dynamic_cast<TileObject*>(object)});
     }
     return true;
 }
 
 void TileLayer::Remove(IAbstract* component) {
     auto* object = queryInterface<ITileObject>(component);
-    std::erase_if(m_objects, [&](const ComponentRef<ITileObject>& o) { return o.get() == object; });
-    m_order.clear();
+    std::erase_if(m_objects, [&](const Registered& o) { return o.object.get() == object; });
 }
 
 void TileLayer::Clear() {
     m_objects.clear();
-    m_order.clear();
 }
 
-void TileLayer::sortObjects(ICamera* camera) {
-    if (m_order.size() != m_objects.size()) {
-        m_order.resize(m_objects.size());
-        for (std::size_t i = 0; i < m_order.size(); ++i) {
-            m_order[i] = static_cast<std::uint32_t>(i);
-        }
+bool TileLayer::viewOf(IGraphics* graphics, ICamera* camera, View& view) {
+    // Only the target can show anything: a script's oversized clip must not widen the loops below.
+    Rect clip = graphics->GetClip();
+    clip.Intersect(graphics->GetTargetRect());
+    if (clip.IsEmpty()) {
+        return false;
     }
-    // Held references: a drawn object may change the layer's list (through a script) without harm.
-    m_sorted.resize(m_objects.size());
-    ComponentRef<ICamera> view(camera);
-    for (std::size_t i = 0; i < m_order.size(); ++i) {
-        SortedObject& s = m_sorted[i];
-        s.registration = m_order[i];
-        s.object = m_objects[s.registration];
-        s.key = s.object->GetDepthKey(view);
-    }
-    // Insertion sort by (key, registration): stable in registration order for equal keys, and about one pass
-    // when the objects moved little since the last frame, whose order it starts from.
-    auto before = [](const SortedObject& a, const SortedObject& b) {
-        return a.key < b.key || (a.key == b.key && a.registration < b.registration);
+    const Matrix3 toScreen = camera->GetUIToScreen();
+    const Vector2 a = toScreen.MultVrt(Vector2{float(clip.X), float(clip.Y)});
+    const Vector2 b =
+        toScreen.MultVrt(Vector2{float(clip.X) + float(clip.Width), float(clip.Y) + float(clip.Height)});
+    auto truncate = [](float v) {
+        return static_cast<std::int32_t>(std::clamp(v, float(INT_MIN / 2), float(INT_MAX / 2)));
     };
-    for (std::size_t i = 1; i < m_sorted.size(); ++i) {
-        for (std::size_t j = i; j > 0 && before(m_sorted[j], m_sorted[j - 1]); --j) {
-            std::swap(m_sorted[j], m_sorted[j - 1]);
+    view.left = truncate(std::min(a.x, b.x));
+    view.top = truncate(std::min(a.y, b.y));
+    view.right = truncate(std::max(a.x, b.x));
+    view.bottom = truncate(std::max(a.y, b.y));
+    // Two corners bound the view only while it is not turned.
+    view.axisAligned = toScreen.m[0][1] == 0.0f && toScreen.m[1][0] == 0.0f;
+    return true;
+}
+
+void TileLayer::sortObjects(ICamera* camera, const View* view) {
+    // Held references: a drawn object may change the layer's list (through a script) without harm.
+    m_sorted.clear();
+    m_sorted.reserve(m_objects.size());
+    ComponentRef<ICamera> held(camera);
+    const Matrix3 worldToScreen = camera->GetWorldToScreen();
+    ITileManager* tiles = view != nullptr && view->axisAligned ? tileManager() : nullptr;
+    for (std::size_t i = 0; i < m_objects.size(); ++i) {
+        const Registered& entry = m_objects[i];
+        float key = 0.0f;
+        if (entry.tileObject != nullptr && tiles != nullptr) {
+            // A tile object outside the view, or one that draws nothing, costs one position read: no depth
+            // key, no place in the sort, no drawing call. The margin covers the pixel rounding of drawing.
+            Vector2 at;
+            if (!entry.tileObject->drawnAt(worldToScreen, at)) {
+                continue;
+            }
+            const Rect r = tiles->GetRect(entry.tileObject->GetTile(), 0);
+            const float left = at.x + float(r.X), top = at.y + float(r.Y);
+            if (!(left - 1.0f < float(view->right) && left + float(r.Width) + 1.0f > float(view->left) &&
+                  top - 1.0f < float(view->bottom) && top + float(r.Height) + 1.0f > float(view->top))) {
+                continue; // a position that is not a number lands here too
+            }
+            key = at.y;
+        } else {
+            key = entry.object->GetDepthKey(held);
+            // Sorting needs an order: a key that is not a number sorts last.
+            if (key != key) {
+                key = INFINITY;
+            }
         }
+        m_sorted.push_back({entry.object, key, static_cast<std::uint32_t>(i)});
     }
-    for (std::size_t i = 0; i < m_sorted.size(); ++i) {
-        m_order[i] = m_sorted[i].registration;
-    }
+    // By (key, registration): equal keys keep their registration order, as a stable sort of every object
+    // would leave them.
+    std::sort(m_sorted.begin(), m_sorted.end(), [](const SortedObject& a, const SortedObject& b) {
+        return a.key < b.key || (a.key == b.key && a.registration < b.registration);
+    });
 }
 
 // --- drawing
@@ -379,7 +410,8 @@ void TileLayer::Render(IGraphics* graphics, ClassMask mask) {
         drawTiles(graphics, camera);
         return;
     }
-    sortObjects(camera);
+    View view;
+    sortObjects(camera, viewOf(graphics, camera, view) ? &view : nullptr);
     for (SortedObject& s : m_sorted) {
         s.object->Render(graphics, mask);
     }
@@ -394,23 +426,11 @@ void TileLayer::drawTiles(IGraphics* graphics, ICamera* camera) {
         return;
     }
     refreshGrid();
-    // Only the target can show anything: a script's oversized clip must not widen the loops below.
-    Rect clip = graphics->GetClip();
-    clip.Intersect(graphics->GetTargetRect());
-    if (clip.IsEmpty()) {
+    View view;
+    if (!viewOf(graphics, camera, view)) {
         return;
     }
-    const Matrix3 toScreen = camera->GetUIToScreen();
-    const Vector2 a = toScreen.MultVrt(Vector2{float(clip.X), float(clip.Y)});
-    const Vector2 b =
-        toScreen.MultVrt(Vector2{float(clip.X) + float(clip.Width), float(clip.Y) + float(clip.Height)});
-    auto truncate = [](float v) {
-        return static_cast<std::int32_t>(std::clamp(v, float(INT_MIN / 2), float(INT_MAX / 2)));
-    };
-    const std::int32_t left = truncate(std::min(a.x, b.x));
-    const std::int32_t top = truncate(std::min(a.y, b.y));
-    const std::int32_t right = truncate(std::max(a.x, b.x));
-    const std::int32_t bottom = truncate(std::max(a.y, b.y));
+    const std::int32_t left = view.left, top = view.top, right = view.right, bottom = view.bottom;
 
     if (m_backTile != -1) {
         const Rect r = tiles->GetRect(m_backTile, 0);
@@ -443,7 +463,7 @@ void TileLayer::drawTiles(IGraphics* graphics, ICamera* camera) {
         }
     }
 
-    sortObjects(camera);
+    sortObjects(camera, &view);
     std::size_t next = 0;
     for (std::int32_t index : visibleTiles(left, top, right, bottom)) {
         if (static_cast<std::size_t>(index) >= m_tiles.size()) {

@@ -1,5 +1,6 @@
 // Tile layers: the stream format and its limits, the bucket grid, depth order of objects among tiles, the
 // parallax back tile, and drawing through real scripts.
+#include <cmath>
 #include <cstring>
 
 #include "world/tests/world_fixture.h"
@@ -242,6 +243,46 @@ TEST_F(TileLayerTest, DrawsBackTileTilesAndObjectsInDepthOrder) {
     const auto after = draw(120, 80, view.get(), [&](IGraphics& g) { layer->Render(&g); });
     EXPECT_EQ(kClear, at(after, 120, 1, 1));
     EXPECT_EQ(kYellow, at(after, 120, 50, 58));
+}
+
+TEST_F(TileLayerTest, ObjectsOutsideTheViewAreLeftOutAndTheRestKeepTheirOrder) {
+    auto layer = make<TileLayer>();
+    struct Placed {
+        ComponentRef<TileObject> object;
+        ComponentRef<Camera> at;
+    };
+    const auto place = [&](float x, float y, int tile) {
+        Placed p{make<TileObject>(), make<Camera>()};
+        p.at->SetPosition(Matrix3(Vector2{x, y}));
+        p.object->SetPositionable(p.at.get());
+        p.object->SetTile(tile);
+        EXPECT_TRUE(layer->Add(p.object.get()));
+        return p;
+    };
+    const Placed edge = place(2, 40, kGround);    // its square reaches into the view's left edge
+    const Placed far = place(200, 40, kGround);   // right of the view
+    const Placed lost = place(NAN, 40, kGround);  // a position that is not a number
+    const Placed hidden = place(30, 40, kGround); // in view, but hidden
+    const Placed under = place(60, 40, kGround);  // same depth key as the next: registration order
+    const Placed over = place(60, 40, kPerson);
+    hidden.object->SetVisible(false);
+    auto view = camera(60, 40);
+
+    const auto out = draw(120, 80, view.get(), [&](IGraphics& g) { layer->Render(&g); });
+    EXPECT_EQ(3, layer->lastObjectsDrawn());
+    EXPECT_EQ(kGreen, at(out, 120, 1, 40));
+    EXPECT_EQ(kClear, at(out, 120, 30, 40));
+    EXPECT_EQ(kRed, at(out, 120, 60, 33)); // the later one of equal keys on top
+    EXPECT_EQ(kGreen, at(out, 120, 60, 45));
+
+    // Culling reads positions afresh every frame: an object moved into view is drawn at once, and the
+    // objects-only path culls as well.
+    far.at->SetPosition(Matrix3(Vector2{100, 40}));
+    layer->AddClassificator(1);
+    const auto moved = draw(120, 80, view.get(), [&](IGraphics& g) { layer->Render(&g, ClassMask{0, 1}); });
+    EXPECT_EQ(4, layer->lastObjectsDrawn());
+    EXPECT_EQ(kGreen, at(moved, 120, 100, 40));
+    (void)lost;
 }
 
 TEST_F(TileLayerTest, ParallaxMovesTheBackgroundAtAFractionOfTheView) {
