@@ -20,6 +20,7 @@
 //
 // Tours: n places at random points, costs 10 × their distance; TourSolver against farthest insertion that
 // recomputes every place's distance to the tour at every step (O(n³)). The tours are checked equal first.
+#include "bench/town_map.h"
 #include "navigation/grid_router.h"
 #include "navigation/pass_map.h"
 #include "navigation/route.h"
@@ -300,31 +301,10 @@ void BM_TransportUpdate(benchmark::State& state) {
 }
 BENCHMARK(BM_TransportUpdate)->Arg(250)->Arg(1000)->Arg(4000)->Unit(benchmark::kMicrosecond);
 
-// Avenues every 16 cells; in each block one side street across and one along at uneven offsets, a fifth of
-// them cut short into dead ends.
-std::vector<std::uint8_t> townGrid(std::mt19937& random) {
-    std::vector<std::uint8_t> cells(kSize * kSize, 0);
-    const auto road = [&](std::int32_t x, std::int32_t y) { cells[std::size_t(y * kSize + x)] = kRoad; };
-    for (std::int32_t y = 0; y < kSize; ++y)
-        for (std::int32_t x = 0; x < kSize; ++x)
-            if (x % kSpacing == 0 || y % kSpacing == 0) road(x, y);
-    std::uniform_int_distribution<std::int32_t> offset(4, 12), chance(0, 4), cut(3, 10);
-    for (std::int32_t by = 0; by + kSpacing < kSize; by += kSpacing) {
-        for (std::int32_t bx = 0; bx + kSpacing < kSize; bx += kSpacing) {
-            const std::int32_t y = by + offset(random), x = bx + offset(random);
-            const std::int32_t endX = chance(random) == 0 ? bx + cut(random) : bx + kSpacing;
-            const std::int32_t endY = chance(random) == 0 ? by + cut(random) : by + kSpacing;
-            for (std::int32_t k = bx; k < endX; ++k) road(k, y);
-            for (std::int32_t k = by; k < endY; ++k) road(x, k);
-        }
-    }
-    return cells;
-}
-
 void BM_TransportTown(benchmark::State& state) {
     std::mt19937 random(7);
     auto map = ComponentRef<PassMap>::adopt(new PassMap());
-    const std::vector<std::uint8_t> cells = townGrid(random);
+    const std::vector<std::uint8_t> cells = townMap(random, kSize, kSpacing, kRoad);
     map->resize(kSize, kSize, cells.data());
     Matrix3 transform;
     transform.m[0][0] = transform.m[1][1] = 16.0f;
