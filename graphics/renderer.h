@@ -57,7 +57,9 @@ void Gfx_AdjustTextureSize(std::int32_t& width, std::int32_t& height);
 // Starts drawing into the target (null: the screen). False while a scene is open ("Gfx_BeginScene: Scene
 // is already being rendered") or when the target cannot be bound.
 bool Gfx_BeginScene(DeviceTarget* target);
-// Draws what is queued and, for the screen, presents.
+// Draws what is queued and, for the screen, presents. With HH_FIRST_FRAME_CLOCK in the environment at start,
+// the first presented frame is finished and logs the monotonic clock and the process's processor time
+// ("First frame presented at ... us on the monotonic clock, ... us of processor time").
 void Gfx_EndScene();
 bool Gfx_InScene();
 void Gfx_RenderQuad(const Quad& quad);
