@@ -1,10 +1,11 @@
 // Saving and loading the resort in data/resort.sav (the user data folder). A save is written through the
 // engine's safe replace: the old file stays until the new one is complete. Loading builds every object anew.
 //
-// Layout: "HHRESORT", version, money, clock, day, next building id, random seed, the pass map's record,
+// Layout: "HHRESORT", version, money, clock, day, next building id, random seed, the pass map's record, the
+// road renderer's record,
 // buildings (count, then kind, x, y, id, stock), trucks (see Vehicles.write).
 SAVE_PATH <- "data/resort.sav";
-SAVE_VERSION <- 1;
+SAVE_VERSION <- 2;
 
 Save <- {
   function save() {
@@ -18,7 +19,7 @@ Save <- {
     writeInt(file, World.day);
     writeInt(file, World.nextBuildingId);
     writeInt(file, Random.seed);
-    local ok = writeComponent(file, World.map);
+    local ok = writeComponent(file, World.map) && writeComponent(file, World.roads);
     writeInt(file, World.buildings.len());
     foreach (b in World.buildings) {
       writeString(file, b.kind);

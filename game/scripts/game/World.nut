@@ -36,13 +36,15 @@ World <- {
   map = null,         // the PassMap
   router = null,      // the GridRouter over it
   mover = null,       // the TransportMover that drives the trucks
+  roads = null,       // the RoadRenderer that draws the road network
+  builder = null,     // the TerrainBuilder that lays roads on the map
   money = START_MONEY,
   clock = 0,          // game time in ms since the world began
   day = 1,
   speed = 1.0,
   buildings = [],     // { kind, x, y, id }
   nextBuildingId = 1,
-  roadCells = [],     // [x, y, tile] for drawing, rebuilt when roads change
+  roadCells = [],     // [x, y] of every road cell, rebuilt when roads change
   decorations = [],   // [tile, x, y] of the ground that is not plain grass
   trees = [],         // [x, y, tile]
   zoom = 1.0,         // the wheel's zoom, about the middle of the world
@@ -95,6 +97,22 @@ World <- {
       return false;
     }
     router.Initialize(map);
+    // The road network: drawn by a road renderer over the map, laid by a terrain builder.
+    roads = getComponent("RoadRenderer");
+    local pieces = [];
+    for (local mask = 0; mask < 16; ++mask) pieces.append(TileNumbers["roadc" + mask]);
+    roads.SetRoadTiles(pieces);
+    roads.SetRoadBrokenTiles(pieces);
+    map.AddRenderer(roads);
+    builder = getComponent("TerrainBuilder");
+    loadFromScript(builder, { MODE_Default = 0, MODE_BuildRoad = 1, MODE_BuildForest = 2, MODE_Destroy = 3 });
+    builder.SetGridMap(map);
+    builder.SetRenderer(roads); // which gives the renderer the map's size: roads can be read from here on
+    builder.SetCamera(Game.camera);
+    if (!fresh && !readComponent(stream, roads)) {
+      logError("the world's roads could not be read");
+      return false;
+    }
     mover = getComponent("TransportMover");
     mover.SetGridMap(map);
     mover.SetGridRouter(router);
@@ -120,6 +138,9 @@ World <- {
       shutdown(mover);
     }
     mover = null;
+    if (builder != null) shutdown(builder);
+    builder = null;
+    roads = null;
     map = null;
     router = null;
   }
@@ -153,14 +174,13 @@ World <- {
     }
   }
 
-  // Each road cell's piece follows its four neighbours (1 left, 2 right, 4 up, 8 down).
+  // The road cells, for the upkeep (the road renderer picks each cell's piece by its four neighbours).
   function rebuildRoads() {
     roadCells = [];
     for (local y = 0; y < ROWS; ++y) {
       for (local x = 0; x < COLS; ++x) {
         if (!isRoad(x, y)) continue;
-        local mask = (isRoad(x - 1, y) ? 1 : 0) | (isRoad(x + 1, y) ? 2 : 0) | (isRoad(x, y - 1) ? 4 : 0) | (isRoad(x, y + 1) ? 8 : 0);
-        roadCells.append([x, y, TileNumbers["road" + mask]]);
+        roadCells.append([x, y]);
       }
     }
   }
@@ -203,11 +223,12 @@ World <- {
     local cost = roadCost(cells);
     if (cost < 0) { say(T("CantBuild")); Audio.play("click"); return false; }
     if (cost > money) { say(T("NoMoney")); return false; }
-    local clearedTree = false;
+    local clearedTree = false, fresh = [];
     foreach (c in cells) {
       if (cell(c[0], c[1]) == CellValues.CELL_VALUE_Plant) clearedTree = true;
-      map.SetCellValue(c[0], c[1], CellValues.CELL_VALUE_Road);
+      if (!isRoad(c[0], c[1])) fresh.append(Vector2(c[0], c[1]));
     }
+    builder.BuildRoadCells(fresh); // clears each cell, adds it to the road renderer and marks it road
     if (clearedTree) rebuildGround();
     money -= cost;
     rebuildRoads();
@@ -270,6 +291,7 @@ World <- {
       }
     }
     if (isRoad(x, y)) {
+      builder.RemoveRoadCell(x, y);
       map.SetCellValue(x, y, CellValues.CELL_VALUE_Clean);
       rebuildRoads();
       Audio.play("click");
@@ -343,7 +365,7 @@ World <- {
     g.SetColor(0xFFFFFFFF);
     fillRectByTile(g, Rect(0, TOP, COLS * CELL, ROWS * CELL), TileNumbers.grass, 0, Vector2(0, TOP), false);
     foreach (d in decorations) tiles.Render(g, d[0], d[1], d[2], 0);
-    foreach (r in roadCells) tiles.Render(g, r[2], r[0] * CELL, TOP + r[1] * CELL, 0);
+    renderComponent(roads, g);
     Screens.renderDraft(g);
     // Trees and buildings back to front, so the nearer ones overlap the farther.
     local things = [];
