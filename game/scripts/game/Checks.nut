@@ -404,4 +404,64 @@ Checks <- {
       return took && getTime() > 0;
     });
   }
+
+  // The world and construction classes that landed late: made by name and called once each.
+  function lateClasses() {
+    run("GameLevel and GameObject", function() {
+      local level = getComponent("GameLevel");
+      level.RegisterObject("Camera", getComponent("Camera"));
+      local thing = getComponent("GameObject");
+      thing.SetPositionProvider(getComponent("Camera"));
+      setPosition(thing, Matrix3(Vector2(100, 100)));
+      loadFromScript(thing, { function HitTest(point) { return true; } });
+      addClassificator(thing, 1);
+      level.RegisterObject("thing", thing);
+      level.SetDynamicLayer("no such layer"); // "can't find group: no such layer"
+      local found = level.FindObjectsByMask(1, 0);
+      local picked = level.GetObjectAt(Vector2(100, 100), 1, 0);
+      level.UnregisterObject("thing");
+      return found != null && level.GetObject("Camera") != null;
+    });
+    run("overlay renderers", function() {
+      local rects = getComponent("GridRectRenderer");
+      local pieces = [];
+      for (local mask = 0; mask < 16; ++mask) pieces.append(TileNumbers["roadc" + mask]);
+      rects.SetCellTiles(pieces);
+      rects.SetGridMap(World.map);
+      rects.AddRect(Rect(1, 1, 2, 2));
+      rects.SetRect(0, Rect(2, 2, 3, 3));
+      rects.ClearRects();
+      local group = getComponent("GroupRenderer");
+      local added = group.RegisterObject(getComponent("Layer"));
+      setVisible(group, false);
+      local cells = getComponent("RoadCellsRenderer");
+      cells.SetRoadRenderer(World.roads);
+      cells.SetCells([Vector2(2, 8)]);
+      cells.ClearCells();
+      cells.SetRenderLayer(3);
+      World.roads.HighlightRoadCells([Vector2(2, 8)], true);
+      World.roads.HighlightRoadCells([Vector2(2, 8)], false);
+      World.roads.SetRouteMarkTile(TileNumbers.spark);
+      World.roads.SetRenderLayer(LAYER_PassMap);
+      local filtered = getComponent("ClassificatedRenderer");
+      return added && filtered != null;
+    });
+    run("BuildingBuilder", function() {
+      local builder = getComponent("BuildingBuilder");
+      builder.SetGridMap(World.map);
+      builder.SetCamera(Game.camera);
+      builder.AddBuildZone(Rect(0, 0, COLS, ROWS));
+      builder.AddMarginRect(Rect(0, 0, 1, 1));
+      builder.SetEnabled(false);
+      local enabled = builder.IsEnabled();
+      builder.ClearBuildZones();
+      return !enabled && !builder.IsMassBuildEnabled();
+    });
+    run("TerrainBuilder", function() {
+      local builder = World.builder;
+      local roadsBefore = builder.GetCellCount(CellValues.CELL_VALUE_Road);
+      builder.SetMode(0);
+      return roadsBefore == World.roadCells.len();
+    });
+  }
 }
