@@ -84,6 +84,9 @@ public:
         return m_data[m_size++];
     }
     void pop_back() { m_data[--m_size].~T(); }
+    // Counts in elements the caller constructed in place below the capacity (a hot path that must not pay
+    // for default construction).
+    void setSizeWithin(size_t n) { m_size = n; }
     void resize(size_t n, const T& fill = T()) {
         if (n > m_size) {
             if (n > m_cap) reserve(n > m_cap * 2 ? n : m_cap * 2);

@@ -29,10 +29,18 @@ struct SQRefCounted : SQAllocated {
     SQWeakRef* getWeakRef(SQObjectType type);
 };
 
-inline void sqAddRef(const SQObject& o) {
+// The value handle's few instructions belong inline even in the interpreter's huge dispatch function, where
+// the compiler would otherwise call out-of-line copies of them.
+#if defined(__GNUC__) || defined(__clang__)
+#define SQ_ALWAYS_INLINE __attribute__((always_inline))
+#else
+#define SQ_ALWAYS_INLINE
+#endif
+
+SQ_ALWAYS_INLINE inline void sqAddRef(const SQObject& o) {
     if (ISREFCOUNTED(o._type)) ++o._unVal.pRefCounted->_uiRef;
 }
-inline void sqRelease(SQObjectType t, SQObjectValue v) {
+SQ_ALWAYS_INLINE inline void sqRelease(SQObjectType t, SQObjectValue v) {
     if (ISREFCOUNTED(t) && --v.pRefCounted->_uiRef == 0) v.pRefCounted->release();
 }
 
@@ -60,17 +68,17 @@ struct SQObjectPtr : SQObject {
         _type = OT_NULL;
         _unVal.pRefCounted = nullptr;
     }
-    SQObjectPtr(const SQObjectPtr& o) {
+    SQ_ALWAYS_INLINE SQObjectPtr(const SQObjectPtr& o) {
         _type = o._type;
         _unVal = o._unVal;
         sqAddRef(*this);
     }
-    SQObjectPtr(const SQObject& o) {
+    SQ_ALWAYS_INLINE SQObjectPtr(const SQObject& o) {
         _type = o._type;
         _unVal = o._unVal;
         sqAddRef(*this);
     }
-    SQObjectPtr(SQObjectPtr&& o) noexcept {
+    SQ_ALWAYS_INLINE SQObjectPtr(SQObjectPtr&& o) noexcept {
         _type = o._type;
         _unVal = o._unVal;
         o._type = OT_NULL;
@@ -117,17 +125,17 @@ struct SQObjectPtr : SQObject {
         o._unVal.pUserPointer = p;
         return o;
     }
-    ~SQObjectPtr() {
+    SQ_ALWAYS_INLINE ~SQObjectPtr() {
         sqRelease(_type, _unVal);
     }
 
-    SQObjectPtr& operator=(const SQObjectPtr& o) {
+    SQ_ALWAYS_INLINE SQObjectPtr& operator=(const SQObjectPtr& o) {
         return assign(o);
     }
-    SQObjectPtr& operator=(const SQObject& o) {
+    SQ_ALWAYS_INLINE SQObjectPtr& operator=(const SQObject& o) {
         return assign(o);
     }
-    SQObjectPtr& operator=(SQObjectPtr&& o) noexcept {
+    SQ_ALWAYS_INLINE SQObjectPtr& operator=(SQObjectPtr&& o) noexcept {
         if (this != &o) {
             SQObjectType t = _type;
             SQObjectValue v = _unVal;
@@ -139,7 +147,7 @@ struct SQObjectPtr : SQObject {
         }
         return *this;
     }
-    SQObjectPtr& operator=(SQInteger i) {
+    SQ_ALWAYS_INLINE SQObjectPtr& operator=(SQInteger i) {
         SQObjectType t = _type;
         SQObjectValue v = _unVal;
         _type = OT_INTEGER;
@@ -147,7 +155,7 @@ struct SQObjectPtr : SQObject {
         sqRelease(t, v);
         return *this;
     }
-    SQObjectPtr& operator=(SQFloat f) {
+    SQ_ALWAYS_INLINE SQObjectPtr& operator=(SQFloat f) {
         SQObjectType t = _type;
         SQObjectValue v = _unVal;
         _type = OT_FLOAT;
@@ -155,14 +163,14 @@ struct SQObjectPtr : SQObject {
         sqRelease(t, v);
         return *this;
     }
-    void setBool(bool b) {
+    SQ_ALWAYS_INLINE void setBool(bool b) {
         SQObjectType t = _type;
         SQObjectValue v = _unVal;
         _type = OT_BOOL;
         sqSetPayload(_unVal, b ? 1u : 0u);
         sqRelease(t, v);
     }
-    void Null() {
+    SQ_ALWAYS_INLINE void Null() {
         SQObjectType t = _type;
         SQObjectValue v = _unVal;
         _type = OT_NULL;
@@ -171,7 +179,7 @@ struct SQObjectPtr : SQObject {
     }
 
 private:
-    SQObjectPtr& assign(const SQObject& o) {
+    SQ_ALWAYS_INLINE SQObjectPtr& assign(const SQObject& o) {
         SQObjectType t = _type;
         SQObjectValue v = _unVal;
         _type = o._type;

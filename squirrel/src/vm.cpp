@@ -12,6 +12,7 @@
 #include "squirrel/src/table.h"
 #include "squirrel/src/userdata.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <new>
@@ -74,6 +75,13 @@ void SQVM::clearStackAbove(SQInteger top) {
 
 // ---- frames ----
 
+// The frame fast paths live in the dispatch loop's handlers.
+#if defined(__GNUC__) || defined(__clang__)
+#define SQ_HOT_INLINE inline __attribute__((always_inline))
+#else
+#define SQ_HOT_INLINE inline
+#endif
+
 void SQVM::enterFrame(SQInteger newbase, SQInteger newtop, bool tailcall, SQInteger nkeep) {
     if (!tailcall) {
         if ((SQInteger)_callsstack.size() >= kMaxCallDepth) raiseError("stack overflow");
@@ -121,29 +129,83 @@ void SQVM::leaveFrame(SQInteger keepto) {
     for (SQInteger i = from; i < last_top; ++i) _stack[i].Null();
 }
 
-bool SQVM::enterScriptFrame(SQObjectPtr& closure, SQInteger target, SQInteger nargs, SQInteger stackbase) {
+SQ_HOT_INLINE bool SQVM::enterScriptFrame(SQObjectPtr& closure, SQInteger target, SQInteger nargs, SQInteger stackbase) {
     SQClosure* c = _closure(closure);
     SQFunctionProto* func = c->proto();
     SQInteger newtop = stackbase + func->_stacksize;
+    size_t depth = _callsstack.size();
     if (func->_bgenerator || func->_varparams || nargs != (SQInteger)func->_parameters.size() ||
-        c->_env._type == OT_WEAKREF || _stepbudget >= 0 || _debughook._type != OT_NULL ||
-        newtop + kMaxFuncStackSize > (SQInteger)_stack.size() || _callsstack.size() >= _callsstack.capacity() ||
-        (SQInteger)_callsstack.size() >= kMaxCallDepth)
+        c->_env._type == OT_WEAKREF || callsTraced() || newtop + kMaxFuncStackSize > (SQInteger)_stack.size() ||
+        depth >= _callsstack.capacity() || (SQInteger)depth >= kMaxCallDepth)
         return false;
-    CallInfo* nci = &_callsstack.emplace_back(); // within capacity: cannot fail
-    nci->_prevstkbase = _stackbase;
-    nci->_prevtop = _top;
-    nci->_closure = std::move(closure);
-    nci->_literals = func->_literals.data();
-    nci->_ip = func->_instructions.data();
-    nci->_target = target;
-    nci->_vargsbase = (SQInteger)_vargsstack.size();
+    // within capacity: cannot fail
+    CallInfo* nci = new (_callsstack.data() + depth)
+        CallInfo(func->_instructions.data(), func->_literals.data(), std::move(closure), _stackbase, _top, target,
+                 (SQInteger)_vargsstack.size());
+    _callsstack.setSizeWithin(depth + 1);
     ci = nci;
-    // slots the previous user of this stack area left behind
-    for (SQInteger i = _top > stackbase + nargs ? _top : stackbase + nargs; i < newtop; ++i) _stack[i].Null();
+    checkClearAbove(_top > stackbase + nargs ? _top : stackbase + nargs, newtop);
     _stackbase = stackbase;
     _top = newtop;
     return true;
+}
+
+SQ_HOT_INLINE bool SQVM::leaveScriptFrame(SQInteger resultslot) {
+    CallInfo& c = *ci;
+    if (c._root || c._generator || c._etraps > 0 || c._nvargs > 0 || _debughook._type != OT_NULL) return false;
+    SQInteger last_top = _top;
+    SQInteger oldbase = _stackbase;
+    SQInteger target = c._target;
+    _stackbase = c._prevstkbase;
+    _top = c._prevtop;
+    SQInteger from = _top > oldbase ? _top : oldbase;
+    // The result leaves its slot when that slot dies with the frame anyway (no reference count traffic).
+    SQObjectPtr result;
+    if (resultslot >= 0) {
+        SQObjectPtr& r = _stack[oldbase + resultslot];
+        if (oldbase + resultslot >= from)
+            result = std::move(r);
+        else
+            result = r;
+    }
+    _callsstack.pop_back();
+    ci = &_callsstack.back(); // not the root frame: the caller's frame is below
+    for (SQInteger i = from; i < last_top; ++i) _stack[i].Null();
+    if (target != -1) _stack[_stackbase + target] = std::move(result);
+    return true;
+}
+
+SQ_HOT_INLINE bool SQVM::tailCallScript(SQObjectPtr& closure, SQInteger firstarg, SQInteger nargs) {
+    SQClosure* c = _closure(closure);
+    SQFunctionProto* func = c->proto();
+    CallInfo& cur = *ci;
+    if (func->_bgenerator || func->_varparams || nargs != (SQInteger)func->_parameters.size() ||
+        c->_env._type == OT_WEAKREF || callsTraced() || cur._generator || cur._etraps > 0 || cur._nvargs > 0 ||
+        _stackbase + func->_stacksize + kMaxFuncStackSize > (SQInteger)_stack.size())
+        return false;
+    // The arguments move down over the replaced frame (sources lie above their destinations).
+    SQObjectPtr* base = _stack.data() + _stackbase;
+    for (SQInteger i = 0; i < nargs; ++i) base[i] = std::move(base[firstarg + i]);
+    for (SQInteger i = nargs; i < _top - _stackbase; ++i) base[i].Null();
+    cur._closure = std::move(closure);
+    cur._literals = func->_literals.data();
+    cur._ip = func->_instructions.data();
+    cur._ncalls++;
+    cur._vargsbase = (SQInteger)_vargsstack.size();
+    _top = _stackbase + func->_stacksize;
+    checkClearAbove(_stackbase + nargs, _top);
+    return true;
+}
+
+void SQVM::checkClearAbove(SQInteger from, SQInteger to) {
+#ifndef NDEBUG
+    // Every slot above the top is null: whatever lowers the top releases what it leaves behind.
+    for (SQInteger i = from; i < to; ++i)
+        if (_stack[i]._type != OT_NULL) abort();
+#else
+    (void)from;
+    (void)to;
+#endif
 }
 
 void SQVM::startCall(SQClosure* closure, SQInteger target, SQInteger nargs, SQInteger stackbase,
@@ -653,6 +715,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                 OPCODE(TAILCALL) {
                     SAVE_IP();
                     temp_reg = STK(arg1);
+                    if (temp_reg._type == OT_CLOSURE && tailCallScript(temp_reg, arg2, arg3)) NEXT;
                     if (temp_reg._type == OT_CLOSURE && !_closure(temp_reg)->proto()->_bgenerator &&
                         !ci->_generator) {
                         // a bound environment may live only in a slot the arguments are about to replace
@@ -890,6 +953,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                 }
                 OPCODE(RETURN) {
                     SAVE_IP();
+                    if (leaveScriptFrame(arg0 != 0xFF ? arg1 : -1)) NEXT;
                     if (ci->_generator) ci->_generator->_state = SQGeneratorState::Dead;
                     if (arg0 != 0xFF)
                         temp_reg = STK(arg1);

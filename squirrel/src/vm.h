@@ -34,6 +34,14 @@ struct SQVM : SQCollectable {
         SQInteger _vargsbase = 0;
         SQInteger _nvargs = 0;
         bool _root = false; // returning from it leaves execute()
+        CallInfo() = default;
+        // A script frame entered by a call.
+        CallInfo(const SQInstruction* ip, SQObjectPtr* literals, SQObjectPtr&& closure, SQInteger prevstkbase,
+                 SQInteger prevtop, SQInteger target, SQInteger vargsbase)
+            : _ip(ip), _literals(literals), _prevstkbase(prevstkbase), _prevtop(prevtop), _target(target),
+              _vargsbase(vargsbase) {
+            _closure = std::move(closure); // (_closure is also the payload macro's name)
+        }
     };
 
     explicit SQVM(SQSharedState* ss);
@@ -163,6 +171,16 @@ struct SQVM : SQCollectable {
     // Enters a script closure's frame when nothing needs the general path (exact arity, no environment,
     // generator, hook or step budget, room on both stacks); takes over `closure`'s reference. False if not.
     bool enterScriptFrame(SQObjectPtr& closure, SQInteger target, SQInteger nargs, SQInteger stackbase);
+    // Leaves a plain script frame that returns to a script frame (no traps, varargs, generator or hook) and
+    // hands it STK(resultslot) (-1: null). False if the frame needs the general path.
+    bool leaveScriptFrame(SQInteger resultslot);
+    // A tail call of a script closure that needs nothing of the general path: the arguments at
+    // STK(firstarg...) replace the running frame. Takes over `closure`'s reference. False if not.
+    bool tailCallScript(SQObjectPtr& closure, SQInteger firstarg, SQInteger nargs);
+    // Debug builds check that the slots [from, to) above the top are null, as frame entry relies on.
+    void checkClearAbove(SQInteger from, SQInteger to);
+    // A debug hook or a step budget is set: calls take the general path.
+    bool callsTraced() const { return _stepbudget >= 0 || _debughook._type != OT_NULL; }
     void leaveFrame(SQInteger keepto = -1);
     bool leaveFrameWith(SQObjectPtr& result, SQObjectPtr& outres, bool root, SQInteger target);
     void prepCall(SQInteger target, const SQObjectPtr& key, SQInteger objslot, SQInteger thisslot);
