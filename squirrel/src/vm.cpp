@@ -1072,11 +1072,16 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                 }
                 OPCODE(COMPARITH) {
                     {
-                        // Integer + - * on an existing table slot or instance field, in place.
+                        // Integer + - * on an array element, an existing table slot or an instance field, in place.
                         const SQObjectPtr& self = FSTK((SQUnsignedInteger)arg1 >> 16);
                         const SQObjectPtr& val = FSTK(arg1 & 0xFFFF);
                         SQObjectPtr* slot = nullptr;
-                        if (self._type == OT_TABLE) {
+                        if (self._type == OT_ARRAY) {
+                            const SQObjectPtr& k = FSTK(arg2);
+                            if (k._type == OT_INTEGER &&
+                                (SQUnsignedInteger)_integer(k) < _array(self)->_values.size())
+                                slot = &_array(self)->_values[(size_t)_integer(k)];
+                        } else if (self._type == OT_TABLE) {
                             if (SQTable::Node* n = _table(self)->find(FSTK(arg2))) slot = &n->val;
                         } else if (self._type == OT_INSTANCE) {
                             slot = _instance(self)->fieldSlot(FSTK(arg2));
