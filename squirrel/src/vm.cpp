@@ -59,6 +59,12 @@ void SQVM::growStack(SQInteger n) {
     _stack.resize(ns);
 }
 
+void SQVM::pushGrowing(const SQObject& o) {
+    SQObjectPtr keep(o); // o may live in the stack that is about to move
+    growStack(1);
+    _stack[_top++] = std::move(keep);
+}
+
 SQInteger SQVM::stackLimit() const {
     return (SQInteger)_stack.size();
 }
@@ -150,9 +156,9 @@ SQ_HOT_INLINE bool SQVM::enterScriptFrame(SQObjectPtr& closure, SQInteger target
     return true;
 }
 
-SQ_HOT_INLINE bool SQVM::leaveScriptFrame(SQInteger resultslot) {
+SQ_HOT_INLINE bool SQVM::leaveScriptFrame(SQInteger resultslot, SQObjectPtr* outres) {
     CallInfo& c = *ci;
-    if (c._root || c._generator || c._etraps > 0 || c._nvargs > 0 || _debughook._type != OT_NULL) return false;
+    if (c._generator || c._etraps > 0 || c._nvargs > 0 || _debughook._type != OT_NULL) return false;
     SQInteger last_top = _top;
     SQInteger oldbase = _stackbase;
     SQInteger target = c._target;
@@ -169,9 +175,12 @@ SQ_HOT_INLINE bool SQVM::leaveScriptFrame(SQInteger resultslot) {
             result = r;
     }
     _callsstack.pop_back();
-    ci = &_callsstack.back(); // not the root frame: the caller's frame is below
+    ci = _callsstack.empty() ? nullptr : &_callsstack.back();
     for (SQInteger i = from; i < last_top; ++i) _stack[i].Null();
-    if (target != -1) _stack[_stackbase + target] = std::move(result);
+    if (outres)
+        *outres = std::move(result);
+    else if (target != -1)
+        _stack[_stackbase + target] = std::move(result);
     return true;
 }
 
@@ -953,7 +962,11 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                 }
                 OPCODE(RETURN) {
                     SAVE_IP();
-                    if (leaveScriptFrame(arg0 != 0xFF ? arg1 : -1)) NEXT;
+                    if (ci->_root) {
+                        if (leaveScriptFrame(arg0 != 0xFF ? arg1 : -1, &outres)) return;
+                    } else if (leaveScriptFrame(arg0 != 0xFF ? arg1 : -1, nullptr)) {
+                        NEXT;
+                    }
                     if (ci->_generator) ci->_generator->_state = SQGeneratorState::Dead;
                     if (arg0 != 0xFF)
                         temp_reg = STK(arg1);
@@ -1224,6 +1237,14 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     FAST_NEXT;
                 }
                 OPCODE(NEG) {
+                    if (FSTK(arg1)._type == OT_INTEGER) {
+                        FSTK(arg0) = (SQInteger)(0u - (SQUnsignedInteger)_integer(FSTK(arg1)));
+                        FAST_NEXT;
+                    }
+                    if (FSTK(arg1)._type == OT_FLOAT) {
+                        FSTK(arg0) = -_float(FSTK(arg1));
+                        FAST_NEXT;
+                    }
                     SAVE_IP();
                     negate(temp2, STK(arg1));
                     TARGET = std::move(temp2); // no stray reference delays a release hook

@@ -56,15 +56,14 @@ struct SQVM : SQCollectable {
     // Index >= 1 from the frame base, < 0 from the top.
     SQObjectPtr& getAt(SQInteger idx) { return idx >= 0 ? _stack[_stackbase + idx - 1] : _stack[_top + idx]; }
     SQObjectPtr& getUp(SQInteger n) { return _stack[_top + n]; }
-    void push(const SQObject& o) {
+    SQ_ALWAYS_INLINE void push(const SQObject& o) {
         if (_top >= (SQInteger)_stack.size()) {
-            SQObjectPtr keep(o); // o may live in the stack that is about to move
-            growStack(1);
-            _stack[_top++] = std::move(keep);
+            pushGrowing(o);
             return;
         }
         _stack[_top++] = o;
     }
+    void pushGrowing(const SQObject& o);
     void pushNull() {
         if (_top >= (SQInteger)_stack.size()) growStack(1);
         _stack[_top++].Null();
@@ -171,9 +170,10 @@ struct SQVM : SQCollectable {
     // Enters a script closure's frame when nothing needs the general path (exact arity, no environment,
     // generator, hook or step budget, room on both stacks); takes over `closure`'s reference. False if not.
     bool enterScriptFrame(SQObjectPtr& closure, SQInteger target, SQInteger nargs, SQInteger stackbase);
-    // Leaves a plain script frame that returns to a script frame (no traps, varargs, generator or hook) and
-    // hands it STK(resultslot) (-1: null). False if the frame needs the general path.
-    bool leaveScriptFrame(SQInteger resultslot);
+    // Leaves a plain script frame (no traps, varargs, generator or hook) and hands STK(resultslot) (-1: null)
+    // to the caller's target slot, or to *outres for the frame execute() entered. False if the frame needs
+    // the general path.
+    bool leaveScriptFrame(SQInteger resultslot, SQObjectPtr* outres);
     // A tail call of a script closure that needs nothing of the general path: the arguments at
     // STK(firstarg...) replace the running frame. Takes over `closure`'s reference. False if not.
     bool tailCallScript(SQObjectPtr& closure, SQInteger firstarg, SQInteger nargs);
