@@ -646,27 +646,35 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
     // The instruction pointer and the frame base live in registers. Handlers that may call out, raise or
     // change frames first store the pointer back (SAVE_IP) and end with NEXT, which reloads both; the fast
     // handlers touch neither the frames nor the stack's size and dispatch straight on (FAST_NEXT).
+    // Operands are read from the instruction where a handler uses them (CUR: the one being run), so dispatch
+    // loads only the opcode. The running frame's closure keeps the code alive while a handler runs.
     const SQInstruction* ip;
     SQObjectPtr* sb;
-    SQInstruction _i_;
-#define arg0 ((SQInteger)_i_._arg0)
-#define arg1 ((SQInteger)_i_._arg1)
-#define arg2 ((SQInteger)_i_._arg2)
-#define arg3 ((SQInteger)_i_._arg3)
+#define CUR (ip[-1])
+#define arg0 ((SQInteger)CUR._arg0)
+#define arg1 ((SQInteger)CUR._arg1)
+#define arg2 ((SQInteger)CUR._arg2)
+#define arg3 ((SQInteger)CUR._arg3)
 #define SAVE_IP() (ci->_ip = ip)
 #define NEXT continue
 #if SQ_COMPUTED_GOTO
-    static const void* const kDispatch[] = {
+    // Compiled code and verified files hold only known opcodes; every other byte value leads to the error
+    // (memory corruption), at no cost per instruction.
 #define SQ_OPCODE_LABEL(name, doc) &&L_##name,
-        SQ_OPCODES(SQ_OPCODE_LABEL)
+#define SQ_INVALID4 &&invalid_op, &&invalid_op, &&invalid_op, &&invalid_op,
+#define SQ_INVALID16 SQ_INVALID4 SQ_INVALID4 SQ_INVALID4 SQ_INVALID4
+#define SQ_INVALID64 SQ_INVALID16 SQ_INVALID16 SQ_INVALID16 SQ_INVALID16
+    static const void* const kDispatch[] = {SQ_OPCODES(SQ_OPCODE_LABEL) SQ_INVALID64 SQ_INVALID64 SQ_INVALID64
+                                                &&invalid_op,
+                                            &&invalid_op, &&invalid_op};
 #undef SQ_OPCODE_LABEL
-    };
-    // Compiled code and verified files hold only known opcodes; the check is kept for memory corruption.
+#undef SQ_INVALID4
+#undef SQ_INVALID16
+#undef SQ_INVALID64
+    static_assert(sizeof(kDispatch) / sizeof(kDispatch[0]) == 256, "one entry per opcode byte value");
 #define FAST_NEXT                                                                                            \
     {                                                                                                        \
-        _i_ = *ip++;                                                                                         \
-        if (__builtin_expect(_i_.op >= _OP_COUNT, 0)) goto invalid_op;                                       \
-        goto* kDispatch[_i_.op];                                                                             \
+        goto* kDispatch[(ip++)->op];                                                                         \
     }
 #define OPCODE(name) L_##name:
 #else
@@ -690,8 +698,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                 raiseError("internal VM error");
 #else
             dispatch:
-                _i_ = *ip++;
-                switch (_i_.op) {
+                switch ((ip++)->op) {
 #endif
                 OPCODE(LINE) {
                     if (_debughook._type != OT_NULL && !_debughook_running) {
@@ -1145,7 +1152,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     if (!get(self, key, cur, false, arg1 == 0)) raiseIdxError(key);
                     arith('+', temp2, cur, SQObjectPtr((SQInteger)(signed char)arg3));
                     set(self, key, temp2, arg1 == 0, false); // as for COMPARITH
-                    if (_i_.op == _OP_PINC)
+                    if (CUR.op == _OP_PINC)
                         TARGET = cur;
                     else
                         TARGET = std::move(temp2); // no stray reference delays a release hook
@@ -1158,7 +1165,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                         SQInteger nv = (SQInteger)((SQUnsignedInteger)old +
                                                    (SQUnsignedInteger)(SQInteger)(signed char)arg3);
                         // target first: stepping a temporary in place (a constant) leaves the new value
-                        FSTK(arg0) = _i_.op == _OP_PINCL ? old : nv;
+                        FSTK(arg0) = CUR.op == _OP_PINCL ? old : nv;
                         FSTK(arg1) = nv;
                         FAST_NEXT;
                     }
@@ -1169,7 +1176,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                                             (SQUnsignedInteger)(SQInteger)(signed char)arg3);
                     else
                         arith('+', temp2, cur, SQObjectPtr((SQInteger)(signed char)arg3));
-                    TARGET = _i_.op == _OP_PINCL ? cur : temp2;
+                    TARGET = CUR.op == _OP_PINCL ? cur : temp2;
                     STK(arg1) = std::move(temp2); // no stray reference delays a release hook
                     NEXT;
                 }
@@ -1186,7 +1193,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                                                   : d <= 0;
                         FSTK(arg0).setBool(r);
                         // A test and its conditional jump run as one step.
-                        if (ip->op == _OP_JZ && ip->_arg0 == _i_._arg0) {
+                        if (ip->op == _OP_JZ && ip->_arg0 == CUR._arg0) {
                             const SQInstruction* jz = ip++;
                             if (!r) ip += jz->_arg1;
                         }
@@ -1493,6 +1500,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
 #undef arg1
 #undef arg2
 #undef arg3
+#undef CUR
 #undef FAST_NEXT
 #undef SAVE_IP
 
