@@ -941,6 +941,11 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                         FAST_NEXT;
                     }
                     SAVE_IP();
+                    if (arg3 == '+' && (a._type == OT_STRING || b._type == OT_STRING) &&
+                        concatRun(ip, sb, ci->_literals)) {
+                        SAVE_IP();
+                        NEXT;
+                    }
                     arith(arg3, temp2, a, b);
                     TARGET = std::move(temp2); // no stray reference delays a release hook
                     NEXT;

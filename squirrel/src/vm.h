@@ -150,6 +150,9 @@ struct SQVM : SQCollectable {
     bool cmpOp(SQInteger op, const SQObjectPtr& a, const SQObjectPtr& b);
     void toString(const SQObjectPtr& o, SQObjectPtr& res);
     void stringCat(const SQObjectPtr& a, const SQObjectPtr& b, SQObjectPtr& dest);
+    // Runs a chain of string concatenations from the ARITH before `ip` (frame slots `sb`); false if its first
+    // operands are not plain strings and integers.
+    bool concatRun(const SQInstruction*& ip, SQObjectPtr* sb, const SQObjectPtr* literals);
     void typeOf(const SQObjectPtr& o, SQObjectPtr& dest);
     void deref(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest);
     bool isEqual(const SQObject& a, const SQObject& b) const;

@@ -677,6 +677,47 @@ void SQVM::stringCat(const SQObjectPtr& a, const SQObjectPtr& b, SQObjectPtr& de
     dest = SQObjectPtr(SQString::create(_sharedstate, buf, l + r));
 }
 
+// A chain `s + x + "lit" + y ...`: the compiler leaves each partial result in one slot and adds the next piece
+// to it, loading a literal piece into a temporary first. The run builds the whole text and interns only the
+// final string instead of every partial one. `ip` points after the ARITH that starts the run and is moved
+// past the last instruction taken; pieces that are not strings or integers end the run.
+bool SQVM::concatRun(const SQInstruction*& ip, SQObjectPtr* sb, const SQObjectPtr* literals) {
+    const SQInstruction& first = ip[-1];
+    CatPiece pa, pb;
+    if (!pa.set(sb[first._arg2]) || !pb.set(sb[first._arg1])) return false;
+    const uint8_t target = first._arg0;
+    SQUnsignedInteger len = (SQUnsignedInteger)pa.len + (SQUnsignedInteger)pb.len;
+    if (len > kMaxStringLength) throw SQOutOfMemory{};
+    SQChar* buf = _sharedstate->getScratchPad((SQInteger)len);
+    memcpy(buf, pa.text, (size_t)pa.len);
+    memcpy(buf + pa.len, pb.text, (size_t)pb.len);
+    auto addsToTarget = [target](const SQInstruction& in) {
+        return in.op == _OP_ARITH && in._arg3 == '+' && in._arg0 == target && in._arg2 == target;
+    };
+    for (;;) {
+        const SQInstruction& n = ip[0];
+        CatPiece pc;
+        SQInteger taken;
+        if (addsToTarget(n) && n._arg1 != target) {
+            if (!pc.set(sb[n._arg1])) break;
+            taken = 1;
+        } else if (n.op == _OP_LOAD && n._arg0 != target && addsToTarget(ip[1]) && ip[1]._arg1 == n._arg0) {
+            if (!pc.set(literals[n._arg1])) break;
+            sb[n._arg0] = literals[n._arg1]; // the temporary holds the literal, as the LOAD leaves it
+            taken = 2;
+        } else {
+            break;
+        }
+        if (len + (SQUnsignedInteger)pc.len > kMaxStringLength) throw SQOutOfMemory{};
+        buf = _sharedstate->getScratchPad((SQInteger)(len + (SQUnsignedInteger)pc.len));
+        memcpy(buf + len, pc.text, (size_t)pc.len);
+        len += (SQUnsignedInteger)pc.len;
+        ip += taken;
+    }
+    sb[target] = SQObjectPtr(SQString::create(_sharedstate, buf, (SQInteger)len));
+    return true;
+}
+
 void SQVM::typeOf(const SQObjectPtr& o, SQObjectPtr& dest) {
     if (o._type & SQOBJECT_DELEGABLE) {
         if (const SQObjectPtr* mm = getMetaMethod(o, MT_TYPEOF)) {
