@@ -56,16 +56,27 @@ const SQChar* SQFunctionProto::getLocal(SQUnsignedInteger nseq, SQUnsignedIntege
 }
 
 SQClosure* SQClosure::create(SQSharedState* ss, SQFunctionProto* func) {
-    SQClosure* c = new SQClosure(ss);
-    try {
-        c->_function = SQObjectPtr(func);
-        c->_outervalues.resize(func->_outervalues.size());
-        c->_defaultparams.resize(func->_defaultparams.size());
-    } catch (...) {
-        delete c;
-        throw;
-    }
+    size_t nouter = func->_outervalues.size(), ndefaults = func->_defaultparams.size();
+    void* mem = sqAlloc(sizeof(SQClosure) + (nouter + ndefaults) * sizeof(SQObjectPtr));
+    static_assert(sizeof(SQClosure) % alignof(SQObjectPtr) == 0, "the values follow the closure aligned");
+    SQClosure* c = new (mem) SQClosure(ss);
+    SQObjectPtr* values = reinterpret_cast<SQObjectPtr*>(c + 1);
+    for (size_t i = 0; i < nouter + ndefaults; ++i) new (&values[i]) SQObjectPtr();
+    c->_outervalues = SQValueRun(values, nouter);
+    c->_defaultparams = SQValueRun(values + nouter, ndefaults);
+    c->_function = SQObjectPtr(func);
     return c;
+}
+
+SQClosure::~SQClosure() {
+    for (auto& o : _outervalues) o.~SQObjectPtr();
+    for (auto& o : _defaultparams) o.~SQObjectPtr();
+}
+
+void SQClosure::destroy() {
+    size_t bytes = sizeof(SQClosure) + (_outervalues.size() + _defaultparams.size()) * sizeof(SQObjectPtr);
+    this->~SQClosure();
+    sqFree(this, bytes);
 }
 
 SQClosure* SQClosure::clone() {

@@ -6,19 +6,41 @@
 #include "squirrel/src/funcproto.h"
 #include "squirrel/src/object.h"
 
+// A fixed number of values stored right after the object that owns them (one allocation for both).
+class SQValueRun {
+public:
+    SQValueRun() = default;
+    SQValueRun(SQObjectPtr* data, size_t size) : m_data(data), m_size(size) {}
+    size_t size() const { return m_size; }
+    bool empty() const { return m_size == 0; }
+    SQObjectPtr& operator[](size_t i) { return m_data[i]; }
+    const SQObjectPtr& operator[](size_t i) const { return m_data[i]; }
+    SQObjectPtr* begin() { return m_data; }
+    SQObjectPtr* end() { return m_data + m_size; }
+    const SQObjectPtr* begin() const { return m_data; }
+    const SQObjectPtr* end() const { return m_data + m_size; }
+
+private:
+    SQObjectPtr* m_data = nullptr;
+    size_t m_size = 0;
+};
+
 struct SQClosure : SQCollectable {
     SQObjectPtr _function; // OT_FUNCPROTO
     SQObjectPtr _env;      // weak reference to the bound `this` (bindenv), or null
-    SQVector<SQObjectPtr> _outervalues;
-    SQVector<SQObjectPtr> _defaultparams;
+    // Both live in the closure's own allocation: making a closure is one allocation.
+    SQValueRun _outervalues;
+    SQValueRun _defaultparams;
 
     // A closure of `func` with its free variables and defaults set to null. Throws SQOutOfMemory.
     static SQClosure* create(SQSharedState* ss, SQFunctionProto* func);
     SQClosure(SQSharedState* ss) : SQCollectable(ss) {}
+    ~SQClosure() override;
     SQFunctionProto* proto() const { return _function._unVal.pFunctionProto; }
     SQClosure* clone();
     void mark(SQCollector& c) override;
     void finalize() override;
+    void destroy() override;
     SQObjectType objType() const override { return OT_CLOSURE; }
 };
 
