@@ -912,28 +912,30 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     if (a._type == OT_INTEGER && b._type == OT_INTEGER) {
                         SQUnsignedInteger x = (SQUnsignedInteger)_integer(a),
                                           y = (SQUnsignedInteger)_integer(b);
-                        switch (arg3) {
-                        case '+':
+                        // Tests, not a switch: each ARITH site predicts its own operator instead of all of
+                        // them sharing one indirect jump.
+                        SQInteger op = arg3;
+                        if (op == '+') {
                             FSTK(arg0) = (SQInteger)(x + y);
                             FAST_NEXT;
-                        case '-':
+                        }
+                        if (op == '-') {
                             FSTK(arg0) = (SQInteger)(x - y);
                             FAST_NEXT;
-                        case '*':
+                        }
+                        if (op == '*') {
                             FSTK(arg0) = (SQInteger)(x * y);
                             FAST_NEXT;
-                        case '/':
-                            if (y != 0 && _integer(b) != -1) {
+                        }
+                        if (y != 0 && _integer(b) != -1) {
+                            if (op == '/') {
                                 FSTK(arg0) = _integer(a) / _integer(b);
                                 FAST_NEXT;
                             }
-                            break;
-                        case '%':
-                            if (y != 0 && _integer(b) != -1) {
+                            if (op == '%') {
                                 FSTK(arg0) = _integer(a) % _integer(b);
                                 FAST_NEXT;
                             }
-                            break;
                         }
                     } else if (a._type == OT_FLOAT && b._type == OT_FLOAT && arg3 != '%') {
                         SQFloat x = _float(a), y = _float(b);
@@ -953,18 +955,30 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                 OPCODE(BITW) {
                     if (FSTK(arg2)._type == OT_INTEGER && FSTK(arg1)._type == OT_INTEGER) {
                         SQInteger i1 = _integer(FSTK(arg2)), i2 = _integer(FSTK(arg1));
-                        switch (arg3) {
-                        case BW_AND:
+                        SQInteger op = arg3; // tests, not a switch, as in ARITH
+                        if (op == BW_AND) {
                             FSTK(arg0) = i1 & i2;
                             FAST_NEXT;
-                        case BW_OR:
+                        }
+                        if (op == BW_OR) {
                             FSTK(arg0) = i1 | i2;
                             FAST_NEXT;
-                        case BW_XOR:
+                        }
+                        if (op == BW_XOR) {
                             FSTK(arg0) = i1 ^ i2;
                             FAST_NEXT;
-                        default:
-                            break;
+                        }
+                        if (op == BW_SHIFTR) {
+                            FSTK(arg0) = i1 >> (i2 & 31);
+                            FAST_NEXT;
+                        }
+                        if (op == BW_SHIFTL) {
+                            FSTK(arg0) = (SQInteger)((SQUnsignedInteger)i1 << (i2 & 31));
+                            FAST_NEXT;
+                        }
+                        if (op == BW_USHIFTR) {
+                            FSTK(arg0) = (SQInteger)((SQUnsignedInteger)i1 >> (i2 & 31));
+                            FAST_NEXT;
                         }
                     }
                     SAVE_IP();
