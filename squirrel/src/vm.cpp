@@ -572,7 +572,8 @@ static void yieldGenerator(SQVM* v, SQGenerator* gen) {
     SQInteger base = v->_stackbase;
     SQInteger size = v->_top - base;
     gen->_stack.resize((size_t)size);
-    for (SQInteger i = 0; i < size; ++i) gen->_stack[i] = v->_stack[base + i];
+    // the frame's slots die with it right after: their values move
+    for (SQInteger i = 0; i < size; ++i) gen->_stack[i] = std::move(v->_stack[base + i]);
     gen->_traps.resize(0);
     for (SQInteger i = 0; i < ci->_etraps; ++i) {
         SQExceptionTrap& t = v->_etraps[v->_etraps.size() - (size_t)ci->_etraps + (size_t)i];
