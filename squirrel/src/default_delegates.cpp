@@ -272,10 +272,13 @@ bool sortCompare(HSQUIRRELVM v, const SQObjectPtr& a, const SQObjectPtr& b, cons
     }
     // The comparator runs as sq_call would run it (no error handler), without the API's stack shuffling.
     SQInteger top = v->_top;
-    v->push(*func);
-    v->push(v->_roottable);
-    v->push(a);
-    v->push(b);
+    v->growStack(4);
+    SQObjectPtr* args = &v->stackAt(top);
+    args[0] = *func;
+    args[1] = v->_roottable;
+    args[2] = a;
+    args[3] = b;
+    v->_top = top + 4;
     SQObjectPtr r;
     try {
         v->call(v->stackAt(top), 3, top + 1, r, false);
