@@ -188,6 +188,33 @@ TEST_F(VmTest, ErrorsReachTheHostAndTheHandlerOnlyWithRaiseError) {
     EXPECT_EQ(run("throw {code = 7}"), "<non-string>");
 }
 
+// The debug setting: the handler hears errors a script try catches too, once per error, where it was raised.
+TEST_F(VmTest, NotifyAllExceptionsReportsCaughtErrors) {
+    sq_newclosure(v, countingHandler, 0);
+    sq_seterrorhandler(v);
+    ASSERT_EQ(run("function twice() {\n  try { throw \"a\"; } catch (e) {}\n  try {\n    ::nothing.x;\n  } catch (e) {}\n"
+                  "  return 1;\n}"),
+              "");
+    auto callTwice = [&] {
+        g_handlerCalls = 0;
+        g_out.clear();
+        sq_pushroottable(v);
+        sq_pushstring(v, "twice", -1);
+        sq_get(v, -2);
+        sq_pushroottable(v);
+        EXPECT_TRUE(SQ_SUCCEEDED(sq_call(v, 1, SQFalse, SQTrue)));
+        sq_pop(v, 2);
+        return g_handlerCalls;
+    };
+    EXPECT_EQ(callTwice(), 0);
+    sq_notifyallexceptions(v, SQTrue);
+    EXPECT_EQ(callTwice(), 2);
+    EXPECT_EQ(g_out, "[twice:2][twice:4]");
+    sq_notifyallexceptions(v, SQFalse);
+    EXPECT_EQ(callTwice(), 0);
+    EXPECT_EQ(sq_gettop(v), 0);
+}
+
 SQInteger nativeSum(HSQUIRRELVM v) {
     SQInteger a, b, bias;
     sq_getinteger(v, 2, &a);
