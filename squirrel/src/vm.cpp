@@ -897,14 +897,19 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     TARGET = std::move(temp2); // no stray reference delays a release hook
                     NEXT;
                 }
-                OPCODE(EQ) {
-                    bool r = isEqual(FSTK(arg2), arg3 ? LIT(arg1) : FSTK(arg1));
-                    FSTK(arg0).setBool(r);
-                    FAST_NEXT;
-                }
+                OPCODE(EQ)
                 OPCODE(NE) {
-                    bool r = !isEqual(FSTK(arg2), arg3 ? LIT(arg1) : FSTK(arg1));
+                    const SQObjectPtr& a = FSTK(arg2);
+                    const SQObjectPtr& b = arg3 ? LIT(arg1) : FSTK(arg1);
+                    bool r = a._type == OT_INTEGER && b._type == OT_INTEGER ? _integer(a) == _integer(b)
+                                                                            : isEqual(a, b);
+                    if (CUR.op == _OP_NE) r = !r;
                     FSTK(arg0).setBool(r);
+                    // as for CMP: the test and its conditional jump run as one step
+                    if (ip->op == _OP_JZ && ip->_arg0 == CUR._arg0) {
+                        const SQInstruction* jz = ip++;
+                        if (!r) ip += jz->_arg1;
+                    }
                     FAST_NEXT;
                 }
                 OPCODE(ARITH) {
