@@ -12,7 +12,6 @@
 #include "squirrel/src/table.h"
 #include "squirrel/src/userdata.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <new>
@@ -135,6 +134,13 @@ void SQVM::leaveFrame(SQInteger keepto) {
     for (SQInteger i = from; i < last_top; ++i) _stack[i].Null();
 }
 
+SQ_HOT_INLINE void SQVM::clearSlots(SQInteger from, SQInteger to) {
+    // Usually null already (lowering the top mostly releases what it leaves behind): testing is cheaper
+    // than rewriting them.
+    for (SQInteger i = from; i < to; ++i)
+        if (_stack[i]._type != OT_NULL) _stack[i].Null();
+}
+
 SQ_HOT_INLINE bool SQVM::enterScriptFrame(SQObjectPtr& closure, SQInteger target, SQInteger nargs, SQInteger stackbase) {
     SQClosure* c = _closure(closure);
     SQFunctionProto* func = c->proto();
@@ -150,7 +156,7 @@ SQ_HOT_INLINE bool SQVM::enterScriptFrame(SQObjectPtr& closure, SQInteger target
                  (SQInteger)_vargsstack.size());
     _callsstack.setSizeWithin(depth + 1);
     ci = nci;
-    checkClearAbove(_top > stackbase + nargs ? _top : stackbase + nargs, newtop);
+    clearSlots(_top > stackbase + nargs ? _top : stackbase + nargs, newtop);
     _stackbase = stackbase;
     _top = newtop;
     return true;
@@ -202,20 +208,10 @@ SQ_HOT_INLINE bool SQVM::tailCallScript(SQObjectPtr& closure, SQInteger firstarg
     cur._ncalls++;
     cur._vargsbase = (SQInteger)_vargsstack.size();
     _top = _stackbase + func->_stacksize;
-    checkClearAbove(_stackbase + nargs, _top);
+    clearSlots(_stackbase + nargs, _top);
     return true;
 }
 
-void SQVM::checkClearAbove(SQInteger from, SQInteger to) {
-#ifndef NDEBUG
-    // Every slot above the top is null: whatever lowers the top releases what it leaves behind.
-    for (SQInteger i = from; i < to; ++i)
-        if (_stack[i]._type != OT_NULL) abort();
-#else
-    (void)from;
-    (void)to;
-#endif
-}
 
 void SQVM::startCall(SQClosure* closure, SQInteger target, SQInteger nargs, SQInteger stackbase,
                      bool tailcall) {

@@ -180,8 +180,8 @@ struct SQVM : SQCollectable {
     // A tail call of a script closure that needs nothing of the general path: the arguments at
     // STK(firstarg...) replace the running frame. Takes over `closure`'s reference. False if not.
     bool tailCallScript(SQObjectPtr& closure, SQInteger firstarg, SQInteger nargs);
-    // Debug builds check that the slots [from, to) above the top are null, as frame entry relies on.
-    void checkClearAbove(SQInteger from, SQInteger to);
+    // Empties the slots [from, to) a new frame takes over above the top.
+    void clearSlots(SQInteger from, SQInteger to);
     // A debug hook or a step budget is set: calls take the general path.
     bool callsTraced() const { return _stepbudget >= 0 || _debughook._type != OT_NULL; }
     void leaveFrame(SQInteger keepto = -1);
