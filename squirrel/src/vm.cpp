@@ -829,7 +829,11 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                 }
                 OPCODE(NEWSLOT) {
                     SAVE_IP();
-                    newSlot(STK(arg1), STK(arg2), STK(arg3), false);
+                    // a table without a delegate has no _newslot to ask
+                    if (STK(arg1)._type == OT_TABLE && !_table(STK(arg1))->_delegate && STK(arg2)._type != OT_NULL)
+                        _table(STK(arg1))->newSlot(STK(arg2), STK(arg3));
+                    else
+                        newSlot(STK(arg1), STK(arg2), STK(arg3), false);
                     if (arg0 != arg3) TARGET = STK(arg3);
                     NEXT;
                 }
