@@ -141,19 +141,21 @@ SQ_HOT_INLINE void SQVM::clearSlots(SQInteger from, SQInteger to) {
         if (_stack[i]._type != OT_NULL) _stack[i].Null();
 }
 
-SQ_HOT_INLINE bool SQVM::enterScriptFrame(SQObjectPtr& closure, SQInteger target, SQInteger nargs, SQInteger stackbase) {
+SQ_HOT_INLINE bool SQVM::enterScriptFrame(SQObjectPtr& closure, SQInteger target, SQInteger nargs,
+                                          SQInteger stackbase) {
     SQClosure* c = _closure(closure);
     SQFunctionProto* func = c->proto();
     SQInteger newtop = stackbase + func->_stacksize;
     size_t depth = _callsstack.size();
     if (func->_bgenerator || func->_varparams || nargs != (SQInteger)func->_parameters.size() ||
-        c->_env._type == OT_WEAKREF || callsTraced() || newtop + kMaxFuncStackSize > (SQInteger)_stack.size() ||
-        depth >= _callsstack.capacity() || (SQInteger)depth >= kMaxCallDepth)
+        c->_env._type == OT_WEAKREF || callsTraced() ||
+        newtop + kMaxFuncStackSize > (SQInteger)_stack.size() || depth >= _callsstack.capacity() ||
+        (SQInteger)depth >= kMaxCallDepth)
         return false;
     // within capacity: cannot fail
     CallInfo* nci = new (_callsstack.data() + depth)
-        CallInfo(func->_instructions.data(), func->_literals.data(), std::move(closure), _stackbase, _top, target,
-                 (SQInteger)_vargsstack.size());
+        CallInfo(func->_instructions.data(), func->_literals.data(), std::move(closure), _stackbase, _top,
+                 target, (SQInteger)_vargsstack.size());
     _callsstack.setSizeWithin(depth + 1);
     ci = nci;
     clearSlots(_top > stackbase + nargs ? _top : stackbase + nargs, newtop);
@@ -195,8 +197,8 @@ SQ_HOT_INLINE bool SQVM::tailCallScript(SQObjectPtr& closure, SQInteger firstarg
     SQFunctionProto* func = c->proto();
     CallInfo& cur = *ci;
     if (func->_bgenerator || func->_varparams || nargs != (SQInteger)func->_parameters.size() ||
-        c->_env._type == OT_WEAKREF || callsTraced() || cur._generator || cur._etraps > 0 || cur._nvargs > 0 ||
-        _stackbase + func->_stacksize + kMaxFuncStackSize > (SQInteger)_stack.size())
+        c->_env._type == OT_WEAKREF || callsTraced() || cur._generator || cur._etraps > 0 ||
+        cur._nvargs > 0 || _stackbase + func->_stacksize + kMaxFuncStackSize > (SQInteger)_stack.size())
         return false;
     // The arguments move down over the replaced frame (sources lie above their destinations).
     SQObjectPtr* base = _stack.data() + _stackbase;
@@ -211,7 +213,6 @@ SQ_HOT_INLINE bool SQVM::tailCallScript(SQObjectPtr& closure, SQInteger firstarg
     clearSlots(_stackbase + nargs, _top);
     return true;
 }
-
 
 void SQVM::startCall(SQClosure* closure, SQInteger target, SQInteger nargs, SQInteger stackbase,
                      bool tailcall) {
@@ -661,18 +662,19 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
 #define SQ_INVALID4 &&invalid_op, &&invalid_op, &&invalid_op, &&invalid_op,
 #define SQ_INVALID16 SQ_INVALID4 SQ_INVALID4 SQ_INVALID4 SQ_INVALID4
 #define SQ_INVALID64 SQ_INVALID16 SQ_INVALID16 SQ_INVALID16 SQ_INVALID16
-    static const void* const kDispatch[] = {SQ_OPCODES(SQ_OPCODE_LABEL) SQ_INVALID64 SQ_INVALID64 SQ_INVALID64
-                                                &&invalid_op,
-                                            &&invalid_op, &&invalid_op};
+#define SQ_INVALID3 &&invalid_op, &&invalid_op, &&invalid_op
+    // clang-format off
+    static const void* const kDispatch[] = {
+        SQ_OPCODES(SQ_OPCODE_LABEL) SQ_INVALID64 SQ_INVALID64 SQ_INVALID64 SQ_INVALID3};
+    // clang-format on
 #undef SQ_OPCODE_LABEL
 #undef SQ_INVALID4
 #undef SQ_INVALID16
 #undef SQ_INVALID64
+#undef SQ_INVALID3
     static_assert(sizeof(kDispatch) / sizeof(kDispatch[0]) == 256, "one entry per opcode byte value");
 #define FAST_NEXT                                                                                            \
-    {                                                                                                        \
-        goto* kDispatch[(ip++)->op];                                                                         \
-    }
+    { goto* kDispatch[(ip++)->op]; }
 #define OPCODE(name) L_##name:
 #else
 #define FAST_NEXT goto dispatch
@@ -830,7 +832,8 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                 OPCODE(NEWSLOT) {
                     SAVE_IP();
                     // a table without a delegate has no _newslot to ask
-                    if (STK(arg1)._type == OT_TABLE && !_table(STK(arg1))->_delegate && STK(arg2)._type != OT_NULL)
+                    if (STK(arg1)._type == OT_TABLE && !_table(STK(arg1))->_delegate &&
+                        STK(arg2)._type != OT_NULL)
                         _table(STK(arg1))->newSlot(STK(arg2), STK(arg3));
                     else
                         newSlot(STK(arg1), STK(arg2), STK(arg3), false);
@@ -1117,7 +1120,8 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                 }
                 OPCODE(COMPARITH) {
                     {
-                        // Integer + - * on an array element, an existing table slot or an instance field, in place.
+                        // Integer + - * on an array element, an existing table slot or an instance field, in
+                        // place.
                         const SQObjectPtr& self = FSTK((SQUnsignedInteger)arg1 >> 16);
                         const SQObjectPtr& val = FSTK(arg1 & 0xFFFF);
                         SQObjectPtr* slot = nullptr;

@@ -677,9 +677,9 @@ void SQVM::stringCat(const SQObjectPtr& a, const SQObjectPtr& b, SQObjectPtr& de
     dest = SQObjectPtr(SQString::create(_sharedstate, buf, l + r));
 }
 
-// A chain `s + x + "lit" + y ...`: the compiler leaves each partial result in one slot and adds the next piece
-// to it, loading a literal piece into a temporary first. The run builds the whole text and interns only the
-// final string instead of every partial one. `ip` points after the ARITH that starts the run and is moved
+// A chain `s + x + "lit" + y ...`: the compiler leaves each partial result in one slot and adds the next
+// piece to it, loading a literal piece into a temporary first. The run builds the whole text and interns only
+// the final string instead of every partial one. `ip` points after the ARITH that starts the run and is moved
 // past the last instruction taken; pieces that are not strings or integers end the run.
 bool SQVM::concatRun(const SQInstruction*& ip, SQObjectPtr* sb, const SQObjectPtr* literals) {
     const SQInstruction& first = ip[-1];

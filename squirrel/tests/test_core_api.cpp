@@ -192,7 +192,8 @@ TEST_F(VmTest, ErrorsReachTheHostAndTheHandlerOnlyWithRaiseError) {
 TEST_F(VmTest, NotifyAllExceptionsReportsCaughtErrors) {
     sq_newclosure(v, countingHandler, 0);
     sq_seterrorhandler(v);
-    ASSERT_EQ(run("function twice() {\n  try { throw \"a\"; } catch (e) {}\n  try {\n    ::nothing.x;\n  } catch (e) {}\n"
+    ASSERT_EQ(run("function twice() {\n  try { throw \"a\"; } catch (e) {}\n  try {\n    ::nothing.x;\n  } "
+                  "catch (e) {}\n"
                   "  return 1;\n}"),
               "");
     auto callTwice = [&] {
