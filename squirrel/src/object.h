@@ -30,8 +30,9 @@ struct SQRefCounted : SQAllocated {
 };
 
 // The value handle's few instructions belong inline even in the interpreter's huge dispatch function, where
-// the compiler would otherwise call out-of-line copies of them.
-#if defined(__GNUC__) || defined(__clang__)
+// the compiler would otherwise call out-of-line copies of them. Unoptimised builds keep them out of line:
+// inlined there, they would grow every frame of the compiler's recursive descent.
+#if (defined(__GNUC__) || defined(__clang__)) && defined(__OPTIMIZE__)
 #define SQ_ALWAYS_INLINE __attribute__((always_inline))
 #else
 #define SQ_ALWAYS_INLINE

@@ -81,7 +81,7 @@ void SQVM::clearStackAbove(SQInteger top) {
 // ---- frames ----
 
 // The frame fast paths live in the dispatch loop's handlers.
-#if defined(__GNUC__) || defined(__clang__)
+#if (defined(__GNUC__) || defined(__clang__)) && defined(__OPTIMIZE__)
 #define SQ_HOT_INLINE inline __attribute__((always_inline))
 #else
 #define SQ_HOT_INLINE inline
