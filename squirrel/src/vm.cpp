@@ -12,6 +12,7 @@
 #include "squirrel/src/table.h"
 #include "squirrel/src/userdata.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <new>
@@ -46,6 +47,7 @@ void SQVM::finalize() {
     _vargsstack.resize(0);
     for (size_t i = 0; i < _stack.size(); ++i) _stack[i].Null();
     _top = _stackbase = 0;
+    _cleanfrom = 0;
 }
 
 void SQVM::growStack(SQInteger n) {
@@ -113,8 +115,8 @@ void SQVM::enterFrame(SQInteger newbase, SQInteger newtop, bool tailcall, SQInte
         }
     }
     // Clear slots the previous user of this stack area left behind (tail calls shrink or grow the frame).
-    for (SQInteger i = _top > newbase + nkeep ? _top : newbase + nkeep; i < newtop; ++i) _stack[i].Null();
-    _top = newtop;
+    clearSlots(_top > newbase + nkeep ? _top : newbase + nkeep, newtop);
+    setTop(newtop);
 }
 
 void SQVM::leaveFrame(SQInteger keepto) {
@@ -132,13 +134,17 @@ void SQVM::leaveFrame(SQInteger keepto) {
     SQInteger from = _top > oldbase ? _top : oldbase;
     if (keepto >= 0 && keepto < from) from = keepto;
     for (SQInteger i = from; i < last_top; ++i) _stack[i].Null();
+    if (_cleanfrom <= last_top) _cleanfrom = from;
 }
 
 SQ_HOT_INLINE void SQVM::clearSlots(SQInteger from, SQInteger to) {
-    // Usually null already (lowering the top mostly releases what it leaves behind): testing is cheaper
-    // than rewriting them.
-    for (SQInteger i = from; i < to; ++i)
-        if (_stack[i]._type != OT_NULL) _stack[i].Null();
+    // Only slots below _cleanfrom can hold something: most calls clear nothing.
+#ifndef NDEBUG
+    for (SQInteger i = from > _cleanfrom ? from : _cleanfrom; i < to; ++i)
+        if (_stack[i]._type != OT_NULL) abort();
+#endif
+    if (to > _cleanfrom) to = _cleanfrom;
+    for (SQInteger i = from; i < to; ++i) _stack[i].Null();
 }
 
 SQ_HOT_INLINE bool SQVM::enterScriptFrame(SQObjectPtr& closure, SQInteger target, SQInteger nargs,
@@ -160,7 +166,7 @@ SQ_HOT_INLINE bool SQVM::enterScriptFrame(SQObjectPtr& closure, SQInteger target
     ci = nci;
     clearSlots(_top > stackbase + nargs ? _top : stackbase + nargs, newtop);
     _stackbase = stackbase;
-    _top = newtop;
+    setTop(newtop);
     return true;
 }
 
@@ -185,6 +191,7 @@ SQ_HOT_INLINE bool SQVM::leaveScriptFrame(SQInteger resultslot, SQObjectPtr* out
     _callsstack.pop_back();
     ci = _callsstack.empty() ? nullptr : &_callsstack.back();
     for (SQInteger i = from; i < last_top; ++i) _stack[i].Null();
+    if (_cleanfrom <= last_top) _cleanfrom = from;
     if (outres)
         *outres = std::move(result);
     else if (target != -1)
@@ -203,14 +210,16 @@ SQ_HOT_INLINE bool SQVM::tailCallScript(SQObjectPtr& closure, SQInteger firstarg
     // The arguments move down over the replaced frame (sources lie above their destinations).
     SQObjectPtr* base = _stack.data() + _stackbase;
     for (SQInteger i = 0; i < nargs; ++i) base[i] = std::move(base[firstarg + i]);
-    for (SQInteger i = nargs; i < _top - _stackbase; ++i) base[i].Null();
+    SQInteger oldtop = _top;
+    for (SQInteger i = nargs; i < oldtop - _stackbase; ++i) base[i].Null();
     cur._closure = std::move(closure);
     cur._literals = func->_literals.data();
     cur._ip = func->_instructions.data();
     cur._ncalls++;
     cur._vargsbase = (SQInteger)_vargsstack.size();
-    _top = _stackbase + func->_stacksize;
-    clearSlots(_stackbase + nargs, _top);
+    SQInteger newtop = _stackbase + func->_stacksize;
+    clearSlots(oldtop, newtop);
+    _top = newtop; // nothing is left behind above the arguments
     return true;
 }
 

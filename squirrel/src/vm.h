@@ -52,6 +52,14 @@ struct SQVM : SQCollectable {
     SQVector<SQObjectPtr> _stack;
     SQInteger _top = 0;
     SQInteger _stackbase = 0;
+    // Every slot at or above both the top and _cleanfrom is null. A frame smaller than its caller's lowers
+    // the top over the caller's dead temporaries without releasing them; only then does _cleanfrom rise, so a
+    // new frame has slots to empty only below it.
+    SQInteger _cleanfrom = 0;
+    void setTop(SQInteger newtop) {
+        if (newtop < _top && _top > _cleanfrom) _cleanfrom = _top;
+        _top = newtop;
+    }
     SQObjectPtr& stackAt(SQInteger n) { return _stack[n]; }
     // Index >= 1 from the frame base, < 0 from the top.
     SQObjectPtr& getAt(SQInteger idx) { return idx >= 0 ? _stack[_stackbase + idx - 1] : _stack[_top + idx]; }
@@ -180,7 +188,7 @@ struct SQVM : SQCollectable {
     // A tail call of a script closure that needs nothing of the general path: the arguments at
     // STK(firstarg...) replace the running frame. Takes over `closure`'s reference. False if not.
     bool tailCallScript(SQObjectPtr& closure, SQInteger firstarg, SQInteger nargs);
-    // Empties the slots [from, to) a new frame takes over above the top.
+    // Empties the slots [from, to) a new frame takes over above the top (from >= the top).
     void clearSlots(SQInteger from, SQInteger to);
     // A debug hook or a step budget is set: calls take the general path.
     bool callsTraced() const { return _stepbudget >= 0 || _debughook._type != OT_NULL; }
