@@ -6,10 +6,6 @@
 
 #include "squirrel/src/collector.h"
 
-static inline bool sameKey(const SQObject& a, const SQObject& b) {
-    return sqSameTableKey(a, b);
-}
-
 SQTable* SQTable::create(SQSharedState* ss, SQInteger ninitialsize) {
     SQTable* t = new SQTable(ss);
     SQInteger pow2size = 4;
