@@ -468,6 +468,18 @@ void* sq_malloc(SQUnsignedInteger size);
 void* sq_realloc(void* p, SQUnsignedInteger oldsize, SQUnsignedInteger newsize);
 void sq_free(void* p, SQUnsignedInteger size);
 
+/* ---- Step budget ----------------------------------------------------------------------------------------
+ */
+
+/* Steps the VM may still run before the script fails with "step budget exhausted"; steps < 0: unlimited (the
+ * default). A backward jump or a call is one step; copying, scanning or moving data costs one step per 64
+ * bytes (an array slot counts 16). A thread called from a script shares its caller's budget. */
+void sq_setstepbudget(HSQUIRRELVM v, SQInteger steps);
+SQInteger sq_getstepbudget(HSQUIRRELVM v);
+/* Charges work of `bytes` bytes to the budget: SQ_ERROR (last error "step budget exhausted") when it does
+ * not fit. Native functions call it before work proportional to a size. */
+SQRESULT sq_spendwork(HSQUIRRELVM v, unsigned long long bytes);
+
 /* ---- Debug ----------------------------------------------------------------------------------------------
  */
 

@@ -143,6 +143,21 @@ void sq_setdebughook(HSQUIRRELVM v) {
     v->pop();
 }
 
+void sq_setstepbudget(HSQUIRRELVM v, SQInteger steps) {
+    v->_stepbudget = steps < 0 ? -1 : (long long)steps;
+}
+
+SQInteger sq_getstepbudget(HSQUIRRELVM v) {
+    return (SQInteger)v->_stepbudget;
+}
+
+SQRESULT sq_spendwork(HSQUIRRELVM v, unsigned long long bytes) {
+    return guarded(v, [&]() -> SQRESULT {
+        v->spendWork(bytes);
+        return SQ_OK;
+    });
+}
+
 void sq_setforeignptr(HSQUIRRELVM v, SQUserPointer p) {
     v->_foreignptr = p;
 }

@@ -15,6 +15,10 @@ SQInteger baseDummy(HSQUIRRELVM) {
 }
 
 SQInteger baseCollectgarbage(HSQUIRRELVM v) {
+    // A collection visits every object: one step each.
+    unsigned long long objects = 0;
+    for (SQCollectable* o = _ss(v)->_gcchain; o; o = o->_gcnext) ++objects;
+    v->spendWork(objects * kWorkBytesPerStep);
     sq_pushinteger(v, sq_collectgarbage(v));
     return 1;
 }
@@ -107,6 +111,7 @@ SQInteger basePrint(HSQUIRRELVM v) {
     SQObjectPtr s;
     v->toString(stack_get(v, 2), s);
     v->push(s);
+    v->spendWork((unsigned long long)_string(s)->_len);
     if (_ss(v)->_printfunc) _ss(v)->_printfunc(v, "%s", _stringval(s));
     return 0;
 }
@@ -118,6 +123,7 @@ SQInteger baseCompilestring(HSQUIRRELVM v) {
     sq_getstring(v, 2, &src);
     SQInteger size = _string(stack_get(v, 2))->_len;
     if (nargs > 2) sq_getstring(v, 3, &name);
+    v->spendWork((unsigned long long)size * 8); // compiling costs more per byte than copying
     if (SQ_SUCCEEDED(sq_compilebuffer(v, src, size, name, SQFalse))) return 1;
     return SQ_ERROR;
 }
@@ -142,6 +148,7 @@ SQInteger baseArray(HSQUIRRELVM v) {
     SQObjectPtr& size = stack_get(v, 2);
     SQInteger n = sqToInteger(size);
     if (n < 0) n = 0;
+    v->spendWork((unsigned long long)n * kWorkBytesPerElement);
     SQArray* a = SQArray::create(_ss(v), 0);
     SQObjectPtr ap(a);
     if (sq_gettop(v) > 2)

@@ -13,6 +13,8 @@ constexpr int kMaxNativeCalls = 100;
 // Script-to-script calls do not recurse in C, so depth is bounded only by memory. These caps turn runaway
 // recursion into a "stack overflow" script error long before the host runs out of memory.
 constexpr int kMaxCallDepth = 200000;
+// Frames the error handler may add beyond kMaxCallDepth, so a stack overflow is still reported.
+constexpr int kErrorHandlerFrames = 16;
 constexpr int kMaxStackSlots = 1 << 22;
 
 // C stack the compiler's recursive descent may use. Beyond it a script gets the compile error "nesting too
@@ -24,6 +26,12 @@ constexpr long kMaxCompilerStackBytes = 3L << 20;
 // thrashing. Both are far beyond anything a game script needs.
 constexpr unsigned kMaxStringLength = 1u << 28;
 constexpr unsigned kMaxArrayLength = 1u << 26;
+
+// The step budget's charge for work proportional to a size: one step per this many bytes copied, scanned or
+// moved (an array element counts as the 16 bytes of its slot). A backward jump or call is one step and takes
+// a few nanoseconds; copying 64 bytes takes about as long, so a budget bounds time whatever the script does.
+constexpr unsigned kWorkBytesPerStep = 64;
+constexpr unsigned kWorkBytesPerElement = 16;
 
 // Dispatch through a table of label addresses (GCC/Clang) instead of a switch: one indirect jump per
 // instruction with better branch prediction.

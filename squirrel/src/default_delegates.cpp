@@ -59,6 +59,7 @@ SQInteger numberTointeger(HSQUIRRELVM v) {
         break;
     case OT_STRING: {
         SQObjectPtr res;
+        v->spendWork((unsigned long long)_string(o)->_len);
         if (!strToNum(_stringval(o), res)) return sq_throwerror(v, "cannot convert the string");
         v->push(SQObjectPtr(sqToInteger(res)));
         break;
@@ -84,6 +85,7 @@ SQInteger numberTofloat(HSQUIRRELVM v) {
         break;
     case OT_STRING: {
         SQObjectPtr res;
+        v->spendWork((unsigned long long)_string(o)->_len);
         if (!strToNum(_stringval(o), res)) return sq_throwerror(v, "cannot convert the string");
         v->push(SQObjectPtr(sqToFloat(res)));
         break;
@@ -117,6 +119,7 @@ SQInteger stringSlice(HSQUIRRELVM v) {
     if (eidx < 0) eidx = slen + eidx;
     if (eidx < sidx) return sq_throwerror(v, "wrong indexes");
     if (eidx > slen || sidx < 0) return sq_throwerror(v, "slice out of range");
+    v->spendWork((unsigned long long)(eidx - sidx));
     v->push(SQObjectPtr(SQString::create(_ss(v), _stringval(o) + sidx, eidx - sidx)));
     return 1;
 }
@@ -130,6 +133,7 @@ SQInteger stringFind(HSQUIRRELVM v) {
     if (SQ_SUCCEEDED(sq_getstring(v, 1, &s)) && SQ_SUCCEEDED(sq_getstring(v, 2, &sub))) {
         SQInteger len = _string(stack_get(v, 1))->_len;
         if (start >= 0 && start < len) {
+            v->spendWork((unsigned long long)(len - start + _string(stack_get(v, 2))->_len));
             const char* ret = strstr(&s[start], sub);
             if (ret) {
                 v->push(SQObjectPtr((SQInteger)(ret - s)));
@@ -144,6 +148,7 @@ SQInteger stringFind(HSQUIRRELVM v) {
 SQInteger stringCase(HSQUIRRELVM v, bool upper) {
     SQObjectPtr o = stack_get(v, 1);
     SQInteger len = _string(o)->_len;
+    v->spendWork((unsigned long long)len);
     SQChar* buf = _ss(v)->getScratchPad(len);
     for (SQInteger i = 0; i < len; ++i) {
         unsigned char c = (unsigned char)_stringval(o)[i];
@@ -196,6 +201,8 @@ SQInteger containerRawin(HSQUIRRELVM v) {
 
 // Answers null, as the reference does.
 SQInteger objClear(HSQUIRRELVM v) {
+    SQInteger size = sq_getsize(v, -1);
+    if (size > 0) v->spendWork((unsigned long long)size * kWorkBytesPerElement);
     return SQ_SUCCEEDED(sq_clear(v, -1)) ? 0 : SQ_ERROR;
 }
 
@@ -209,6 +216,7 @@ SQInteger arrayExtend(HSQUIRRELVM v) {
     SQArray* a = _array(stack_get(v, 1));
     SQObjectPtr other = stack_get(v, 2);
     SQInteger n = _array(other)->size();
+    v->spendWork((unsigned long long)n * kWorkBytesPerElement);
     for (SQInteger i = 0; i < n; ++i) a->append(_array(other)->_values[i]);
     return 0;
 }
@@ -231,6 +239,7 @@ SQInteger arrayInsert(HSQUIRRELVM v) {
     SQInteger idx = sqToInteger(stack_get(v, 2));
     SQArray* a = _array(o);
     if (idx < 0 || idx > a->size()) return sq_throwerror(v, "index out of range");
+    v->spendWork((unsigned long long)(a->size() - idx) * kWorkBytesPerElement);
     a->_values.insert((size_t)idx, stack_get(v, 3));
     return 0;
 }
@@ -241,6 +250,7 @@ SQInteger arrayRemove(HSQUIRRELVM v) {
     SQArray* a = _array(o);
     SQObjectPtr val;
     if (!a->get(idx, val)) return sq_throwerror(v, "idx out of range");
+    v->spendWork((unsigned long long)(a->size() - idx) * kWorkBytesPerElement);
     a->_values.erase((size_t)idx);
     v->push(val);
     return 1;
@@ -254,11 +264,14 @@ SQInteger arrayResize(HSQUIRRELVM v) {
     if (sq_gettop(v) > 2) fill = stack_get(v, 3);
     SQInteger n = sqToInteger(nsize);
     if (n < 0) return sq_throwerror(v, "size must be a number");
+    SQInteger old = _array(o)->size();
+    v->spendWork((unsigned long long)(n > old ? n - old : old - n) * kWorkBytesPerElement);
     _array(o)->resize(n, fill);
     return 0;
 }
 
 SQInteger arrayReverse(HSQUIRRELVM v) {
+    v->spendWork((unsigned long long)_array(stack_get(v, 1))->size() * kWorkBytesPerElement);
     sq_arrayreverse(v, 1);
     return 0;
 }
@@ -267,6 +280,7 @@ SQInteger arrayReverse(HSQUIRRELVM v) {
 bool sortCompare(HSQUIRRELVM v, const SQObjectPtr& a, const SQObjectPtr& b, const SQObjectPtr* func,
                  SQInteger& ret) {
     if (!func) {
+        v->spendStep(); // a comparator's call is a step too; the sort is quadratic on sorted input
         ret = v->compare(a, b);
         return true;
     }
@@ -365,6 +379,7 @@ SQInteger arraySlice(HSQUIRRELVM v) {
     if (eidx < 0) eidx = alen + eidx;
     if (eidx < sidx) return sq_throwerror(v, "wrong indexes");
     if (eidx > alen || sidx < 0) return sq_throwerror(v, "slice out of range");
+    v->spendWork((unsigned long long)(eidx - sidx) * kWorkBytesPerElement);
     SQArray* arr = SQArray::create(_ss(v), 0);
     SQObjectPtr res(arr);
     for (SQInteger i = sidx; i < eidx; ++i) arr->append(_array(o)->_values[i]);
@@ -471,7 +486,14 @@ SQInteger threadCall(HSQUIRRELVM v) {
     bool report = sq_gettop(t) >= 1 && !arityFits(t->getUp(-1), nparams);
     t->push(t->_roottable);
     for (SQInteger i = 2; i < nparams + 1; ++i) sq_move(t, v, i);
-    if (SQ_SUCCEEDED(sq_call(t, nparams, SQTrue, SQFalse))) {
+    // The thread runs on its caller's step budget: a runaway script cannot escape it into a thread. A thread
+    // already running further out gets its own count back; the caller's is handed back to it on return.
+    long long threadBudget = t->_stepbudget;
+    t->_stepbudget = v->_stepbudget;
+    SQRESULT called = sq_call(t, nparams, SQTrue, SQFalse);
+    v->_stepbudget = t->_stepbudget;
+    if (t != v) t->_stepbudget = threadBudget;
+    if (SQ_SUCCEEDED(called)) {
         sq_move(v, t, -1);
         sq_pop(t, 1);
         return 1;
@@ -491,7 +513,12 @@ SQInteger threadWakeup(HSQUIRRELVM v) {
     }
     SQInteger wakeupret = sq_gettop(v) > 1 ? 1 : 0;
     if (wakeupret) sq_move(t, v, 2);
-    if (SQ_SUCCEEDED(sq_wakeupvm(t, (SQBool)wakeupret, SQTrue, SQTrue, SQFalse))) {
+    long long threadBudget = t->_stepbudget;
+    t->_stepbudget = v->_stepbudget;
+    SQRESULT woken = sq_wakeupvm(t, (SQBool)wakeupret, SQTrue, SQTrue, SQFalse);
+    v->_stepbudget = t->_stepbudget;
+    if (t != v) t->_stepbudget = threadBudget;
+    if (SQ_SUCCEEDED(woken)) {
         sq_move(v, t, -1);
         sq_pop(t, 1);
         if (sq_getvmstate(t) == SQ_VMSTATE_IDLE) sq_settop(t, 1);

@@ -91,7 +91,9 @@ void SQVM::clearStackAbove(SQInteger top) {
 
 void SQVM::enterFrame(SQInteger newbase, SQInteger newtop, bool tailcall, SQInteger nkeep) {
     if (!tailcall) {
-        if ((SQInteger)_callsstack.size() >= kMaxCallDepth) raiseError("stack overflow");
+        // The error handler reporting a stack overflow gets a few frames beyond the cap to run in.
+        if ((SQInteger)_callsstack.size() >= kMaxCallDepth + (_reportingerror ? kErrorHandlerFrames : 0))
+            raiseError("stack overflow");
         ci = &_callsstack.emplace_back();
         ci->_prevstkbase = _stackbase;
         ci->_prevtop = _top;
@@ -462,6 +464,8 @@ void SQVM::callErrorHandler(const SQObjectPtr& err) {
     if (_errorhandler._type == OT_NULL) return;
     SQObjectPtr eh = _errorhandler;
     SQInteger base = _top;
+    bool reporting = _reportingerror;
+    _reportingerror = true;
     try {
         push(_roottable);
         push(err);
@@ -469,6 +473,7 @@ void SQVM::callErrorHandler(const SQObjectPtr& err) {
         call(eh, 2, base, res, false);
     } catch (...) {
     }
+    _reportingerror = reporting;
     clearStackAbove(base);
 }
 

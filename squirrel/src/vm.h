@@ -103,14 +103,25 @@ struct SQVM : SQCollectable {
     bool _throw_on_resume = false; // sq_wakeupvm(throwerror): raise the last error on resuming
     bool _suspend_pending = false; // a native function asked to suspend
     bool _debughook_running = false;
-    // Backward jumps and calls left before the script fails with "step budget exhausted"; -1 = unlimited.
-    // Fuzzing and tests bound runaway scripts with it.
+    bool _reportingerror = false; // the error handler runs (it may exceed the call depth cap a little)
+    // Steps left before the script fails with "step budget exhausted"; -1 = unlimited. A backward jump or a
+    // call is one step; work proportional to a size (bytes copied or scanned, elements moved) costs one step
+    // per kWorkBytesPerStep bytes, charged before it is done. Hosts bound runaway scripts with it.
     long long _stepbudget = -1;
     void spendStep() {
         if (_stepbudget >= 0 && --_stepbudget < 0) {
             _stepbudget = 0;
             raiseError("step budget exhausted");
         }
+    }
+    void spendWork(unsigned long long bytes) {
+        if (_stepbudget < 0) return;
+        long long steps = 1 + (long long)(bytes / kWorkBytesPerStep);
+        if (_stepbudget < steps) {
+            _stepbudget = 0;
+            raiseError("step budget exhausted");
+        }
+        _stepbudget -= steps;
     }
 
     // ---- errors ----

@@ -504,6 +504,8 @@ SQInteger SQVM::compare(const SQObjectPtr& a, const SQObjectPtr& b) {
     if (a._type == b._type) {
         switch (a._type) {
         case OT_STRING: {
+            SQInteger scanned = std::min(_string(a)->_len, _string(b)->_len);
+            if (scanned > (SQInteger)kWorkBytesPerStep) spendWork((unsigned long long)scanned);
             int r = strcmp(_stringval(a), _stringval(b));
             return r < 0 ? -1 : r > 0 ? 1 : 0;
         }
@@ -659,6 +661,7 @@ void SQVM::stringCat(const SQObjectPtr& a, const SQObjectPtr& b, SQObjectPtr& de
     if (pa.set(a) && pb.set(b)) {
         SQInteger l = pa.len, r = pb.len;
         if ((SQUnsignedInteger)l + (SQUnsignedInteger)r > kMaxStringLength) throw SQOutOfMemory{};
+        spendWork((unsigned long long)(l + r));
         SQChar* buf = _sharedstate->getScratchPad(l + r);
         memcpy(buf, pa.text, l);
         memcpy(buf + l, pb.text, r);
@@ -671,6 +674,7 @@ void SQVM::stringCat(const SQObjectPtr& a, const SQObjectPtr& b, SQObjectPtr& de
     toString(cb, sb);
     SQInteger l = _string(sa)->_len, r = _string(sb)->_len;
     if ((SQUnsignedInteger)l + (SQUnsignedInteger)r > kMaxStringLength) throw SQOutOfMemory{};
+    spendWork((unsigned long long)(l + r));
     SQChar* buf = _sharedstate->getScratchPad(l + r);
     memcpy(buf, _stringval(sa), l);
     memcpy(buf + l, _stringval(sb), r);
@@ -734,6 +738,7 @@ void SQVM::clone(const SQObjectPtr& self, SQObjectPtr& target) {
     SQObjectPtr newobj;
     switch (self._type) {
     case OT_TABLE:
+        spendWork((unsigned long long)_table(self)->_numofnodes * 2 * kWorkBytesPerElement);
         newobj = SQObjectPtr(_table(self)->clone());
         goto cloned_mt;
     case OT_INSTANCE:
@@ -749,6 +754,7 @@ void SQVM::clone(const SQObjectPtr& self, SQObjectPtr& target) {
         target = newobj;
         return;
     case OT_ARRAY:
+        spendWork((unsigned long long)_array(self)->size() * kWorkBytesPerElement);
         target = SQObjectPtr(_array(self)->clone());
         return;
     default:

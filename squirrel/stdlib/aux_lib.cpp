@@ -6,6 +6,9 @@ namespace {
 
 // Frames whose locals the report lists, counted from the innermost.
 constexpr SQInteger kLocalsLevels = 10;
+// Frames of a deep call stack that an error report shows: the innermost and the outermost ones.
+constexpr SQInteger kCallStackInnermost = 30;
+constexpr SQInteger kCallStackOutermost = 10;
 
 void printLocal(HSQUIRRELVM v, SQPRINTFUNCTION pf, const SQChar* name) {
     switch (sq_gettype(v, -1)) {
@@ -102,8 +105,27 @@ void sqstd_printcallstack(HSQUIRRELVM v) {
     if (!pf) return;
     pf(v, "\nCALLSTACK\n");
     SQStackInfos si;
-    // Level 0 is the function doing the reporting (normally the error handler itself).
-    for (SQInteger level = 1; SQ_SUCCEEDED(sq_stackinfos(v, level, &si)); ++level) {
+    // Level 0 is the function doing the reporting (normally the error handler itself). A deep stack (a
+    // runaway recursion) shows its innermost and outermost frames: all of it would be megabytes of log.
+    SQInteger depth = 1;
+    while (SQ_SUCCEEDED(sq_stackinfos(v, depth, &si)))
+        depth = depth < (1 << 20) ? depth * 2 : depth + (1 << 20);
+    SQInteger low = depth / 2, high = depth; // the deepest level lies in [low, high)
+    while (high - low > 1) {
+        SQInteger mid = low + (high - low) / 2;
+        if (SQ_SUCCEEDED(sq_stackinfos(v, mid, &si)))
+            low = mid;
+        else
+            high = mid;
+    }
+    const SQInteger deepest = low;
+    for (SQInteger level = 1; level <= deepest; ++level) {
+        if (level == kCallStackInnermost + 1 && deepest > kCallStackInnermost + kCallStackOutermost) {
+            pf(v, "*... %d more frames ...\n", (int)(deepest - kCallStackInnermost - kCallStackOutermost));
+            level = deepest - kCallStackOutermost;
+            continue;
+        }
+        if (SQ_FAILED(sq_stackinfos(v, level, &si))) break;
         pf(v, "*FUNCTION [%s()] %s line [%d]\n", si.funcname ? si.funcname : "unknown",
            si.source ? si.source : "unknown", si.line);
     }

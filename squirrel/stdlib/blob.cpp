@@ -130,6 +130,7 @@ SQInteger blobConstructor(HSQUIRRELVM v) {
     if (sq_gettop(v) > 1) sq_getinteger(v, 2, &size);
     if (size < 0) return sq_throwerror(v, "cannot create blob with negative size");
     if (size > kMaxBlobSize) return sq_throwerror(v, "out of memory");
+    if (SQ_FAILED(sq_spendwork(v, (unsigned long long)size))) return SQ_ERROR;
     auto* b = new (std::nothrow) Blob();
     if (!b || !b->init(size)) {
         delete b;
@@ -148,6 +149,7 @@ SQInteger blobCloned(HSQUIRRELVM v) {
     sq_setinstanceup(v, 1, nullptr);
     Blob* original = thisBlob(v, 2);
     if (!original) return sq_throwerror(v, "invalid blob");
+    if (SQ_FAILED(sq_spendwork(v, (unsigned long long)original->len()))) return SQ_ERROR;
     auto* b = new (std::nothrow) Blob();
     if (!b || !b->copyFrom(*original)) {
         delete b;
@@ -164,6 +166,7 @@ SQInteger blobResize(HSQUIRRELVM v) {
     sq_getinteger(v, 2, &size);
     if (size < 0) return sq_throwerror(v, "negative size");
     if (size > kMaxBlobSize) return sq_throwerror(v, "out of memory");
+    if (SQ_FAILED(sq_spendwork(v, (unsigned long long)size))) return SQ_ERROR;
     if (!b->resize(size)) return sq_throwerror(v, "resize failed");
     return 0;
 }

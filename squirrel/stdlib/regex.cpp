@@ -5,6 +5,7 @@
 // Syntax: ^ $ . | ( ) (?: ) [ ] [^ ] ranges, * + ? {n} {n,} {n,m} (greedy), escapes \n \t \r \f \v, the ctype
 // classes \a \w \s \d \x \c \p \l \u (upper case negates), and \b \B, which treat a position as a boundary
 // when the character there and the one after it differ in being white space.
+#include "squirrel/stdlib/regex.h"
 #include "squirrel/sqstdlib.h"
 
 #include <cctype>
@@ -438,6 +439,8 @@ struct SQRex {
     };
     std::vector<Entry> stack;
     std::vector<const char*> regs;
+    long long workLimit = -1; // instructions the matcher may run; < 0: unbounded
+    long long workDone = 0;
 
     // Runs the program from `start`; `whole` requires the match to end at `end`. bol anchors `^`.
     bool run(const char* bol, const char* start, const char* end, bool whole);
@@ -462,6 +465,7 @@ bool SQRex::run(const char* bol, const char* start, const char* end, bool whole)
         regs[index] = value;
     };
     for (;;) {
+        if (workLimit >= 0 && ++workDone > workLimit) return false;
         bool fail = false;
         const Inst& in = code[(size_t)pc];
         switch (in.op) {
@@ -599,7 +603,7 @@ SQBool sqstd_rex_match(SQRex* exp, const SQChar* text) {
 SQBool sqstd_rex_searchrange(SQRex* exp, const SQChar* text_begin, const SQChar* text_end,
                              const SQChar** out_begin, const SQChar** out_end) {
     try {
-        for (const char* p = text_begin; p < text_end; ++p) {
+        for (const char* p = text_begin; p < text_end && !sqstdRexWorkExhausted(exp); ++p) {
             if (exp->run(text_begin, p, text_end, false)) {
                 if (out_begin) *out_begin = exp->slots[0];
                 if (out_end) *out_end = exp->slots[1];
@@ -640,4 +644,17 @@ SQRex* sqstdRexClone(const SQRex* exp) {
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
+}
+
+void sqstdRexLimitWork(SQRex* exp, long long limit) {
+    exp->workLimit = limit;
+    exp->workDone = 0;
+}
+
+long long sqstdRexWorkDone(const SQRex* exp) {
+    return exp->workDone;
+}
+
+bool sqstdRexWorkExhausted(const SQRex* exp) {
+    return exp->workLimit >= 0 && exp->workDone > exp->workLimit;
 }

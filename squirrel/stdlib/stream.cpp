@@ -32,6 +32,7 @@ SQInteger streamReadblob(HSQUIRRELVM v) {
     SQInteger pos = s->tell(), len = s->len();
     if (pos >= 0 && len >= 0 && size > len - pos) size = len - pos > 0 ? len - pos : 0;
     if (size == 0) return sq_throwerror(v, "no data left to read");
+    if (SQ_FAILED(sq_spendwork(v, (unsigned long long)size))) return SQ_ERROR;
     SQUserPointer data = sqstd_createblob(v, size);
     if (!data) return SQ_ERROR;
     SQInteger got = s->read(data, size);
@@ -113,6 +114,7 @@ SQInteger streamWriteblob(HSQUIRRELVM v) {
     SQUserPointer data;
     if (SQ_FAILED(sqstd_getblob(v, 2, &data))) return sq_throwerror(v, "invalid parameter");
     SQInteger size = sqstd_getblobsize(v, 2);
+    if (size > 0 && SQ_FAILED(sq_spendwork(v, (unsigned long long)size))) return SQ_ERROR;
     if (s->write(data, size) != size) return sq_throwerror(v, "io error");
     sq_pushinteger(v, size);
     return 1;

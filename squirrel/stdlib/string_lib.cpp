@@ -12,6 +12,7 @@ SQInteger stringFormat(HSQUIRRELVM v) {
     SQChar* dest;
     SQInteger length;
     if (SQ_FAILED(sqstd_format(v, 2, &length, &dest))) return SQ_ERROR;
+    if (SQ_FAILED(sq_spendwork(v, (unsigned long long)length))) return SQ_ERROR;
     sq_pushstring(v, dest, length);
     return 1;
 }
@@ -39,6 +40,7 @@ SQInteger stringStrip(HSQUIRRELVM v) {
     const SQChar* s;
     sq_getstring(v, 2, &s);
     SQInteger len = sq_getsize(v, 2);
+    if (SQ_FAILED(sq_spendwork(v, (unsigned long long)len))) return SQ_ERROR;
     SQInteger begin = leftEdge(s, len);
     SQInteger end = rightEdge(s, begin, len);
     sq_pushstring(v, s + begin, end - begin);
@@ -49,6 +51,7 @@ SQInteger stringLstrip(HSQUIRRELVM v) {
     const SQChar* s;
     sq_getstring(v, 2, &s);
     SQInteger len = sq_getsize(v, 2);
+    if (SQ_FAILED(sq_spendwork(v, (unsigned long long)len))) return SQ_ERROR;
     SQInteger begin = leftEdge(s, len);
     sq_pushstring(v, s + begin, len - begin);
     return 1;
@@ -58,6 +61,7 @@ SQInteger stringRstrip(HSQUIRRELVM v) {
     const SQChar* s;
     sq_getstring(v, 2, &s);
     SQInteger len = sq_getsize(v, 2);
+    if (SQ_FAILED(sq_spendwork(v, (unsigned long long)len))) return SQ_ERROR;
     sq_pushstring(v, s, rightEdge(s, 0, len));
     return 1;
 }
@@ -71,6 +75,7 @@ SQInteger stringSplit(HSQUIRRELVM v) {
     // only an empty separator string is refused; one starting with a zero byte separates nothing
     if (sq_getsize(v, 3) == 0) return sq_throwerror(v, "empty separators string");
     const size_t len = std::strlen(s);
+    if (SQ_FAILED(sq_spendwork(v, (unsigned long long)(len * (size_t)sq_getsize(v, 3))))) return SQ_ERROR;
     sq_newarray(v, 0);
     size_t i = 0;
     while (i < len) {
@@ -109,6 +114,20 @@ SQInteger rexConstructor(HSQUIRRELVM v) {
     return 0;
 }
 
+// The matcher runs on the script's step budget, one instruction costing what one byte of copying does:
+// bounded before the match, charged after it; a match that ran out fails with the budget's error.
+void limitWork(HSQUIRRELVM v, SQRex* rex) {
+    SQInteger steps = sq_getstepbudget(v);
+    sqstdRexLimitWork(rex, steps < 0 ? -1 : (long long)steps * 64 + 63);
+}
+
+bool chargeWork(HSQUIRRELVM v, SQRex* rex) {
+    bool charged =
+        sq_getstepbudget(v) < 0 || SQ_SUCCEEDED(sq_spendwork(v, (unsigned long long)sqstdRexWorkDone(rex)));
+    sqstdRexLimitWork(rex, -1);
+    return charged;
+}
+
 // Pushes {begin = b, end = e}.
 void pushRange(HSQUIRRELVM v, SQInteger b, SQInteger e) {
     sq_newtable(v);
@@ -134,7 +153,10 @@ SQInteger rexMatch(HSQUIRRELVM v) {
     if (!rex) return sq_throwerror(v, "invalid regexp");
     const SQChar* str;
     sq_getstring(v, 2, &str);
-    sq_pushbool(v, sqstd_rex_match(rex, str));
+    limitWork(v, rex);
+    SQBool matched = sqstd_rex_match(rex, str);
+    if (!chargeWork(v, rex)) return SQ_ERROR;
+    sq_pushbool(v, matched);
     return 1;
 }
 
@@ -145,7 +167,10 @@ SQInteger rexSearch(HSQUIRRELVM v) {
     SQInteger len, start;
     if (!subject(v, str, len, start)) return 0;
     const SQChar *b, *e;
-    if (!sqstd_rex_searchrange(rex, str + start, str + len, &b, &e)) return 0;
+    limitWork(v, rex);
+    SQBool found = sqstd_rex_searchrange(rex, str + start, str + len, &b, &e);
+    if (!chargeWork(v, rex)) return SQ_ERROR;
+    if (!found) return 0;
     pushRange(v, b - str, e - str);
     return 1;
 }
@@ -157,7 +182,10 @@ SQInteger rexCapture(HSQUIRRELVM v) {
     SQInteger len, start;
     if (!subject(v, str, len, start)) return 0;
     const SQChar *b, *e;
-    if (!sqstd_rex_searchrange(rex, str + start, str + len, &b, &e)) return 0;
+    limitWork(v, rex);
+    SQBool found = sqstd_rex_searchrange(rex, str + start, str + len, &b, &e);
+    if (!chargeWork(v, rex)) return SQ_ERROR;
+    if (!found) return 0;
     const SQInteger n = sqstd_rex_getsubexpcount(rex);
     sq_newarray(v, 0);
     for (SQInteger i = 0; i < n; ++i) {
