@@ -222,6 +222,8 @@ public:
     KDint stat(const KDchar* path, KDStat* buf) override {
         std::string native;
         if (!mapUserDataPath(path, &native)) return -1;
+        // Answer as an open would: a save whose commit was cut short exists, restored from its backup.
+        if (isUserDataPath(path)) restoreBackup(native);
         struct stat st {};
         if (::stat(native.c_str(), &st) != 0) {
             setErrorFromErrno(errno);
@@ -234,6 +236,7 @@ public:
     KDint access(const KDchar* path, KDint mode) override {
         std::string native;
         if (!mapUserDataPath(path, &native)) return -1;
+        if (isUserDataPath(path)) restoreBackup(native);
         if (::access(native.c_str(), mode & (R_OK | W_OK | X_OK)) != 0) {
             setErrorFromErrno(errno);
             return -1;

@@ -34,10 +34,15 @@ void syncFolderOf(const std::string& path) {
 void restoreBackup(const std::string& target) {
     std::string backup = target + kBackupSuffix;
     if (!exists(backup) || exists(target)) return;
-    if (renameat2(AT_FDCWD, backup.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return;
-    if (errno != EINVAL && errno != ENOSYS) return;
+    bool restored = renameat2(AT_FDCWD, backup.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0;
     // A file system without the no-replace rename: link refuses an existing target just the same.
-    if (link(backup.c_str(), target.c_str()) == 0) unlink(backup.c_str());
+    if (!restored && (errno == EINVAL || errno == ENOSYS) && link(backup.c_str(), target.c_str()) == 0) {
+        unlink(backup.c_str());
+        restored = true;
+    }
+    // The save that was being committed never reported success; its temporary goes with the restore, so it
+    // is not left lying beside the file for ever.
+    if (restored) unlink((target + kTempSuffix).c_str());
 }
 
 KDint commitReplace(FILE* tempFile, const std::string& target, int writeError) {

@@ -14,7 +14,7 @@ inline constexpr const char* kTempSuffix = ".kdtmp";
 inline constexpr const char* kBackupSuffix = ".kdbak";
 
 // Puts "X.kdbak" back as X after a commit was cut short, but only when X does not exist: a backup left beside
-// a newer X must never replace it.
+// a newer X must never replace it. A restore also deletes the stale "X.kdtmp" of the cut-short commit.
 void restoreBackup(const std::string& target);
 
 // Closes tempFile (the open "X.kdtmp") and makes it X. Every step is checked: a write error seen earlier

@@ -154,6 +154,37 @@ TEST_F(NativeFiles, BackupIsRestoredOnlyWhenTheFileIsMissing) {
     EXPECT_FALSE(stdfs::exists(userData() / "save.sav.kdbak"));
 }
 
+TEST_F(NativeFiles, StatOfASaveCutShortInItsCommitAnswersAsTheOpenWould) {
+    // Killed between "X → X.kdbak" and "X.kdtmp → X": only the backup and the temporary are on disk.
+    writeFile(userData() / "save.bin.kdbak", "previous");
+    writeFile(userData() / "save.bin.kdtmp", "unconfirmed");
+    KDStat st{};
+    ASSERT_EQ(kdStat("data/save.bin", &st), 0);
+    EXPECT_EQ(st.st_size, 8);
+    EXPECT_EQ(readNative(userData() / "save.bin"), "previous");
+    EXPECT_FALSE(stdfs::exists(userData() / "save.bin.kdbak"));
+    EXPECT_FALSE(stdfs::exists(userData() / "save.bin.kdtmp"));
+
+    // A stale temporary beside a complete save (killed while writing) is no reason to touch anything.
+    writeFile(userData() / "save.bin.kdtmp", "half");
+    ASSERT_EQ(kdStat("data/save.bin", &st), 0);
+    EXPECT_EQ(readNative(userData() / "save.bin"), "previous");
+    EXPECT_TRUE(stdfs::exists(userData() / "save.bin.kdtmp"));
+
+    // An open that restores clears the temporary too.
+    stdfs::remove(userData() / "save.bin");
+    writeFile(userData() / "save.bin.kdbak", "oldest");
+    writeFile(userData() / "save.bin.kdtmp", "cut");
+    EXPECT_EQ(readKd("data/save.bin"), "oldest");
+    EXPECT_FALSE(stdfs::exists(userData() / "save.bin.kdtmp"));
+
+    // Only the temporary of a first save ever: there is no save.
+    stdfs::remove(userData() / "save.bin");
+    writeFile(userData() / "first.bin.kdtmp", "cut");
+    EXPECT_EQ(kdStat("data/first.bin", &st), -1);
+    EXPECT_TRUE(stdfs::exists(userData() / "first.bin.kdtmp"));
+}
+
 TEST_F(NativeFiles, FailedWriteKeepsThePreviousSave) {
     writeFile(userData() / "save.sav", "complete old save");
     // A file size limit makes the temporary copy fail to grow, as a full disk would.
