@@ -23,6 +23,15 @@ void purgeEvents(KDint32 type, void* userptr);
 // Remove every queued pointer-move event (type 57, index KD_INPUT_POINTER_X) with this user pointer.
 void purgePointerMoves(void* userptr);
 
+// How much searching the queue has done since the process started: callback entries examined to find the
+// callback of an event, and queued events examined by purges. Tests check that neither grows with the number
+// of timers or callbacks.
+struct EventQueueCounts {
+    unsigned long long callbackEntriesExamined;
+    unsigned long long eventsExaminedByPurges;
+};
+EventQueueCounts eventQueueCounts();
+
 // The primary screen size, recorded by the window area during start-up.
 void setScreenSize(KDint width, KDint height);
 

@@ -1,9 +1,13 @@
 // Periodic timers: each posts at most one pending KD_EVENT_TIMER, measured from the check that fired it.
+//
+// The list keeps creation order (the order timers fire in within one pump); a hash set of live timers lets
+// kdCancelTimer check its handle and unlink it without walking the list.
 #include "platform/kd.h"
 #include "platform/platform_hooks.h"
 #include "platform/src/event_system.h"
 
 #include <new>
+#include <unordered_set>
 
 struct KDTimer {
     KDint64 interval;
@@ -11,19 +15,27 @@ struct KDTimer {
     void* userptr;
     KDust lastFiring;
     KDTimer* next;
+    KDTimer* previous;
 };
 
 namespace {
 
 KDTimer* g_timers = nullptr; // creation order
 KDTimer* g_lastTimer = nullptr;
+std::unordered_set<const KDTimer*> g_live;
 
 } // namespace
 
 KDTimer* kdSetTimer(KDint64 interval, void* eventuserptr) {
     auto* timer = new (std::nothrow)
-        KDTimer{interval, KD_TIMER_PERIODIC_MINIMUM, eventuserptr, kdGetTimeUST(), nullptr};
+        KDTimer{interval, KD_TIMER_PERIODIC_MINIMUM, eventuserptr, kdGetTimeUST(), nullptr, g_lastTimer};
     if (!timer) return nullptr;
+    try {
+        g_live.insert(timer);
+    } catch (const std::bad_alloc&) {
+        delete timer;
+        return nullptr;
+    }
     if (g_lastTimer)
         g_lastTimer->next = timer;
     else
@@ -34,19 +46,16 @@ KDTimer* kdSetTimer(KDint64 interval, void* eventuserptr) {
 
 KDint kdCancelTimer(KDTimer* timer) {
     if (!timer) return -1;
-    // Only a timer that is really in the list is freed: a second cancel of the same handle is refused.
-    KDTimer* previous = nullptr;
-    KDTimer* current = g_timers;
-    while (current && current != timer) {
-        previous = current;
-        current = current->next;
-    }
-    if (!current) return -1;
-    if (previous)
-        previous->next = timer->next;
+    // Only a timer that is really set is freed: a second cancel of the same handle is refused.
+    if (g_live.erase(timer) == 0) return -1;
+    if (timer->previous)
+        timer->previous->next = timer->next;
     else
         g_timers = timer->next;
-    if (g_lastTimer == timer) g_lastTimer = previous;
+    if (timer->next)
+        timer->next->previous = timer->previous;
+    else
+        g_lastTimer = timer->previous;
     platform::purgeEvents(KD_EVENT_TIMER, timer->userptr);
     delete timer;
     return 0;
@@ -75,6 +84,7 @@ void freeAllTimers() {
         delete timer;
     }
     g_lastTimer = nullptr;
+    g_live.clear();
 }
 
 } // namespace platform

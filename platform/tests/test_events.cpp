@@ -130,9 +130,11 @@ TEST_F(Events, PoolOfSixteenThenHeap) {
     EXPECT_EQ(kdCreateEvent(), fifth);
     // The first sixteen are the pool, in order; the seventeenth lies outside it.
     const auto address = [](const KDEvent* event) { return reinterpret_cast<std::uintptr_t>(event); };
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(address(events[i]), address(events[0]) + i * sizeof(KDEvent)) << i;
+    const std::uintptr_t stride = address(events[1]) - address(events[0]); // a record and the queue's links
+    EXPECT_GE(stride, sizeof(KDEvent));
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(address(events[i]), address(events[0]) + i * stride) << i;
     const std::uintptr_t heap = address(events[16]);
-    EXPECT_TRUE(heap < address(events[0]) || heap >= address(events[0]) + 16 * sizeof(KDEvent));
+    EXPECT_TRUE(heap < address(events[0]) || heap >= address(events[0]) + 16 * stride);
     for (KDEvent* event : events) kdFreeEvent(event);
 }
 
@@ -329,6 +331,69 @@ TEST_F(Events, StopFreesEverythingAndLeavesAWorkingQueue) {
     EXPECT_EQ(kdPumpEvents(), -1);
     post(KD_EVENT_PAUSE);
     EXPECT_EQ(kdWaitEvent()->type, KD_EVENT_PAUSE) << "the callback went too";
+}
+
+int g_firings = 0;
+void countFiring(const KDEvent*) {
+    ++g_firings;
+}
+
+TEST_F(Events, ThousandsOfTimersAreServedWithoutSearchingThemAll) {
+    // What a script that re-arms a new timer each time one fires leaves behind: 65,536 timers, each with its
+    // own callback, all due on every pump. Finding each event's callback and replacing each timer's pending
+    // event must look at a few entries, not at all of them (which made a quit take minutes).
+    constexpr int kTimers = 1 << 16;
+    std::vector<char> tokens(kTimers);
+    std::vector<KDTimer*> timers;
+    kdInstallCallback(record, KD_EVENT_PAUSE, nullptr); // a null filter is looked at too
+    for (char& token : tokens) {
+        ASSERT_EQ(kdInstallCallback(countFiring, KD_EVENT_TIMER, &token), 0);
+        timers.push_back(kdSetTimer(0, &token));
+    }
+    g_firings = 0;
+    const platform::EventQueueCounts before = platform::eventQueueCounts();
+    kdPumpEvents();
+    kdPumpEvents();
+    const platform::EventQueueCounts after = platform::eventQueueCounts();
+    EXPECT_EQ(g_firings, 2 * kTimers);
+    EXPECT_LE(after.callbackEntriesExamined - before.callbackEntriesExamined, 2ull * 2 * kTimers);
+    EXPECT_LE(after.eventsExaminedByPurges - before.eventsExaminedByPurges, 2ull * 4 * kTimers);
+
+    // A quit posted behind them comes out of the next wait, after one more round of every timer.
+    post(KD_EVENT_QUIT);
+    const KDEvent* event = kdWaitEvent();
+    ASSERT_NE(event, nullptr);
+    EXPECT_EQ(event->type, KD_EVENT_QUIT);
+    EXPECT_EQ(g_firings, 3 * kTimers);
+
+    // Cancelling and removing them is as direct: a second cancel of any is still refused.
+    for (int i = 0; i < kTimers; ++i) {
+        ASSERT_EQ(kdCancelTimer(timers[i]), 0);
+        ASSERT_EQ(kdInstallCallback(nullptr, KD_EVENT_TIMER, &tokens[i]), 0);
+    }
+    EXPECT_EQ(kdCancelTimer(timers[0]), -1);
+    EXPECT_EQ(kdInstallCallback(nullptr, KD_EVENT_TIMER, &tokens[0]), -1);
+}
+
+TEST_F(Events, NewestMatchWinsAcrossNullAndExactUserFilters) {
+    // Entries for a userptr and entries for any userptr live apart; the newest match still wins.
+    kdInstallCallback(record, KD_EVENT_INPUT, kUserA);
+    kdInstallCallback(countFiring, 0, nullptr);
+    g_firings = 0;
+    post(KD_EVENT_INPUT, kUserA);
+    kdPumpEvents();
+    EXPECT_EQ(g_firings, 1) << "the newer null-filter entry wins";
+    EXPECT_TRUE(s_seen.empty());
+    kdInstallCallback(record, KD_EVENT_INPUT, kUserA);
+    post(KD_EVENT_INPUT, kUserA);
+    post(KD_EVENT_INPUT, kUserB);
+    kdPumpEvents();
+    EXPECT_EQ(s_seen, std::vector<KDint32>{KD_EVENT_INPUT}) << "the newer exact entry wins for A only";
+    EXPECT_EQ(g_firings, 2);
+    EXPECT_EQ(kdInstallCallback(nullptr, 0, nullptr), 0);
+    post(KD_EVENT_INPUT, kUserA);
+    kdPumpEvents();
+    EXPECT_EQ(s_seen.size(), 2u);
 }
 
 TEST(Clock, MonotonicNanoseconds) {
