@@ -33,7 +33,8 @@ public:
     // Calls the function with the pushed values and returns its result. Null when no call was being built,
     // when the function is not callable (quietly), or when the call raised an error (printed by the runtime
     // error handler); the VM stack is then cut back to where it stood before begin.
-    static ScriptValue end();
+    // `what` names the entry in the report of a script that ran out of steps (ScriptHost::stepBudget).
+    static ScriptValue end(const char* what = nullptr);
 
     // Whether a call is under construction (the counter is not -1).
     static bool isBuilding();

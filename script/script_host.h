@@ -48,8 +48,10 @@ public:
     // Calls the closure with no arguments and the root table (or `receiver`) as `this`. Its result, or null
     // when the call raised an error (printed by the runtime error handler) or the value is not callable. The
     // VM stack is left as it was.
+    // `what` names the entry (for example "timer 3") in the report of a script that ran out of steps.
     static ScriptValue callClosure(const ScriptValue& closure);
-    static ScriptValue callClosure(const ScriptValue& closure, const ScriptValue& receiver);
+    static ScriptValue callClosure(const ScriptValue& closure, const ScriptValue& receiver,
+                                   const char* what = nullptr);
     // Calls the root function `name` with no arguments; a missing function is quietly not called.
     static void callRootFunction(const char* name);
 
@@ -76,4 +78,15 @@ public:
 
     // The VM's last error as text ("" when it is not a string or there is no VM).
     static const char* lastErrorText();
+
+    // Steps each entry from native code into the scripts may run (a timer, an object callback, a lifecycle
+    // call, a console line, a '+' argument...): a backward jump or a call is a step, copying or scanning data
+    // one step per 64 bytes. Calls that script-called native code makes back into the scripts share the
+    // entry's budget. A script that runs out fails with the runtime error "step budget exhausted", the host
+    // logs "error: script stopped: <entry> ran out of its step budget of <n> steps", and the game goes on.
+    // The budget comes from the environment variable HH_SCRIPT_STEP_BUDGET (so also from the configuration
+    // file) when the VM is created, else kDefaultStepBudget; 0 or less lifts it.
+    static constexpr SQInteger kDefaultStepBudget = 20000000;
+    static void setStepBudget(SQInteger steps);
+    static SQInteger stepBudget();
 };

@@ -32,7 +32,8 @@ void runPlusArguments(int argumentCount, const char* const* arguments) {
     for (int i = 0; i < argumentCount; ++i) {
         const char* argument = arguments[i];
         if (!argument || argument[0] != '+') continue;
-        ScriptHost::callClosure(ScriptHost::compileBuffer(argument + 1));
+        ScriptHost::callClosure(ScriptHost::compileBuffer(argument + 1), ScriptHost::root(),
+                                "command-line script");
     }
 }
 

@@ -224,7 +224,7 @@ void Console::runLine(const std::string& line) {
     logPlain(kTag, "%s", line.c_str());
     ComponentRef<IAbstract> hold(
         abstractOf(static_cast<IRenderable*>(this))); // a command may drop the console
-    ScriptHost::callClosure(ScriptHost::compileBuffer(line.c_str()));
+    ScriptHost::callClosure(ScriptHost::compileBuffer(line.c_str()), ScriptHost::root(), "console command");
 }
 
 // ---- keyboard

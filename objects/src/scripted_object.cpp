@@ -9,6 +9,8 @@
 
 namespace {
 
+// How a runaway callback is named in the host's report, beside the function's own name.
+constexpr const char* kCallbackEntry = "ScriptedObject callback";
 constexpr const char* kExPointerNames[] = {"OnPointerPressedEx", "OnPointerReleasedEx", "OnPointerMovedEx",
                                            "OnPointerWheelEx"};
 constexpr const char* kPointerNames[] = {"OnPointerPressed", "OnPointerReleased", "OnPointerMoved",
@@ -114,7 +116,7 @@ void ScriptedObject::Shutdown() {
     ComponentRef<> self(abstractOf(this));
     ScriptValue function = callback("Shutdown");
     if (!function.isNull() && beginCall(function)) {
-        ScriptCall::end();
+        ScriptCall::end(kCallbackEntry);
     }
     for (ScriptValue& pointer : m_pointer) {
         pointer.reset();
@@ -127,14 +129,14 @@ std::int32_t ScriptedObject::GetUpdateLayer() {
     if (function.isNull() || !beginCall(function)) {
         return 1;
     }
-    return integerResult(ScriptCall::end());
+    return integerResult(ScriptCall::end(kCallbackEntry));
 }
 
 void ScriptedObject::Init(std::int32_t time) {
     ScriptValue function = callback("Init");
     if (!function.isNull() && beginCall(function)) {
         ScriptCall::pushInt(time);
-        ScriptCall::end();
+        ScriptCall::end(kCallbackEntry);
     }
 }
 
@@ -143,7 +145,7 @@ void ScriptedObject::Update(std::int32_t layer, std::int32_t elapsed) {
     if (!function.isNull() && beginCall(function)) {
         ScriptCall::pushInt(layer);
         ScriptCall::pushInt(elapsed);
-        ScriptCall::end();
+        ScriptCall::end(kCallbackEntry);
     }
 }
 
@@ -157,7 +159,7 @@ void ScriptedObject::Render(IGraphics* graphics, ClassMask) {
     ScriptValue context = ScriptValue::fromStack(-1);
     sq_poptop(v);
     ScriptCall::pushValue(context);
-    ScriptCall::end();
+    ScriptCall::end(kCallbackEntry);
 }
 
 std::int32_t ScriptedObject::GetRenderLayer() {
@@ -165,7 +167,7 @@ std::int32_t ScriptedObject::GetRenderLayer() {
     if (function.isNull() || !beginCall(function)) {
         return 0;
     }
-    return integerResult(ScriptCall::end());
+    return integerResult(ScriptCall::end(kCallbackEntry));
 }
 
 bool ScriptedObject::HandleKeyEvent(const KDEvent& event) {
@@ -190,7 +192,7 @@ bool ScriptedObject::HandleKeyEvent(const KDEvent& event) {
     ScriptCall::pushInt(event.data.input.index);
     // The OS key data travels as the script's 32-bit integer (bit 31 set reads negative).
     ScriptCall::pushInt(static_cast<SQInteger>(static_cast<std::uint64_t>(event.data.input.value) >> 32));
-    return consumedResult(ScriptCall::end());
+    return consumedResult(ScriptCall::end(kCallbackEntry));
 }
 
 bool ScriptedObject::HandlePointerEvent(const KDEvent& event) {
@@ -228,7 +230,7 @@ bool ScriptedObject::HandlePointerEvent(const KDEvent& event) {
     }
     ScriptCall::pushInt(pointer.x);
     ScriptCall::pushInt(pointer.y);
-    return consumedResult(ScriptCall::end());
+    return consumedResult(ScriptCall::end(kCallbackEntry));
 }
 
 float ScriptedObject::GetStateWeight(const char* state) {
@@ -237,7 +239,7 @@ float ScriptedObject::GetStateWeight(const char* state) {
         return std::numeric_limits<float>::infinity();
     }
     ScriptCall::pushString(state);
-    return floatResult(ScriptCall::end());
+    return floatResult(ScriptCall::end(kCallbackEntry));
 }
 
 float ScriptedObject::GetStatePhase(const char* state) {
@@ -246,5 +248,5 @@ float ScriptedObject::GetStatePhase(const char* state) {
         return std::numeric_limits<float>::infinity();
     }
     ScriptCall::pushString(state);
-    return floatResult(ScriptCall::end());
+    return floatResult(ScriptCall::end(kCallbackEntry));
 }

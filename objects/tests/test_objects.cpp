@@ -104,6 +104,36 @@ TEST_F(ScriptedObjectTest, AFailingCallbackIsReportedAndTheOperationGoesOn) {
     EXPECT_EQ(takeTrace(), "ok");
 }
 
+TEST_F(ScriptedObjectTest, RunawayCallbacksAreStoppedByTheStepBudgetAndTheNextFrameRuns) {
+    ScriptHost::setStepBudget(100000);
+    run(R"(
+        ::stuck <- getComponent("ScriptedObject");
+        loadFromScript(stuck, { frames = 0,
+                                function Update(l, ms) { ++frames; while (true) {} },
+                                function Render(g) { local s = ""; while (true) s += "tile"; },
+                                function OnKeyPressed(i, d) { return stuckKey(); } });
+        function stuckKey() { return stuckKey() || true; }
+    )");
+    IAbstract* stuck = component("stuck");
+    for (int frame = 0; frame < 2; ++frame) {
+        queryInterface<IUpdateable>(stuck)->Update(1, 8);
+        TestGraphics graphics;
+        queryInterface<IRenderable>(stuck)->Render(&graphics, ClassMask{});
+        EXPECT_FALSE(queryInterface<IInputHandler>(stuck)->HandleKeyEvent(keyEvent(0x40000041, 1, 0)));
+    }
+    const std::string log = takeLog();
+    EXPECT_NE(
+        log.find("error: script stopped: ScriptedObject callback, 'Update' (console_buffer) ran out of its "
+                 "step budget of 100000 steps\n"),
+        std::string::npos)
+        << log;
+    EXPECT_NE(log.find("error: script stopped: ScriptedObject callback, 'Render'"), std::string::npos);
+    EXPECT_NE(log.find("error: [stack overflow]"), std::string::npos)
+        << "deep recursion is a script error too";
+    EXPECT_EQ(integer("stuck.frames"), 2) << "the object's state is still there, and it ran each frame";
+    ScriptHost::setStepBudget(ScriptHost::kDefaultStepBudget);
+}
+
 TEST_F(ScriptedObjectTest, KeyEventsChooseTheirCallbackByState) {
     run(R"(
         ::keys <- getComponent("ScriptedObject");

@@ -25,6 +25,11 @@ void registerEngineMath(HSQUIRRELVM v);
 // script_call.cpp: forgets the call under construction (the VM it was built on is going away).
 void resetScriptCall();
 
+// script_host.cpp: sq_call(v, params, retval, raise errors) as an entry into the scripts: the outermost one
+// (no script running) starts with the full step budget, and one that runs out of it is reported naming
+// `what` (may be null) and the function called.
+SQRESULT callScript(HSQUIRRELVM v, SQInteger params, bool retval, const char* what);
+
 // script_host.cpp: creates or replaces slot `name` of the table on top with a native function.
 void setNativeFunction(HSQUIRRELVM v, const char* name, SQFUNCTION function, SQInteger paramCheck,
                        const char* typeMask);

@@ -78,7 +78,7 @@ void ScriptCall::pushValue(const ScriptValue& value) {
     ++g_counter;
 }
 
-ScriptValue ScriptCall::end() {
+ScriptValue ScriptCall::end(const char* what) {
     if (g_counter == -1) return ScriptValue();
     // Reset first: the function may start calls of its own.
     SQInteger count = g_counter;
@@ -89,7 +89,7 @@ ScriptValue ScriptCall::end() {
     ScriptValue result;
     SQObjectType type = sq_gettype(v, base + 1);
     bool callable = type == OT_CLOSURE || type == OT_NATIVECLOSURE || type == OT_CLASS;
-    if (callable && SQ_SUCCEEDED(sq_call(v, count, SQTrue, SQTrue))) result = ScriptValue::fromStack(-1);
+    if (callable && SQ_SUCCEEDED(callScript(v, count, true, what))) result = ScriptValue::fromStack(-1);
     sq_settop(v, base);
     return result;
 }

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -39,6 +40,36 @@ std::uint32_t g_generation = 0;
 bool g_closing = false;
 VmBlockPools* g_pools = nullptr;
 ScriptValue g_root;
+SQInteger g_stepBudget = ScriptHost::kDefaultStepBudget;
+int g_entryDepth = 0; // entries from native code into the scripts now running
+
+// The budget configured for this run: HH_SCRIPT_STEP_BUDGET when it is a number, else the default.
+SQInteger configuredStepBudget() {
+    const KDchar* text = kdGetEnv("HH_SCRIPT_STEP_BUDGET");
+    if (!text || !*text) return ScriptHost::kDefaultStepBudget;
+    char* end = nullptr;
+    long long steps = std::strtoll(text, &end, 10);
+    if (*end != '\0') {
+        kdLogMessage("error: HH_SCRIPT_STEP_BUDGET=%s is not a number; the budget stays %lld steps\n", text,
+                     static_cast<long long>(ScriptHost::kDefaultStepBudget));
+        return ScriptHost::kDefaultStepBudget;
+    }
+    return steps > 0 ? static_cast<SQInteger>(steps) : -1;
+}
+
+// "'name' (source)" of the script function in `function`, or "a native function".
+std::string describeFunction(HSQUIRRELVM v, const ScriptValue& function) {
+    std::string text = "a native function";
+    SQInteger top = sq_gettop(v);
+    function.push();
+    SQFunctionInfo info{};
+    if (function.type() == OT_CLOSURE && SQ_SUCCEEDED(sq_getfunctioninfo(v, -1, &info))) {
+        text = std::string("'") + (info.name ? info.name : "unknown") + "' (" +
+               (info.source ? info.source : "?") + ")";
+    }
+    sq_settop(v, top);
+    return text;
+}
 
 // Formats into one buffer that grows to fit, so long script strings and error dumps are never cut.
 void hostPrint(HSQUIRRELVM, const SQChar* format, ...) {
@@ -168,6 +199,38 @@ void setWrongTypeError(HSQUIRRELVM v, const char* expected, const ScriptValue& v
 
 } // namespace
 
+SQRESULT callScript(HSQUIRRELVM v, SQInteger params, bool retval, const char* what) {
+    if (g_entryDepth > 0) return sq_call(v, params, retval ? SQTrue : SQFalse, SQTrue);
+    // The outermost entry: a full budget, and the function kept for the report (the call may drop the last
+    // reference to it).
+    HSQOBJECT called;
+    sq_getstackobj(v, -(params + 1), &called);
+    ScriptValue function(called);
+    sq_setstepbudget(v, g_stepBudget);
+    ++g_entryDepth;
+    SQRESULT result = sq_call(v, params, retval ? SQTrue : SQFalse, SQTrue);
+    --g_entryDepth;
+    bool exhausted = SQ_FAILED(result) && g_stepBudget >= 0 && sq_getstepbudget(v) == 0;
+    // Native code that reaches the scripts outside a call (a metamethod behind a slot read) gets a full
+    // budget too.
+    sq_setstepbudget(v, g_stepBudget);
+    if (exhausted) {
+        std::string entry = what ? std::string(what) + ", " : std::string();
+        kdLogMessage("error: script stopped: %s%s ran out of its step budget of %lld steps\n", entry.c_str(),
+                     describeFunction(v, function).c_str(), static_cast<long long>(g_stepBudget));
+    }
+    return result;
+}
+
+void ScriptHost::setStepBudget(SQInteger steps) {
+    g_stepBudget = steps > 0 ? steps : -1;
+    if (g_vm && g_entryDepth == 0) sq_setstepbudget(g_vm, g_stepBudget);
+}
+
+SQInteger ScriptHost::stepBudget() {
+    return g_stepBudget;
+}
+
 void setNativeFunction(HSQUIRRELVM v, const char* name, SQFUNCTION function, SQInteger paramCheck,
                        const char* typeMask) {
     sq_pushstring(v, name, -1);
@@ -212,6 +275,9 @@ void ScriptHost::create(int argumentCount, const char* const* argumentStrings) {
 
     ++g_generation;
     g_vm = v;
+    g_entryDepth = 0;
+    g_stepBudget = configuredStepBudget();
+    sq_setstepbudget(v, g_stepBudget);
     registerRootConstants(v);
     // Every layer above the host adds its own classes, constants and functions.
     ScriptApi::instance().installAll(v);
@@ -290,20 +356,21 @@ ScriptValue ScriptHost::callClosure(const ScriptValue& closure) {
     return callClosure(closure, root());
 }
 
-ScriptValue ScriptHost::callClosure(const ScriptValue& closure, const ScriptValue& receiver) {
+ScriptValue ScriptHost::callClosure(const ScriptValue& closure, const ScriptValue& receiver,
+                                    const char* what) {
     HSQUIRRELVM v = g_vm;
     if (!v || !closure.isCallable()) return ScriptValue();
     SQInteger top = sq_gettop(v);
     closure.push();
     receiver.push();
     ScriptValue result;
-    if (SQ_SUCCEEDED(sq_call(v, 1, SQTrue, SQTrue))) result = ScriptValue::fromStack(-1);
+    if (SQ_SUCCEEDED(callScript(v, 1, true, what))) result = ScriptValue::fromStack(-1);
     sq_settop(v, top);
     return result;
 }
 
 void ScriptHost::callRootFunction(const char* name) {
-    callClosure(getSlot(root(), name));
+    callClosure(getSlot(root(), name), root(), name);
 }
 
 ScriptValue ScriptHost::getSlot(const ScriptValue& table, const char* name) {
