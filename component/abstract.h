@@ -63,8 +63,7 @@ inline IAbstract* abstractOf(IAbstract* object) {
 // ID and the base interfaces it extends separately when the class should answer them too.
 template <class... Interfaces, class Self> void* queryAmong(Self* self, InterfaceId id) {
     void* result = nullptr;
-    ((result == nullptr && id == Interfaces::ID ? (result = static_cast<Interfaces*>(self), true) : false),
-     ...);
+    (void)((id == Interfaces::ID && (result = static_cast<Interfaces*>(self)) != nullptr) || ...);
     if (result == nullptr && id == IAbstract::ID) {
         result = static_cast<IAbstract*>(self);
     }

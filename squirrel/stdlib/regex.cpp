@@ -18,7 +18,6 @@
 namespace {
 
 // Limits that keep hostile patterns from exhausting memory or the C stack while compiling.
-constexpr int kMaxRepeatCount = 0xFFFF;
 constexpr size_t kMaxProgramSize = 1 << 16;
 constexpr int kMaxNesting = 200;
 
