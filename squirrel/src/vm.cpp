@@ -156,7 +156,7 @@ SQ_HOT_INLINE bool SQVM::enterScriptFrame(SQObjectPtr& closure, SQInteger target
     SQInteger newtop = stackbase + func->_stacksize;
     size_t depth = _callsstack.size();
     if (func->_bgenerator || func->_varparams || nargs != (SQInteger)func->_parameters.size() ||
-        c->_env._type == OT_WEAKREF || callsTraced() ||
+        c->_env._type == OT_WEAKREF || _debughook._type != OT_NULL ||
         newtop + kMaxFuncStackSize > (SQInteger)_stack.size() || depth >= _callsstack.capacity() ||
         (SQInteger)depth >= kMaxCallDepth)
         return false;
@@ -169,6 +169,8 @@ SQ_HOT_INLINE bool SQVM::enterScriptFrame(SQObjectPtr& closure, SQInteger target
     clearSlots(_top > stackbase + nargs ? _top : stackbase + nargs, newtop);
     _stackbase = stackbase;
     setTop(newtop);
+    // A call costs one step of the budget once its frame stands, as on the general path.
+    if (_stepbudget >= 0) spendStep();
     return true;
 }
 
@@ -206,7 +208,7 @@ SQ_HOT_INLINE bool SQVM::tailCallScript(SQObjectPtr& closure, SQInteger firstarg
     SQFunctionProto* func = c->proto();
     CallInfo& cur = *ci;
     if (func->_bgenerator || func->_varparams || nargs != (SQInteger)func->_parameters.size() ||
-        c->_env._type == OT_WEAKREF || callsTraced() || cur._generator || cur._etraps > 0 ||
+        c->_env._type == OT_WEAKREF || _debughook._type != OT_NULL || cur._generator || cur._etraps > 0 ||
         cur._nvargs > 0 || _stackbase + func->_stacksize + kMaxFuncStackSize > (SQInteger)_stack.size())
         return false;
     // The arguments move down over the replaced frame (sources lie above their destinations).
@@ -222,6 +224,7 @@ SQ_HOT_INLINE bool SQVM::tailCallScript(SQObjectPtr& closure, SQInteger firstarg
     SQInteger newtop = _stackbase + func->_stacksize;
     clearSlots(oldtop, newtop);
     _top = newtop; // nothing is left behind above the arguments
+    if (_stepbudget >= 0) spendStep();
     return true;
 }
 

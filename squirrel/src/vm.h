@@ -190,7 +190,8 @@ struct SQVM : SQCollectable {
     // Enters a script frame (arity check, varargs, defaults). Throws on error.
     void startCall(SQClosure* closure, SQInteger target, SQInteger nargs, SQInteger stackbase, bool tailcall);
     // Enters a script closure's frame when nothing needs the general path (exact arity, no environment,
-    // generator, hook or step budget, room on both stacks); takes over `closure`'s reference. False if not.
+    // generator, debug hook, room on both stacks; the call spends its step of the budget); takes over
+    // `closure`'s reference. False if not.
     bool enterScriptFrame(SQObjectPtr& closure, SQInteger target, SQInteger nargs, SQInteger stackbase);
     // Leaves a plain script frame (no traps, varargs, generator or hook) and hands STK(resultslot) (-1: null)
     // to the caller's target slot, or to *outres for the frame execute() entered. False if the frame needs
@@ -201,8 +202,6 @@ struct SQVM : SQCollectable {
     bool tailCallScript(SQObjectPtr& closure, SQInteger firstarg, SQInteger nargs);
     // Empties the slots [from, to) a new frame takes over above the top (from >= the top).
     void clearSlots(SQInteger from, SQInteger to);
-    // A debug hook or a step budget is set: calls take the general path.
-    bool callsTraced() const { return _stepbudget >= 0 || _debughook._type != OT_NULL; }
     void leaveFrame(SQInteger keepto = -1);
     bool leaveFrameWith(SQObjectPtr& result, SQObjectPtr& outres, bool root, SQInteger target);
     void prepCall(SQInteger target, const SQObjectPtr& key, SQInteger objslot, SQInteger thisslot);
