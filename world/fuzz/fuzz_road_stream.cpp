@@ -8,34 +8,10 @@
 #include <cstring>
 #include <vector>
 
+#include "world/fuzz/fuzz_bytes.h"
 #include "world/road_renderer.h"
 
 namespace {
-
-class Bytes final : public IInputStream, public IOutputStream {
-public:
-    Bytes(const std::uint8_t* data, std::size_t size, bool tells) : m_in(data, data + size), m_tells(tells) {}
-    void* QueryInterface(InterfaceId id) override {
-        return queryAmong<IInputStream, IOutputStream>(this, id);
-    }
-    std::int32_t Read(void* buffer, std::int32_t count) override {
-        const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(count), m_in.size() - m_at);
-        if (buffer != nullptr && n > 0) {
-            std::memcpy(buffer, m_in.data() + m_at, n);
-        }
-        m_at += n;
-        return static_cast<std::int32_t>(n);
-    }
-    std::int64_t Available() override { return m_tells ? static_cast<std::int64_t>(m_in.size() - m_at) : -1; }
-    std::int32_t Write(const void* buffer, std::int32_t count) override {
-        const auto* p = static_cast<const std::uint8_t*>(buffer);
-        m_out.insert(m_out.end(), p, p + count);
-        return count;
-    }
-    std::vector<std::uint8_t> m_in, m_out;
-    std::size_t m_at = 0;
-    bool m_tells;
-};
 
 class Grid final : public IGridMap {
 public:
@@ -59,7 +35,7 @@ private:
 };
 
 std::vector<std::uint8_t> written(RoadRenderer* roads) {
-    Bytes out(nullptr, 0, true);
+    FuzzBytes out(nullptr, 0, true);
     if (!roads->WriteTo(&out)) {
         __builtin_trap();
     }
@@ -82,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     roads->BreakRoadCell(1, 0);
     const std::vector<std::uint8_t> before = written(roads);
 
-    auto* stream = new Bytes(data + 2, size - 2, (data[0] & 1) != 0);
+    auto* stream = new FuzzBytes(data + 2, size - 2, (data[0] & 1) != 0);
     const bool read = roads->ReadFrom(stream);
     const std::vector<std::uint8_t> after = written(roads);
     if (!read && after != before) {
@@ -99,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         auto* copy = new RoadRenderer;
         copy->SetGridMap(grid);
-        Bytes again(after.data(), after.size(), true);
+        FuzzBytes again(after.data(), after.size(), true);
         if (!copy->ReadFrom(&again) || written(copy) != after) {
             __builtin_trap();
         }

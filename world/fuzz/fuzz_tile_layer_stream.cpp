@@ -14,34 +14,10 @@
 #include "graphics/graphics_classes.h"
 #include "graphics/tile_manager.h"
 #include "platform/kd_start.h"
+#include "world/fuzz/fuzz_bytes.h"
 #include "world/tile_layer.h"
 
 namespace {
-
-class Bytes final : public IInputStream, public IOutputStream {
-public:
-    Bytes(const std::uint8_t* data, std::size_t size, bool tells) : m_in(data, data + size), m_tells(tells) {}
-    void* QueryInterface(InterfaceId id) override {
-        return queryAmong<IInputStream, IOutputStream>(this, id);
-    }
-    std::int32_t Read(void* buffer, std::int32_t count) override {
-        const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(count), m_in.size() - m_at);
-        if (buffer != nullptr && n > 0) {
-            std::memcpy(buffer, m_in.data() + m_at, n);
-        }
-        m_at += n;
-        return static_cast<std::int32_t>(n);
-    }
-    std::int64_t Available() override { return m_tells ? static_cast<std::int64_t>(m_in.size() - m_at) : -1; }
-    std::int32_t Write(const void* buffer, std::int32_t count) override {
-        const auto* p = static_cast<const std::uint8_t*>(buffer);
-        m_out.insert(m_out.end(), p, p + count);
-        return count;
-    }
-    std::vector<std::uint8_t> m_in, m_out;
-    std::size_t m_at = 0;
-    bool m_tells;
-};
 
 // A tile set of a small, a wide, an empty and an offset tile, so records land in one, many or no buckets.
 TileManager* tileSet() {
@@ -79,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     tileSet();
-    auto* stream = new Bytes(data + 1, size - 1, (data[0] & 1) != 0);
+    auto* stream = new FuzzBytes(data + 1, size - 1, (data[0] & 1) != 0);
     auto* layer = new TileLayer;
     const bool read = layer->ReadFrom(stream);
     const std::size_t count = layer->GetTiles().size();
@@ -93,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     if (read) {
-        auto* out = new Bytes(nullptr, 0, true);
+        auto* out = new FuzzBytes(nullptr, 0, true);
         if (!layer->WriteTo(out)) {
             __builtin_trap();
         }
