@@ -1,4 +1,5 @@
 #include "tools/cursor_maker/cursor_maker.h"
+#include "tools/le_bytes.h"
 
 #include <cctype>
 #include <cerrno>
@@ -71,13 +72,8 @@ bool parseCursors(const std::string& text, std::vector<CursorPicture>& out, std:
 
 std::vector<std::uint8_t> encodeCursorBmp(const CursorPicture& picture) {
     std::vector<std::uint8_t> out;
-    auto put32 = [&](std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-    };
-    auto put16 = [&](std::uint16_t v) {
-        out.push_back(static_cast<std::uint8_t>(v));
-        out.push_back(static_cast<std::uint8_t>(v >> 8));
-    };
+    auto put32 = [&](std::uint32_t v) { tools::appendLE32(out, v); };
+    auto put16 = [&](std::uint16_t v) { tools::appendLE16(out, v); };
     const std::uint32_t headerBytes = 14 + 108;
     const auto imageBytes = static_cast<std::uint32_t>(picture.pixels.size() * 4);
     out.insert(out.end(), {'B', 'M'});

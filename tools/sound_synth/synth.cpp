@@ -1,4 +1,5 @@
 #include "tools/sound_synth/synth.h"
+#include "tools/le_bytes.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -224,13 +225,8 @@ bool synthesize(const std::string& description, SynthResult& out) {
 
 std::vector<std::uint8_t> encodeWav(const SynthResult& sound) {
     std::vector<std::uint8_t> out;
-    auto put32 = [&](std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-    };
-    auto put16 = [&](std::uint16_t v) {
-        out.push_back(static_cast<std::uint8_t>(v));
-        out.push_back(static_cast<std::uint8_t>(v >> 8));
-    };
+    auto put32 = [&](std::uint32_t v) { tools::appendLE32(out, v); };
+    auto put16 = [&](std::uint16_t v) { tools::appendLE16(out, v); };
     const auto dataBytes = static_cast<std::uint32_t>(sound.samples.size() * 2);
     out.insert(out.end(), {'R', 'I', 'F', 'F'});
     put32(36 + dataBytes);

@@ -1,5 +1,6 @@
 // The tile-set description compiler.
 #include "tools/tileset_source.h"
+#include "tools/le_bytes.h"
 
 #include <algorithm>
 #include <cctype>
@@ -414,10 +415,7 @@ struct Compiler {
 
     void encode() {
         std::vector<std::uint8_t>& b = out.tileSet;
-        auto put16 = [&](std::uint32_t v) {
-            b.push_back(static_cast<std::uint8_t>(v));
-            b.push_back(static_cast<std::uint8_t>(v >> 8));
-        };
+        auto put16 = [&](std::uint32_t v) { tools::appendLE16(b, v); };
         put16(static_cast<std::uint32_t>(records.size()));
         std::uint32_t end = 0;
         for (std::size_t t = 0; t < records.size(); ++t) {
