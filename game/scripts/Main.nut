@@ -28,7 +28,7 @@ dofile("scripts/game/Audio.nut");
 dofile("scripts/game/World.nut");
 dofile("scripts/game/Vehicles.nut");
 dofile("scripts/game/Guests.nut");
-dofile("scripts/game/Fireworks.nut");
+dofile("scripts/game/Effects.nut");
 dofile("scripts/game/Hud.nut");
 dofile("scripts/game/Screens.nut");
 dofile("scripts/game/Save.nut");

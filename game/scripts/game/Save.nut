@@ -61,7 +61,7 @@ Save <- {
     World.nextBuildingId = nextId;
     World.buildings = buildings;
     Random.seed = seed;
-    Fireworks.clear();
+    Effects.clear();
     if (!Vehicles.read(file)) logWarning("the saved trucks could not be read");
     print("loaded: state hash " + World.stateHash() + "\n");
     World.say(T("Loaded"));

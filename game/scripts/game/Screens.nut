@@ -143,7 +143,7 @@ Screens <- {
   function update(ms) {
     World.update(ms);
     Guests.update(ms);
-    Fireworks.update(ms);
+    Effects.update(ms);
   }
 
   function pressed(buttons, x, y) {

@@ -82,6 +82,7 @@ Game <- {
     enableCursor(100, true);
     ::windowedAtStart <- getComponent("Display").IsWindowed();
     Audio.start();
+    Effects.load();
     Screens.showTitle();
     started = true;
   }

@@ -109,6 +109,7 @@ Vehicles <- {
       ++delivered;
       World.earn(BuildingKinds[b.kind].income, b.x * CELL + CELL, TOP + b.y * CELL);
       Audio.playAt("coin", b.x * CELL);
+      Effects.sparkle(b.x * CELL + CELL, TOP + b.y * CELL + 8, 900);
     }
     local from = b;
     // On to the next stop that still stands; home when none is left.

@@ -273,7 +273,7 @@ World <- {
     money -= info.cost;
     buildings.append(b);
     Audio.play("build");
-    Fireworks.sparkle(x * CELL + CELL, TOP + y * CELL + CELL);
+    Effects.sparkle(x * CELL + CELL, TOP + y * CELL + CELL);
     Vehicles.buildingAdded(b);
     return b;
   }
@@ -335,7 +335,7 @@ World <- {
     }
     if (hourBefore < 6 && hour >= 6) Vehicles.morningTours();
     if (hourBefore < 20.5 && hour >= 20.5 && buildings.len() > 0) say(T("Night"));
-    Fireworks.night(hour);
+    Effects.night(hour);
     local i = 0;
     while (i < messages.len()) if (messages[i].until < clock) messages.remove(i); else ++i;
   }
@@ -380,6 +380,7 @@ World <- {
     g.SetColor(0xFFFFFFFF);
     Vehicles.render(g);
     Guests.render(g);
+    Effects.renderSmoke(g);
     // Night: a blue veil, then the lit windows over it.
     local dark = darkness();
     if (dark > 0) {
@@ -395,7 +396,7 @@ World <- {
         Vehicles.renderLights(g, glow);
       }
     }
-    Fireworks.render(g);
+    Effects.renderLights(g);
     Hud.renderFloating(g);
     g.SetTransform(saved);
     g.SetClip(clip);
