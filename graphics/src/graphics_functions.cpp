@@ -256,15 +256,26 @@ void fillRectByTile(IGraphics* g, ITileManager* tiles, const Rect& r, std::int32
                    static_cast<long long>((endX - startX) / sx * ((endY - startY) / sy)));
         return;
     }
+    // The clip is in target pixels and the tiles go through the context's transform: tiles are culled in
+    // target pixels, and only under a plain scale and move (anything else is drawn; the tile manager still
+    // culls what it can). Comparing untransformed tiles with the clip dropped visible tiles under a camera.
     const Rect clip = g->GetClip();
+    const Matrix3 m = g->GetTransform();
+    const bool plain = m.m[0][1] == 0.0f && m.m[1][0] == 0.0f && m.m[0][0] > 0.0f && m.m[1][1] > 0.0f;
+    const double clipRight = double(clip.X) + clip.Width;
+    const double clipBottom = double(clip.Y) + clip.Height;
     for (std::int64_t x = startX; x < endX; x += sx) {
         for (std::int64_t y = startY; y < endY; y += sy) {
-            Rect at(static_cast<std::int32_t>(x + t.X), static_cast<std::int32_t>(y + t.Y), t.Width,
-                    t.Height);
-            at.Intersect(clip);
-            if (!at.IsEmpty()) {
-                tiles->Render(g, tile, float(x), float(y), 0);
+            if (plain) {
+                const double left = double(x + t.X) * m.m[0][0] + m.m[2][0];
+                const double top = double(y + t.Y) * m.m[1][1] + m.m[2][1];
+                const double right = left + double(t.Width) * m.m[0][0];
+                const double bottom = top + double(t.Height) * m.m[1][1];
+                if (right <= clip.X || bottom <= clip.Y || left >= clipRight || top >= clipBottom) {
+                    continue;
+                }
             }
+            tiles->Render(g, tile, float(x), float(y), 0);
         }
     }
 }

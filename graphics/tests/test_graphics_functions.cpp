@@ -143,6 +143,17 @@ TEST_F(GraphicsFunctionsTest, FillRectByTileFollowsItsOffset) {
             ASSERT_EQ(at(plain, 48, x, y), at(shifted, 48, x + 5, y)) << x << "," << y;
         }
     }
+    // Under a transform the tiles are culled where they land, not where they are given: moved right by 40 px,
+    // the fill of x -40 ... 56 covers the whole frame, and the six columns that land right of it are culled.
+    StandInTiles::s_rendered = 0;
+    const auto moved = draw("g.SetTransform(Matrix3(Vector2(1, 0), Vector2(0, 1), Vector2(40, 0)));"
+                            "fillRectByTile(g, Rect(-40, 0, 96, 40), 4, 0, Vector2(0, 0), false);");
+    for (int y = 0; y < 40; ++y) {
+        for (int x = 0; x < 48; ++x) {
+            ASSERT_NE(at(moved, 48, x, y), 0xFF000000u) << x << "," << y;
+        }
+    }
+    EXPECT_EQ(StandInTiles::s_rendered, 6 * 5) << "the tiles right of the frame are culled";
     // No step, or camera-relative without a camera: nothing drawn.
     StandInTiles::s_rendered = 0;
     draw("fillRectByTile(g, Rect(0, 0, 48, 40), 20, 0, Vector2(0, 0), false);"
