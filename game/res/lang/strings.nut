@@ -10,6 +10,7 @@ return {
   Day = "Day",
   Guests = "Guests",
   Trucks = "Trucks",
+  Truck = "Truck",
   Road = "Road",
   Hotel = "Hotel",
   Shop = "Shop",

@@ -9,6 +9,7 @@ return {
   Day = "Tag",
   Guests = "Gäste",
   Trucks = "Laster",
+  Truck = "Laster",
   Road = "Straße",
   Hotel = "Hotel",
   Shop = "Geschäft",

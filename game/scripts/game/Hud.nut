@@ -92,7 +92,84 @@ Hud <- {
       centred(g, font, T(t.key), r.X + r.Width / 2, r.Y + (t.cost >= 0 ? 4 : 13), 0xFFFFFFFF);
       if (t.cost >= 0) centred(g, small, moneyText(t.cost), r.X + r.Width / 2, r.Y + 28, t.cost <= World.money ? 0xFFFFE27A : 0xFFFF7A7A);
     }
+    Inset.render(g);
     // Messages under the top bar.
     foreach (i, m in World.messages) centred(g, font, m.text, SCREEN_W / 2, TOP + 10 + i * 26, 0xFFFFFFFF);
+  }
+}
+
+// The truck inset: a small panel at the top right that follows one truck around the resort. An
+// ObjectWatcher draws the world through its own camera, centred on the truck, into a render target on every
+// effects update; the HUD shows that target's texture. T picks the next truck.
+Inset <- {
+  watcher = null,
+  camera = null,
+  view = null,      // the renderable the watcher draws: the world without the screen's overlays
+  truckId = -1,
+  W = 224,
+  H = 140,
+  ZOOM = 1.0,
+
+  function start() {
+    view = getComponent("ScriptedObject");
+    // The watcher draws over its last picture: the view starts with a clear target.
+    loadFromScript(view, { function Render(g) { g.Clear(Settings.ClearColor); World.renderScene(g, false); } });
+    camera = getComponent("Camera");
+    // A scaled position would zoom the camera's view (tiles then show their seams: the inset stays at 1:1);
+    // the watcher moves its origin to the truck.
+    setPosition(camera, Matrix3(Vector2(1.0 / ZOOM, 0), Vector2(0, 1.0 / ZOOM), Vector2(0, 0)));
+    watcher = getComponent("ObjectWatcher");
+    watcher.InitRender(W, H);
+    watcher.SetCamera(camera, Vector2(0, 0));
+    watcher.SetRenderable(view);
+    getComponent("System").RegisterObject("Watcher", watcher); // updated on the effects layer
+  }
+
+  function stop() {
+    if (watcher == null) return;
+    getComponent("System").UnregisterObject("Watcher");
+    shutdown(watcher);
+    watcher = null;
+    truckId = -1;
+  }
+
+  // Keeps following the same truck while it drives; takes the first one when it is gone (or `next`).
+  function follow(next = false) {
+    if (watcher == null) return;
+    local trucks = Vehicles.trucks, pick = null;
+    foreach (i, t in trucks) {
+      if (t.id == truckId) pick = next ? trucks[(i + 1) % trucks.len()] : t;
+    }
+    if (pick == null && trucks.len() > 0) pick = trucks[0];
+    if (pick == null) {
+      if (truckId >= 0) watcher.SetEnabled(false);
+      truckId = -1;
+      return;
+    }
+    if (pick.id == truckId) return;
+    truckId = pick.id;
+    watcher.SetPositionable(pick.obj);
+    watcher.SetEnabled(true);
+  }
+
+  function render(g) {
+    if (watcher == null || truckId < 0) return;
+    local texture = watcher.GetTexture();
+    if (texture == null) return;
+    local x = SCREEN_W - W - 12, y = TOP + 10;
+    g.SetColor(0xE0102A3C);
+    g.FillRect(x - 4, y - 4, W + 8, H + 26);
+    g.SetColor(0xFFFFFFFF);
+    g.DrawTexture(texture, RectF(0, 0, W, H), RectF(x, y, W, H));
+    g.SetColor(0xFF2E6A94);
+    g.DrawRect(x - 1, y - 1, W + 2, H + 2);
+    local truck = null;
+    foreach (t in Vehicles.trucks) if (t.id == truckId) truck = t;
+    local text = T("Truck") + " " + truckId;
+    if (truck != null) {
+      local b = Vehicles.buildingById(truck.home ? truck.depot : truck.stops[truck.leg]);
+      if (b != null) text += ": " + T(BuildingKinds[b.kind].key);
+    }
+    Hud.shadowText(g, Game.smallFont, text, x + 2, y + H + 3, 0xFFFFFFFF);
   }
 }

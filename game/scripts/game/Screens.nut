@@ -133,6 +133,7 @@ Screens <- {
     });
     local system = getComponent("System");
     system.RegisterObject("Resort", resort);
+    Inset.start();
     if (title != null) {
       system.UnregisterObject("Title"); // from inside the title's own click
       title = null;
@@ -142,6 +143,7 @@ Screens <- {
 
   function update(ms) {
     World.update(ms);
+    Inset.follow();
     Guests.update(ms);
     Effects.update(ms);
   }
@@ -212,6 +214,7 @@ Screens <- {
       if (!Game.paused) getComponent("System").SetUpdateSpeed(World.speed);
       return true;
     }
+    if (index == KEY + 0x54) { Inset.follow(true); return true; } // T: the inset follows the next truck
     if (index >= KEY + 0x31 && index <= KEY + 0x36) { Hud.tool = Tools[index - KEY - 0x31].id; return true; }
     // The gamepad: the hat moves a cell cursor, button 0 uses the tool there, button 1 picks the next tool.
     local pad = [[PAD_LEFT, -1, 0], [PAD_RIGHT, 1, 0], [PAD_UP, 0, -1], [PAD_DOWN, 0, 1]];

@@ -356,17 +356,26 @@ World <- {
     return inside(cx, cy) ? [cx, cy] : null;
   }
 
+  // The world on the screen: clipped to its area and zoomed by the wheel.
   function render(g) {
-    local tiles = Game.tiles;
     local clip = g.GetClip();
     g.SetClip(Rect(0, TOP, SCREEN_W, ROWS * CELL));
     local saved = g.GetTransform();
-    g.SetTransform(zoomMatrix());
+    g.SetTransform(zoomMatrix() * saved);
+    renderScene(g, true);
+    g.SetTransform(saved);
+    g.SetClip(clip);
+  }
+
+  // Everything in the world, in world pixels under the context's transform: the screen's (with the road
+  // draft and placement preview when `main`) and the truck inset's, through its own camera.
+  function renderScene(g, main) {
+    local tiles = Game.tiles;
     g.SetColor(0xFFFFFFFF);
     fillRectByTile(g, Rect(0, TOP, COLS * CELL, ROWS * CELL), TileNumbers.grass, 0, Vector2(0, TOP), false);
     foreach (d in decorations) tiles.Render(g, d[0], d[1], d[2], 0);
     renderComponent(roads, g);
-    Screens.renderDraft(g);
+    if (main) Screens.renderDraft(g);
     // Trees and buildings back to front, so the nearer ones overlap the farther.
     local things = [];
     foreach (t in trees) things.append([t[1] * 200 + 100 + t[0], 0, t]);
@@ -398,8 +407,6 @@ World <- {
     }
     Effects.renderLights(g);
     Hud.renderFloating(g);
-    g.SetTransform(saved);
-    g.SetClip(clip);
   }
 
   // A number that sums up the world's state: cells, buildings, money, clock and the trucks. Equal worlds give
