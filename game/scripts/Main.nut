@@ -29,6 +29,7 @@ dofile("scripts/game/World.nut");
 dofile("scripts/game/Vehicles.nut");
 dofile("scripts/game/Guests.nut");
 dofile("scripts/game/Effects.nut");
+dofile("scripts/game/Builders.nut");
 dofile("scripts/game/Hud.nut");
 dofile("scripts/game/Screens.nut");
 dofile("scripts/game/Save.nut");

@@ -105,7 +105,7 @@ def demo(exe, game):
         results.check(final is not None and int(final.group(2)) >= 3, "trucks delivered goods", log)
         results.check("error: [" not in log, "no script error in the demo", log)
         shots = os.path.join(data, "Harbor Haven", "screenshots")
-        for name in ("1-title", "2-road", "3-delivery", "4-night", "5-zoom"):
+        for name in ("1-title", "2-road", "3-delivery", "4-night", "5-zoom", "6-building"):
             path = os.path.join(shots, name + ".png")
             if not os.path.exists(path):
                 results.check(False, "screenshot " + name + " written", log)

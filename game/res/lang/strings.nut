@@ -17,6 +17,7 @@ return {
   Warehouse = "Warehouse",
   Cafe = "Café",
   Bulldoze = "Remove",
+  Trees = "Trees",
   Save = "Save",
   Load = "Load",
   Saved = "Game saved",

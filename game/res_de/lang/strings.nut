@@ -16,6 +16,7 @@ return {
   Warehouse = "Lager",
   Cafe = "Café",
   Bulldoze = "Abreißen",
+  Trees = "Bäume",
   Save = "Sichern",
   Load = "Laden",
   Saved = "Spiel gesichert",

@@ -7,6 +7,7 @@ Tools <- [
   { id = "warehouse", key = "Warehouse", cost = BuildingKinds.warehouse.cost },
   { id = "cafe", key = "Cafe", cost = BuildingKinds.cafe.cost },
   { id = "remove", key = "Bulldoze", cost = -1 },
+  { id = "trees", key = "Trees", cost = TREE_COST },
   { id = "save", key = "Save", cost = -1 },
   { id = "load", key = "Load", cost = -1 }
 ]
@@ -17,7 +18,16 @@ Hud <- {
   floating = [],  // { text, x, y, colour, until }
 
   function buttonRect(i) {
-    return Rect(8 + i * 126, TOOLBAR_Y + 6, 118, 48);
+    return Rect(8 + i * 112, TOOLBAR_Y + 6, 106, 48);
+  }
+
+  // "" is no tool: a click on the world does nothing. Picking the tool in hand puts it down.
+  function pickTool(id) {
+    setTool(id == tool ? "" : id);
+  }
+  function setTool(id) {
+    tool = id == null ? "" : id;
+    Builders.useTool(tool);
   }
   function buttonAt(x, y) {
     foreach (i, t in Tools) if (buttonRect(i).IsPointIn(x, y)) return i;

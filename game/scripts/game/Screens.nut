@@ -21,8 +21,9 @@ PAD_BUTTON_0 <- 0x9001;
 Screens <- {
   title = null,
   resort = null,
-  dragStart = null,   // the cell where a road drag began
-  dragCell = null,    // the cell under the pointer during the drag
+  dragStart = null,   // the cell where the gamepad's road drag began
+  dragCell = null,    // the cell under the gamepad's cursor during its road drag
+  dragging = false,   // the pointer drags a road (the terrain builder's draft)
   hoverCell = null,
   padCell = null,     // the gamepad's cell cursor
 
@@ -133,6 +134,7 @@ Screens <- {
     });
     local system = getComponent("System");
     system.RegisterObject("Resort", resort);
+    system.RegisterObject("Builders", Builders.scene); // after the resort: it sees the toolbar's clicks first
     Inset.start();
     if (title != null) {
       system.UnregisterObject("Title"); // from inside the title's own click
@@ -150,21 +152,28 @@ Screens <- {
 
   function pressed(buttons, x, y) {
     local b = Hud.buttonAt(x, y);
+    if (b < 0 && Hud.tool == "road" && World.cellAt(x, y) != null && !dragging) {
+      dragging = true; // the terrain builder drags the road; the cursor shows it
+      enableCursor(104, true);
+    }
     if (b >= 0) {
       Audio.play("click");
       local id = Tools[b].id;
       if (id == "save") Save.save();
       else if (id == "load") Save.load();
-      else Hud.tool = id;
+      else Hud.pickTool(id);
       return true;
     }
+    // On the world the builders take the click, but for a building under the bulldozer: it is the game's.
     local c = World.cellAt(x, y);
-    if (c == null) return true;
-    act(c);
-    return true;
+    if (c != null && Hud.tool == "remove" && World.buildingAt(c[0], c[1]) != null) {
+      World.remove(c[0], c[1]);
+      return true;
+    }
+    return false;
   }
 
-  // What the current tool does on a cell: roads start a drag, buildings are placed.
+  // What the current tool does on the gamepad's cell: roads start a drag, buildings are placed.
   function act(c) {
     local tool = Hud.tool;
     if (tool == "road") {
@@ -178,15 +187,11 @@ Screens <- {
     }
   }
 
+  // Releases and moves go on to the builders too: they drag roads and move the building preview.
   function released(x, y) {
-    if (dragStart == null) return false;
-    local c = World.cellAt(x, y);
-    if (c != null) dragCell = c;
-    World.buildRoad(World.draftCells(dragStart, dragCell));
-    dragStart = null;
-    dragCell = null;
-    enableCursor(104, false);
-    return true;
+    if (dragging) enableCursor(104, false);
+    dragging = false;
+    return false;
   }
 
   function moved(x, y) {
@@ -194,13 +199,14 @@ Screens <- {
     if (b != Hud.hover) enableCursor(101, b >= 0);
     Hud.hover = b;
     hoverCell = World.cellAt(x, y);
-    if (dragStart != null && hoverCell != null) dragCell = hoverCell;
-    return true;
+    padCell = null; // the pointer is back: the gamepad's cursor goes
+    return false;
   }
 
   function wheel(dy) {
     World.zoom = dy > 0 ? (World.zoom < 2.0 ? World.zoom * 1.25 : 2.0) : (World.zoom > 1.0 ? World.zoom / 1.25 : 1.0);
     if (World.zoom < 1.01) World.zoom = 1.0;
+    Builders.zoomChanged();
     return true;
   }
 
@@ -215,7 +221,7 @@ Screens <- {
       return true;
     }
     if (index == KEY + 0x54) { Inset.follow(true); return true; } // T: the inset follows the next truck
-    if (index >= KEY + 0x31 && index <= KEY + 0x36) { Hud.tool = Tools[index - KEY - 0x31].id; return true; }
+    if (index >= KEY + 0x31 && index <= KEY + 0x37) { Hud.pickTool(Tools[index - KEY - 0x31].id); return true; }
     // The gamepad: the hat moves a cell cursor, button 0 uses the tool there, button 1 picks the next tool.
     local pad = [[PAD_LEFT, -1, 0], [PAD_RIGHT, 1, 0], [PAD_UP, 0, -1], [PAD_DOWN, 0, 1]];
     foreach (p in pad) {
@@ -234,14 +240,18 @@ Screens <- {
       return true;
     }
     if (index == PAD_BUTTON_0 + 1) {
-      foreach (i, t in Tools) if (t.id == Hud.tool) { Hud.tool = Tools[(i + 1) % 6].id; break; }
+      local next = Tools[0].id;
+      foreach (i, t in Tools) if (t.id == Hud.tool) next = Tools[(i + 1) % 7].id;
+      Hud.setTool(next);
       return true;
     }
     return false;
   }
 
-  // The road being dragged, green where it can go and red where it can't; the building under the pointer.
+  // The gamepad's road draft, green where it can go and red where it can't, and the building under its
+  // cursor; the pointer's drafts and previews are the builders'.
   function renderDraft(g) {
+    Builders.renderDraftCost(g);
     if (dragStart != null && dragCell != null) {
       local cells = World.draftCells(dragStart, dragCell);
       local cost = World.roadCost(cells);
@@ -250,7 +260,7 @@ Screens <- {
       foreach (c in cells) g.FillRect(c[0] * CELL + 3, TOP + c[1] * CELL + 3, CELL - 6, CELL - 6);
       if (cost > 0) Hud.shadowText(g, Game.smallFont, moneyText(cost), dragCell[0] * CELL + 6, TOP + dragCell[1] * CELL - 16, ok ? 0xFFFFFFFF : 0xFFFF9090);
     }
-    local c = padCell != null ? padCell : hoverCell;
+    local c = padCell;
     if (c != null && (Hud.tool in BuildingKinds)) {
       local ok = World.canPlace(Hud.tool, c[0], c[1]);
       g.SetColor(ok ? 0x8060E060 : 0x90E04040);

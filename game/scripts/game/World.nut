@@ -67,7 +67,7 @@ World <- {
       for (local x = 0; x < COLS; ++x) {
         local v = CellValues.CELL_VALUE_Clean;
         if (isWaterCell(x, y)) v = CellValues.CELL_VALUE_Waste;
-        else if (!isBeachCell(x, y) && Random.below(100) < 9) v = CellValues.CELL_VALUE_Plant;
+        else if (!isBeachCell(x, y) && Random.below(100) < 9) v = CellValues.CELL_VALUE_ForestMin;
         writeByte(file, v);
       }
     }
@@ -79,6 +79,10 @@ World <- {
   // The harbour: the bottom rows, with a bay cut into the beach on the right.
   function isWaterCell(x, y) {
     return y >= ROWS - 3 || (y >= ROWS - 5 && x >= 22 && x <= 27);
+  }
+  // Trees stand on forest cells (older saves have plants): roads and buildings may clear them.
+  function isTree(v) {
+    return v == CellValues.CELL_VALUE_Plant || (v >= CellValues.CELL_VALUE_ForestMin && v <= CellValues.CELL_VALUE_ForestMax);
   }
   function isBeachCell(x, y) {
     return !isWaterCell(x, y) && (y >= ROWS - 4 || (y >= ROWS - 6 && x >= 21 && x <= 28));
@@ -103,12 +107,7 @@ World <- {
     for (local mask = 0; mask < 16; ++mask) pieces.append(TileNumbers["roadc" + mask]);
     roads.SetRoadTiles(pieces);
     roads.SetRoadBrokenTiles(pieces);
-    map.AddRenderer(roads);
-    builder = getComponent("TerrainBuilder");
-    loadFromScript(builder, { MODE_Default = 0, MODE_BuildRoad = 1, MODE_BuildForest = 2, MODE_Destroy = 3 });
-    builder.SetGridMap(map);
-    builder.SetRenderer(roads); // which gives the renderer the map's size: roads can be read from here on
-    builder.SetCamera(Game.camera);
+    builder = Builders.make(map, router, roads); // which gives the renderer the map's size: roads can be read from here on
     if (!fresh && !readComponent(stream, roads)) {
       logError("the world's roads could not be read");
       return false;
@@ -138,7 +137,7 @@ World <- {
       shutdown(mover);
     }
     mover = null;
-    if (builder != null) shutdown(builder);
+    Builders.drop();
     builder = null;
     roads = null;
     map = null;
@@ -169,7 +168,7 @@ World <- {
           flowerSeed = (flowerSeed * 75 + 74) % 65537;
           if (flowerSeed % 11 == 0) decorations.append([TileNumbers.flowers, px, py]);
         }
-        if (cell(x, y) == CellValues.CELL_VALUE_Plant) trees.append([x, y, (x * 7 + y * 3) % 4 == 0 ? TileNumbers.palm : TileNumbers.tree]);
+        if (isTree(cell(x, y))) trees.append([x, y, (x * 7 + y * 3) % 4 == 0 ? TileNumbers.palm : TileNumbers.tree]);
       }
     }
   }
@@ -206,7 +205,7 @@ World <- {
   function canBuildRoadOn(x, y) {
     if (!inside(x, y)) return false;
     local v = cell(x, y);
-    return v == CellValues.CELL_VALUE_Clean || v == CellValues.CELL_VALUE_Road || v == CellValues.CELL_VALUE_Plant;
+    return v == CellValues.CELL_VALUE_Clean || v == CellValues.CELL_VALUE_Road || isTree(v);
   }
 
   // The cost of a road draft, or -1 when a cell of it can't take a road.
@@ -225,7 +224,7 @@ World <- {
     if (cost > money) { say(T("NoMoney")); return false; }
     local clearedTree = false, fresh = [];
     foreach (c in cells) {
-      if (cell(c[0], c[1]) == CellValues.CELL_VALUE_Plant) clearedTree = true;
+      if (isTree(cell(c[0], c[1]))) clearedTree = true;
       if (!isRoad(c[0], c[1])) fresh.append(Vector2(c[0], c[1]));
     }
     builder.BuildRoadCells(fresh); // clears each cell, adds it to the road renderer and marks it road
@@ -242,7 +241,7 @@ World <- {
       for (local i = 0; i < 2; ++i) {
         if (!inside(x + i, y + j)) return false;
         local v = cell(x + i, y + j);
-        if (v != CellValues.CELL_VALUE_Clean && v != CellValues.CELL_VALUE_Plant) return false;
+        if (v != CellValues.CELL_VALUE_Clean && !isTree(v)) return false;
       }
     }
     return true;
@@ -265,7 +264,7 @@ World <- {
     local clearedTree = false;
     for (local j = 0; j < 2; ++j) {
       for (local i = 0; i < 2; ++i) {
-        if (cell(x + i, y + j) == CellValues.CELL_VALUE_Plant) clearedTree = true;
+        if (isTree(cell(x + i, y + j))) clearedTree = true;
         map.SetCellValue(x + i, y + j, CellValues.CELL_VALUE_Occupied);
       }
     }
@@ -276,6 +275,11 @@ World <- {
     Effects.sparkle(x * CELL + CELL, TOP + y * CELL + CELL);
     Vehicles.buildingAdded(b);
     return b;
+  }
+
+  function buildingAt(x, y) {
+    foreach (b in buildings) if (x >= b.x && x < b.x + 2 && y >= b.y && y < b.y + 2) return b;
+    return null;
   }
 
   // Removes the road or building on a cell; a quarter of the price comes back.
@@ -324,6 +328,7 @@ World <- {
   }
 
   function update(ms) {
+    Builders.update();
     local hourBefore = hourOfDay();
     clock += ms;
     local hour = hourOfDay();
@@ -374,8 +379,10 @@ World <- {
     g.SetColor(0xFFFFFFFF);
     fillRectByTile(g, Rect(0, TOP, COLS * CELL, ROWS * CELL), TileNumbers.grass, 0, Vector2(0, TOP), false);
     foreach (d in decorations) tiles.Render(g, d[0], d[1], d[2], 0);
+    // The road network (with the terrain builder's draft); on the screen the map's overlays over it: the
+    // builders' shading of where they can act.
     renderComponent(roads, g);
-    if (main) Screens.renderDraft(g);
+    if (main) renderComponent(map, g);
     // Trees and buildings back to front, so the nearer ones overlap the farther.
     local things = [];
     foreach (t in trees) things.append([t[1] * 200 + 100 + t[0], 0, t]);
@@ -385,6 +392,11 @@ World <- {
     foreach (t in things) {
       if (t[1] == 0) tiles.Render(g, t[2][2], t[2][0] * CELL + CELL / 2, TOP + t[2][1] * CELL + CELL - 4, 0);
       else tiles.Render(g, TileNumbers[t[2].kind], t[2].x * CELL, TOP + t[2].y * CELL, 0);
+    }
+    g.SetColor(0xFFFFFFFF);
+    if (main) {
+      Builders.render(g);
+      Screens.renderDraft(g);
     }
     g.SetColor(0xFFFFFFFF);
     Vehicles.render(g);
