@@ -276,46 +276,71 @@ SQInteger arrayReverse(HSQUIRRELVM v) {
     return 0;
 }
 
-// Compares for sort: the comparator's integer result, or the language's ordering.
-bool sortCompare(HSQUIRRELVM v, const SQObjectPtr& a, const SQObjectPtr& b, const SQObjectPtr* func,
-                 SQInteger& ret) {
-    if (!func) {
-        v->spendStep(); // a comparator's call is a step too; the sort is quadratic on sorted input
-        ret = v->compare(a, b);
-        return true;
+// The comparisons of a sort. Each is a step of the budget, as a call is; the sort is quadratic on sorted
+// input. Integers only (nothing can change them under a sort without a comparator): the language's ordering,
+// inline.
+struct IntegerOrder {
+    HSQUIRRELVM v;
+    SQInteger operator()(const SQObjectPtr& a, const SQObjectPtr& b) const {
+        v->spendStep();
+        SQInteger d = (SQInteger)((SQUnsignedInteger)_integer(a) - (SQUnsignedInteger)_integer(b));
+        return d < 0 ? -1 : d > 0 ? 1 : 0;
     }
-    // The comparator runs as sq_call would run it (no error handler), without the API's stack shuffling.
-    SQInteger top = v->_top;
-    v->growStack(4);
-    SQObjectPtr* args = &v->stackAt(top);
-    args[0] = *func;
-    args[1] = v->_roottable;
-    args[2] = a;
-    args[3] = b;
-    v->_top = top + 4;
-    SQObjectPtr r;
-    try {
-        v->call(v->stackAt(top), 3, top + 1, r, false);
-    } catch (SQOutOfMemory&) {
-        v->_lasterror = _ss(v)->_oomerror;
-        v->clearStackAbove(top);
-        throw SQRaise{};
-    } catch (SQRaise&) {
-        v->clearStackAbove(top);
-        if (v->_lasterror._type != OT_STRING) v->raiseError("compare func failed");
-        throw;
+};
+// Any values, the language's ordering (_cmp metamethods included).
+struct LanguageOrder {
+    HSQUIRRELVM v;
+    SQInteger operator()(const SQObjectPtr& a, const SQObjectPtr& b) const {
+        v->spendStep();
+        return v->compare(a, b);
     }
-    v->clearStackAbove(top);
-    // a float result counts as its integer part; anything else is the defect the sort reports
-    if (r._type != OT_INTEGER && r._type != OT_FLOAT) v->raiseError("Invalid qsort, probably compare function defect");
-    ret = r._type == OT_INTEGER ? _integer(r) : (SQInteger)_float(r);
-    return true;
-}
+};
+// A comparator function: its integer result (a float counts as its integer part).
+struct ComparatorOrder {
+    HSQUIRRELVM v;
+    const SQObjectPtr& func;
+    SQInteger operator()(const SQObjectPtr& a, const SQObjectPtr& b) const {
+        // The comparator runs as sq_call would run it (no error handler), without the API's stack shuffling.
+        // A script function is entered straight away: its frame takes this, a and b above the top (slots
+        // there are null).
+        SQInteger top = v->_top;
+        bool script = func._type == OT_CLOSURE && !_closure(func)->proto()->_bgenerator;
+        SQInteger nslots = script ? 3 : 4;
+        if (top + nslots > (SQInteger)v->_stack.size()) v->growStack(nslots);
+        SQObjectPtr* args = &v->stackAt(top);
+        if (!script) *args++ = func;
+        args[0] = v->_roottable;
+        args[1] = a;
+        args[2] = b;
+        v->_top = top + nslots;
+        SQObjectPtr r;
+        try {
+            if (script)
+                v->execute(func, -1, 3, top, r, false, SQVM::ExecType::Call);
+            else
+                v->call(v->stackAt(top), 3, top + 1, r, false);
+        } catch (SQOutOfMemory&) {
+            v->_lasterror = _ss(v)->_oomerror;
+            v->clearStackAbove(top);
+            throw SQRaise{};
+        } catch (SQRaise&) {
+            v->clearStackAbove(top);
+            if (v->_lasterror._type != OT_STRING) v->raiseError("compare func failed");
+            throw;
+        }
+        for (SQObjectPtr *s = &v->stackAt(top), *e = s + nslots; s < e; ++s) s->Null();
+        v->_top = top;
+        // anything but a number is the defect the sort reports
+        if (r._type == OT_INTEGER) return _integer(r);
+        if (r._type != OT_FLOAT) v->raiseError("Invalid qsort, probably compare function defect");
+        return (SQInteger)_float(r);
+    }
+};
 
 // Quicksort with the first element of each range as the pivot (Sedgewick's partition); its order for equal
 // elements is what scripts observe.
-void quickSort(HSQUIRRELVM v, const SQObjectPtr& arr, SQInteger first, SQInteger last,
-               const SQObjectPtr* func) {
+template <typename Order>
+void quickSort(HSQUIRRELVM v, SQArray* a, SQInteger first, SQInteger last, Order order) {
     // Ranges wait on an explicit stack, left part popped first: the same comparisons in the same order as
     // the recursive form, without a C stack as deep as the input is sorted.
     struct Range {
@@ -323,7 +348,6 @@ void quickSort(HSQUIRRELVM v, const SQObjectPtr& arr, SQInteger first, SQInteger
     };
     SQVector<Range> pending;
     pending.push_back(Range{first, last});
-    SQArray* a = _array(arr);
     auto inRange = [&](SQInteger k) {
         // a comparator may have resized the array under the sort
         if (k < 0 || (SQUnsignedInteger)k >= a->_values.size())
@@ -343,12 +367,12 @@ void quickSort(HSQUIRRELVM v, const SQObjectPtr& arr, SQInteger first, SQInteger
                 ++i;
                 if (i > r) break;
                 inRange(i);
-                sortCompare(v, a->_values[i], pivot, func, ret);
+                ret = order(a->_values[i], pivot);
             } while (ret <= 0);
             do {
                 --j;
                 inRange(j);
-                sortCompare(v, a->_values[j], pivot, func, ret);
+                ret = order(a->_values[j], pivot);
             } while (ret > 0);
             if (i >= j) break;
             std::swap(a->_values[i], a->_values[j]);
@@ -362,11 +386,25 @@ void quickSort(HSQUIRRELVM v, const SQObjectPtr& arr, SQInteger first, SQInteger
 }
 
 SQInteger arraySort(HSQUIRRELVM v) {
-    SQObjectPtr o = stack_get(v, 1);
-    SQObjectPtr func;
-    bool hasfunc = sq_gettop(v) > 1;
-    if (hasfunc) func = stack_get(v, 2);
-    if (_array(o)->size() > 1) quickSort(v, o, 0, _array(o)->size() - 1, hasfunc ? &func : nullptr);
+    SQObjectPtr o = stack_get(v, 1); // keeps the array alive whatever the comparator does
+    SQArray* a = _array(o);
+    if (a->size() <= 1) return 0;
+    if (sq_gettop(v) > 1) {
+        SQObjectPtr func = stack_get(v, 2);
+        quickSort(v, a, 0, a->size() - 1, ComparatorOrder{v, func});
+        return 0;
+    }
+    bool integers = true;
+    for (const SQObjectPtr& e : a->_values) {
+        if (e._type != OT_INTEGER) {
+            integers = false;
+            break;
+        }
+    }
+    if (integers)
+        quickSort(v, a, 0, a->size() - 1, IntegerOrder{v});
+    else
+        quickSort(v, a, 0, a->size() - 1, LanguageOrder{v});
     return 0;
 }
 
