@@ -2,12 +2,96 @@
 #include "squirrel/src/memory.h"
 
 #include <cstdlib>
+#include <malloc.h>
+
+// Sanitizer builds leave every block to malloc, so a use after free stays visible.
+#if defined(__SANITIZE_ADDRESS__)
+#define SQ_BLOCK_POOL 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(memory_sanitizer)
+#define SQ_BLOCK_POOL 0
+#endif
+#endif
+#ifndef SQ_BLOCK_POOL
+#define SQ_BLOCK_POOL 1
+#endif
 
 namespace {
 SQREALLOCFUNC g_allocfunc = nullptr;
 SQUserPointer g_allocud = nullptr;
 unsigned long g_failat = 0; // 0: never fail
 unsigned long g_allocs = 0; // allocations since the seam was last armed
+
+#if SQ_BLOCK_POOL
+// Small blocks freed through the default allocator wait in per-thread lists by size (16-byte classes) and
+// are handed out again before malloc is asked: scripts make and drop closures, strings and tables by the
+// million. A thread keeps at most kPoolMaxBytes this way and gives them back to malloc when it ends.
+constexpr size_t kPoolGranule = 16;
+constexpr size_t kPoolClasses = 32; // blocks up to 512 bytes
+constexpr size_t kPoolMaxBytes = 1u << 20;
+
+struct FreeBlock {
+    FreeBlock* next;
+};
+struct BlockPool {
+    FreeBlock* heads[kPoolClasses];
+    size_t bytes;
+    bool drainArmed;
+};
+thread_local BlockPool t_pool; // zero-initialised and trivially destructible: no guard on each access
+
+void drainPool() {
+    for (FreeBlock*& head : t_pool.heads) {
+        while (head) {
+            FreeBlock* b = head;
+            head = b->next;
+            std::free(b);
+        }
+    }
+    t_pool.bytes = 0;
+}
+struct PoolDrain {
+    ~PoolDrain() { drainPool(); }
+};
+
+// Class of a block of `size` bytes (1..512), whose blocks hold (class + 1) * kPoolGranule bytes.
+inline size_t poolClass(size_t size) {
+    return (size - 1) / kPoolGranule;
+}
+
+void* poolAlloc(size_t size) {
+    if (size > kPoolClasses * kPoolGranule) return std::malloc(size);
+    size_t c = poolClass(size);
+    if (FreeBlock* b = t_pool.heads[c]) {
+        t_pool.heads[c] = b->next;
+        t_pool.bytes -= (c + 1) * kPoolGranule;
+        return b;
+    }
+    return std::malloc((c + 1) * kPoolGranule);
+}
+
+void poolFree(void* p, size_t size) {
+    if (size == 0 || size > kPoolClasses * kPoolGranule || t_pool.bytes >= kPoolMaxBytes) {
+        std::free(p);
+        return;
+    }
+    size_t c = poolClass(size), bytes = (c + 1) * kPoolGranule;
+    // A block that came from elsewhere (a realloc, a host's allocator) may be smaller than its class.
+    if (malloc_usable_size(p) < bytes) {
+        std::free(p);
+        return;
+    }
+    if (!t_pool.drainArmed) {
+        t_pool.drainArmed = true;
+        static thread_local PoolDrain drain; // gives the blocks back when the thread ends
+        (void)drain;
+    }
+    FreeBlock* b = static_cast<FreeBlock*>(p);
+    b->next = t_pool.heads[c];
+    t_pool.heads[c] = b;
+    t_pool.bytes += bytes;
+}
+#endif
 
 void* hookRealloc(void* p, size_t oldsize, size_t newsize) {
     if (g_allocfunc) return g_allocfunc(g_allocud, p, (SQUnsignedInteger)oldsize, (SQUnsignedInteger)newsize);
@@ -31,7 +115,11 @@ bool injectFailure() {
 void* sqAlloc(size_t size) {
     if (size == 0) size = 1;
     if (injectFailure()) throw SQOutOfMemory{};
+#if SQ_BLOCK_POOL
+    void* p = g_allocfunc ? hookRealloc(nullptr, 0, size) : poolAlloc(size);
+#else
     void* p = hookRealloc(nullptr, 0, size);
+#endif
     if (!p) throw SQOutOfMemory{};
     return p;
 }
@@ -45,7 +133,14 @@ void* sqRealloc(void* p, size_t oldsize, size_t newsize) {
 }
 
 void sqFree(void* p, size_t size) {
-    if (p) hookRealloc(p, size, 0);
+    if (!p) return;
+#if SQ_BLOCK_POOL
+    if (!g_allocfunc) {
+        poolFree(p, size);
+        return;
+    }
+#endif
+    hookRealloc(p, size, 0);
 }
 
 unsigned long sqAllocFailAt(unsigned long n) {
