@@ -557,6 +557,25 @@ static void resumeGenerator(SQVM* v, SQGenerator* gen, SQInteger target) {
     SQClosure* c = _closure(gen->_closure);
     SQInteger size = (SQInteger)gen->_stack.size();
     SQInteger newbase = v->_top;
+    size_t depth = v->_callsstack.size();
+    if (gen->_traps.empty() && v->_debughook._type == OT_NULL &&
+        newbase + size + kMaxFuncStackSize <= (SQInteger)v->_stack.size() &&
+        depth < v->_callsstack.capacity() && (SQInteger)depth < kMaxCallDepth) {
+        // Nothing of the general path: the frame stands in place (cannot fail) and the slots move in.
+        SQFunctionProto* f = c->proto();
+        SQVM::CallInfo* nci = new (v->_callsstack.data() + depth) SQVM::CallInfo(
+            gen->_ip ? gen->_ip : f->_instructions.data(), f->_literals.data(), SQObjectPtr(gen->_closure),
+            v->_stackbase, v->_top, target, (SQInteger)v->_vargsstack.size());
+        nci->_generator = gen;
+        v->_callsstack.setSizeWithin(depth + 1);
+        v->ci = nci;
+        SQObjectPtr* dst = v->_stack.data() + newbase;
+        for (SQInteger i = 0; i < size; ++i) dst[i] = std::move(gen->_stack[i]);
+        v->_stackbase = newbase;
+        v->setTop(newbase + size);
+        gen->_state = SQGeneratorState::Running;
+        return;
+    }
     SQObjectPtr keep(gen);
     v->enterFrame(newbase, newbase + size, false);
     SQVM::CallInfo* ci = v->ci;
@@ -1352,6 +1371,21 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                         temp_reg.Null();
                     if (_debughook._type != OT_NULL && !_debughook_running) callDebugHook('r');
                     yieldGenerator(this, gen);
+                    if (ci->_etraps == 0 && ci->_nvargs == 0 && !ci->_root) {
+                        // The frame's slots all moved into the generator: nothing is left to release.
+                        SQInteger oldbase = _stackbase, last_top = _top, trg = ci->_target;
+                        _stackbase = ci->_prevstkbase;
+                        _top = ci->_prevtop;
+                        _callsstack.pop_back();
+                        ci = &_callsstack.back(); // not the entry frame: one lies below
+                        SQInteger from = _top > oldbase ? _top : oldbase;
+                        if (_cleanfrom <= last_top) _cleanfrom = from;
+                        if (trg != -1)
+                            _stack[_stackbase + trg] = std::move(temp_reg);
+                        else
+                            temp_reg.Null();
+                        NEXT;
+                    }
                     if (leaveFrameWith(temp_reg, outres, ci->_root, ci->_target)) return;
                     NEXT;
                 }
@@ -1366,6 +1400,19 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                 }
                 OPCODE(FOREACH) {
                     SAVE_IP();
+                    if (STK(arg0)._type == OT_GENERATOR) {
+                        // the general step below, without copying the loop's variables
+                        SQGenerator* gen = _generator(STK(arg0));
+                        if (gen->_state == SQGeneratorState::Dead) {
+                            ci->_ip += arg1;
+                            NEXT;
+                        }
+                        SQInteger idx = STK(arg2 + 2)._type == OT_INTEGER ? _integer(STK(arg2 + 2)) : 0;
+                        STK(arg2) = idx;
+                        STK(arg2 + 2) = idx + 1;
+                        resumeGenerator(this, gen, arg2 + 1);
+                        NEXT;
+                    }
                     bool isgen;
                     SQObjectPtr container = STK(arg0);
                     SQObjectPtr k = STK(arg2), v = STK(arg2 + 1), itr = STK(arg2 + 2);
@@ -1392,11 +1439,10 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     NEXT;
                 }
                 OPCODE(POSTFOREACH) {
-                    SAVE_IP();
-                    if (STK(arg0)._type == OT_GENERATOR &&
-                        _generator(STK(arg0))->_state == SQGeneratorState::Dead)
-                        ci->_ip += arg1 - 1;
-                    NEXT;
+                    if (FSTK(arg0)._type == OT_GENERATOR &&
+                        _generator(FSTK(arg0))->_state == SQGeneratorState::Dead)
+                        ip += arg1 - 1;
+                    FAST_NEXT;
                 }
                 OPCODE(DELEGATE) {
                     SAVE_IP();
