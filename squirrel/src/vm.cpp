@@ -1399,9 +1399,35 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     NEXT;
                 }
                 OPCODE(FOREACH) {
+                    {
+                        // Arrays and tables step in place (a loaded file's loop slots must not overlap the
+                        // container's, which keeps it alive).
+                        const SQObjectPtr& o = FSTK(arg0);
+                        if ((o._type == OT_ARRAY || o._type == OT_TABLE) &&
+                            (arg0 < arg2 || arg0 > arg2 + 2)) {
+                            SQInteger from = iteratorStart(FSTK(arg2 + 2)), next;
+                            if (o._type == OT_ARRAY) {
+                                SQArray* a = _array(o);
+                                next = from < a->size() ? from + 1 : -1;
+                                if (next > 0) {
+                                    FSTK(arg2) = from;
+                                    FSTK(arg2 + 1) = sqRealVal(a->_values[(size_t)from]);
+                                }
+                            } else {
+                                next = _table(o)->next(from, FSTK(arg2), FSTK(arg2 + 1));
+                            }
+                            if (next < 0) {
+                                ip += arg1;
+                                FAST_NEXT;
+                            }
+                            FSTK(arg2 + 2) = next;
+                            ip++;
+                            FAST_NEXT;
+                        }
+                    }
                     SAVE_IP();
                     if (STK(arg0)._type == OT_GENERATOR) {
-                        // the general step below, without copying the loop's variables
+                        // the key counts the values; the generator's frame resumes and yields the value
                         SQGenerator* gen = _generator(STK(arg0));
                         if (gen->_state == SQGeneratorState::Dead) {
                             ci->_ip += arg1;
@@ -1413,23 +1439,11 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                         resumeGenerator(this, gen, arg2 + 1);
                         NEXT;
                     }
-                    bool isgen;
+                    bool isgen; // only a generator, taken above, makes it true
                     SQObjectPtr container = STK(arg0);
                     SQObjectPtr k = STK(arg2), v = STK(arg2 + 1), itr = STK(arg2 + 2);
                     if (!forEach(container, k, v, itr, isgen)) {
                         ci->_ip += arg1;
-                        NEXT;
-                    }
-                    if (isgen) {
-                        SQGenerator* gen = _generator(container);
-                        if (gen->_state == SQGeneratorState::Dead) {
-                            ci->_ip += arg1;
-                            NEXT;
-                        }
-                        SQInteger idx = STK(arg2 + 2)._type == OT_INTEGER ? _integer(STK(arg2 + 2)) : 0;
-                        STK(arg2) = idx;
-                        STK(arg2 + 2) = idx + 1;
-                        resumeGenerator(this, gen, arg2 + 1);
                         NEXT;
                     }
                     STK(arg2) = k;
