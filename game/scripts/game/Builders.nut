@@ -9,6 +9,7 @@ MODE_BuildRoad <- 1;
 MODE_BuildForest <- 2;
 MODE_Destroy <- 3;
 TREE_COST <- 20;
+LAND <- Rect(0, 0, COLS, ROWS - 3); // the build zone: everything above the sea (the bay is a margin)
 
 Builders <- {
   scene = null,       // the Scene with the builders: input only
@@ -58,7 +59,7 @@ Builders <- {
     placer.SetGridMap(map);
     placer.SetCamera(camera);
     // Buildings go on land: everything above the sea, but not into the bay.
-    placer.AddBuildZone(Rect(0, 0, COLS, ROWS - 3));
+    placer.AddBuildZone(LAND);
     if (kinds == null) {
       kinds = {};
       foreach (kind, info in BuildingKinds) {
@@ -93,9 +94,11 @@ Builders <- {
     local mode = tool == "road" ? MODE_BuildRoad : tool == "trees" ? MODE_BuildForest : tool == "remove" ? MODE_Destroy : MODE_Default;
     terrain.SetMode(mode);
     local building = tool != null && (tool in BuildingKinds);
+    World.zones.ClearRects();
     if (building) {
       placer.SetBuildingData(kinds[tool], 2, 2);
       placer.AddMarginRect(Rect(22, ROWS - 5, 6, 2)); // the bay (set again: new building data clears margins)
+      World.zones.AddRect(LAND);
     }
     placer.SetEnabled(building);
   }

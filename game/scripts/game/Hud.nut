@@ -116,6 +116,8 @@ Inset <- {
   camera = null,
   view = null,      // the renderable the watcher draws: the world without the screen's overlays
   truckId = -1,
+  route = null,     // the Route whose cells are marked on the roads
+  marks = null,     // the RoadCellsRenderer that marks them
   W = 224,
   H = 140,
   ZOOM = 1.0,
@@ -133,6 +135,7 @@ Inset <- {
     watcher.SetCamera(camera, Vector2(0, 0));
     watcher.SetRenderable(view);
     getComponent("System").RegisterObject("Watcher", watcher); // updated on the effects layer
+    marks = getComponent("RoadCellsRenderer");
   }
 
   function stop() {
@@ -154,12 +157,41 @@ Inset <- {
     if (pick == null) {
       if (truckId >= 0) watcher.SetEnabled(false);
       truckId = -1;
+      markRoute(null);
       return;
     }
+    markRoute(pick.route);
     if (pick.id == truckId) return;
     truckId = pick.id;
     watcher.SetPositionable(pick.obj);
     watcher.SetEnabled(true);
+  }
+
+  // The road cells of the followed truck's current leg: its route's points are cells (any gap between two is
+  // filled along the straight run).
+  function markRoute(r) {
+    if (r == route) return;
+    route = r;
+    marks.ClearCells();
+    if (r == null) return;
+    local cells = [], last = null;
+    for (local i = 0; i < r.GetPointCount(); ++i) {
+      local p = r.GetPointPosition(i);
+      local c = [p.x.tointeger(), p.y.tointeger()];
+      if (last != null) {
+        while (last[0] != c[0] || last[1] != c[1]) {
+          last = [last[0] + (c[0] > last[0] ? 1 : c[0] < last[0] ? -1 : 0), last[1] + (c[1] > last[1] ? 1 : c[1] < last[1] ? -1 : 0)];
+          cells.append(Vector2(last[0], last[1]));
+        }
+      } else cells.append(Vector2(c[0], c[1]));
+      last = c;
+    }
+    marks.SetRoadRenderer(World.roads);
+    marks.SetCells(cells); // cells without a road (the stops' doorsteps) are left out
+  }
+
+  function renderRoute(g) {
+    if (marks != null && route != null) renderComponent(marks, g);
   }
 
   function render(g) {

@@ -62,7 +62,7 @@ Vehicles <- {
   }
 
   function spawn(depot, stops, leg, home) {
-    local truck = { id = nextId++, obj = getComponent("ScriptedObject"), depot = depot.id, stops = stops, leg = leg, home = home };
+    local truck = { id = nextId++, obj = getComponent("ScriptedObject"), depot = depot.id, stops = stops, leg = leg, home = home, route = null };
     loadFromScript(truck.obj, {
       truckId = truck.id,
       function OnMovingFinish() { Vehicles.arrived(truckId); },
@@ -88,6 +88,7 @@ Vehicles <- {
     local route = World.mover.FindPathBetweenAreas(entranceOf(from), areaOf(from), entranceOf(to), areaOf(to));
     if (route == null || route.IsEmpty()) return false;
     if (!World.mover.InitMoving(truck.obj, route)) return false;
+    truck.route = route;
     World.mover.InitPosition(truck.obj);
     World.mover.SetMoving(truck.obj, true);
     return true;

@@ -38,6 +38,7 @@ World <- {
   mover = null,       // the TransportMover that drives the trucks
   roads = null,       // the RoadRenderer that draws the road network
   builder = null,     // the TerrainBuilder that lays roads on the map
+  zones = null,       // the GridRectRenderer that outlines the build zone
   money = START_MONEY,
   clock = 0,          // game time in ms since the world began
   day = 1,
@@ -107,7 +108,15 @@ World <- {
     for (local mask = 0; mask < 16; ++mask) pieces.append(TileNumbers["roadc" + mask]);
     roads.SetRoadTiles(pieces);
     roads.SetRoadBrokenTiles(pieces);
+    // Where buildings may go, outlined while a building tool is in hand: a grid overlay of the map.
+    zones = getComponent("GridRectRenderer");
+    local edges = [];
+    for (local mask = 0; mask < 16; ++mask) edges.append(TileNumbers["zone" + mask]);
+    zones.SetCellTiles(edges);
+    zones.SetGridMap(map);
+    map.AddRenderer(zones);
     builder = Builders.make(map, router, roads); // which gives the renderer the map's size: roads can be read from here on
+    roads.SetRouteMarkTile(TileNumbers.routemark); // the inset's truck route (RoadCellsRenderer, Hud.nut)
     if (!fresh && !readComponent(stream, roads)) {
       logError("the world's roads could not be read");
       return false;
@@ -139,6 +148,8 @@ World <- {
     mover = null;
     Builders.drop();
     builder = null;
+    if (zones != null) shutdown(zones);
+    zones = null;
     roads = null;
     map = null;
     router = null;
@@ -382,7 +393,10 @@ World <- {
     // The road network (with the terrain builder's draft); on the screen the map's overlays over it: the
     // builders' shading of where they can act.
     renderComponent(roads, g);
-    if (main) renderComponent(map, g);
+    if (main) {
+      renderComponent(map, g);
+      Inset.renderRoute(g);
+    }
     // Trees and buildings back to front, so the nearer ones overlap the farther.
     local things = [];
     foreach (t in trees) things.append([t[1] * 200 + 100 + t[0], 0, t]);
