@@ -91,6 +91,7 @@ Game <- {
     if (!started) return;
     started = false;
     Audio.stop();
+    World.shutdownObjects(); // the map and its zone overlay hold each other: shut down, they let go
   }
 
   // Focus lost or found: game time stops while the window is in the background.

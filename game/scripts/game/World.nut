@@ -148,7 +148,10 @@ World <- {
     mover = null;
     Builders.drop();
     builder = null;
-    if (zones != null) shutdown(zones);
+    if (zones != null) {
+      map.RemoveRenderer(zones);
+      shutdown(zones);
+    }
     zones = null;
     roads = null;
     map = null;
