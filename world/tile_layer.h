@@ -3,13 +3,16 @@
 // ascending y for depth), an optional repeating back tile with parallax, and registered tile objects drawn
 // between the tiles by depth key, so an object in front of a row of tiles covers it.
 //
-// Drawing visits only the 128 x 128 buckets of a grid that overlap the visible area. The buckets hold tile
-// indices (never pointers into the array) and the grid is rebuilt after every change of the tiles, on every
-// path (a short read included), and when the tile set is reloaded (rectangles come from it). Per frame the
-// visible list, the dedupe marks and the sorted objects live in buffers reused between frames: a steady frame
-// allocates nothing. Objects are culled too: a tile object whose tile lies outside the view (or that draws
-// nothing) costs one read of its position, and only the others get a depth key, a place in the depth sort
-// and a drawing call. Positions are read afresh every frame, since nothing tells the layer when one moves.
+// Drawing visits only the buckets of a grid that overlap the visible area: 128 x 128, or larger squares
+// (doubling) where the tiles lie so far apart that the grid would have more than max(4096, 2 x tiles)
+// buckets, so neither the grid nor a frame's walk grows with the distance between tiles. The buckets hold
+// tile indices (never pointers into the array) and the grid is rebuilt after every change of the tiles, on
+// every path (a short read included), and when the tile set is reloaded (rectangles come from it). Per frame
+// the visible list, the dedupe marks and the sorted objects live in buffers reused between frames: a steady
+// frame allocates nothing. Objects are culled too: a tile object whose tile lies outside the view (or that
+// draws nothing) costs one read of its position, and only the others get a depth key, a place in the depth
+// sort and a drawing call. Positions are read afresh every frame, since nothing tells the layer when one
+// moves.
 //
 // Stream format: u16 count n, then n x (i16 tile, i16 x, i16 y). A layer of more than 32767 tiles is not
 // written (it could not be read back); a negative count, or one larger than the bytes the stream still
@@ -95,6 +98,8 @@ public:
     // Objects the last draw kept after culling (sorted and drawn).
     std::int32_t lastObjectsDrawn() const { return static_cast<std::int32_t>(m_sorted.size()); }
     std::int32_t bucketColumns() const { return m_columns; }
+    // The side of a bucket: BucketSize, or a larger power-of-two multiple when the tiles lie far apart.
+    std::int32_t bucketSize() const { return m_bucketSize; }
     std::int32_t bucketRows() const { return m_rows; }
 
 private:
@@ -116,7 +121,7 @@ private:
     std::vector<TileRecord> m_tiles;
     // Bucket grid: origin and size in screen units; bucket b holds m_bucketTiles[m_bucketStart[b] ...
     // m_bucketStart[b + 1]).
-    std::int32_t m_originX = 0, m_originY = 0, m_columns = 0, m_rows = 0;
+    std::int32_t m_originX = 0, m_originY = 0, m_columns = 0, m_rows = 0, m_bucketSize = BucketSize;
     std::vector<std::uint32_t> m_bucketStart;
     std::vector<std::int32_t> m_bucketTiles;
     // Tiles whose rectangle spans more than MaxTileBuckets buckets are kept out of the grid (a few huge tiles

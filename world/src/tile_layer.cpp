@@ -19,6 +19,12 @@ constexpr char kTag[] = "TileLayer";
 constexpr std::int32_t kMaxReadTiles = 1 << 20;
 // Copies of the back tile one frame may draw.
 constexpr std::int64_t kMaxBackTiles = 1 << 16;
+// Buckets the grid may have: a few tiles far apart must not make a grid (and a full view's walk) of a million
+// empty buckets, so past this bound the buckets grow instead. Generous enough that the layers of a map keep
+// the base size.
+std::int64_t maxGridBuckets(std::size_t tiles) {
+    return std::max<std::int64_t>(4096, 2 * static_cast<std::int64_t>(tiles));
+}
 
 bool readTilesFromScript(TileLayer& layer, IInputStream* stream, std::int32_t count) {
     return stream != nullptr && layer.ReadTiles(stream, count);
@@ -112,6 +118,7 @@ void TileLayer::rebuildGrid() {
     m_gridTileSet = manager != nullptr ? manager->version() : 0;
     m_columns = 0;
     m_rows = 0;
+    m_bucketSize = BucketSize;
     m_bucketStart.assign(1, 0);
     m_bucketTiles.clear();
     m_largeTiles.clear();
@@ -143,17 +150,23 @@ void TileLayer::rebuildGrid() {
     }
     m_originX = static_cast<std::int32_t>(left);
     m_originY = static_cast<std::int32_t>(top);
-    m_columns = static_cast<std::int32_t>((right - left + BucketSize - 1) / BucketSize);
-    m_rows = static_cast<std::int32_t>((bottom - top + BucketSize - 1) / BucketSize);
+    std::int64_t size = BucketSize;
+    const std::int64_t most = maxGridBuckets(m_tiles.size());
+    while (((right - left + size - 1) / size) * ((bottom - top + size - 1) / size) > most) {
+        size *= 2;
+    }
+    m_bucketSize = static_cast<std::int32_t>(size);
+    m_columns = static_cast<std::int32_t>((right - left + size - 1) / size);
+    m_rows = static_cast<std::int32_t>((bottom - top + size - 1) / size);
     const std::size_t buckets = static_cast<std::size_t>(m_columns) * static_cast<std::size_t>(m_rows);
     // Two passes: count per bucket, then fill, so the grid is two flat arrays.
     std::vector<std::uint32_t> counts(buckets + 1, 0);
     auto forEachBucket = [&](const Rect& r, auto&& visit) {
         const std::int64_t rx = r.X - left, ry = r.Y - top;
-        const auto c0 = static_cast<std::int32_t>(rx / BucketSize);
-        const auto c1 = static_cast<std::int32_t>((rx + r.Width - 1) / BucketSize);
-        const auto r0 = static_cast<std::int32_t>(ry / BucketSize);
-        const auto r1 = static_cast<std::int32_t>((ry + r.Height - 1) / BucketSize);
+        const auto c0 = static_cast<std::int32_t>(rx / size);
+        const auto c1 = static_cast<std::int32_t>((rx + r.Width - 1) / size);
+        const auto r0 = static_cast<std::int32_t>(ry / size);
+        const auto r1 = static_cast<std::int32_t>((ry + r.Height - 1) / size);
         for (std::int32_t row = r0; row <= r1; ++row) {
             for (std::int32_t column = c0; column <= c1; ++column) {
                 visit(static_cast<std::size_t>(row) * static_cast<std::size_t>(m_columns) +
@@ -163,8 +176,7 @@ void TileLayer::rebuildGrid() {
     };
     auto bucketsOf = [&](const Rect& r) {
         const std::int64_t rx = r.X - left, ry = r.Y - top;
-        return ((rx + r.Width - 1) / BucketSize - rx / BucketSize + 1) *
-               ((ry + r.Height - 1) / BucketSize - ry / BucketSize + 1);
+        return ((rx + r.Width - 1) / size - rx / size + 1) * ((ry + r.Height - 1) / size - ry / size + 1);
     };
     for (std::size_t i = 0; i < rects.size(); ++i) {
         Rect& r = rects[i];
@@ -205,12 +217,12 @@ const std::vector<std::int32_t>& TileLayer::visibleTiles(std::int32_t left, std:
         return m_visible;
     }
     // Truncating divisions, as the grid's own arithmetic; clamped to the grid.
-    const std::int64_t c0 = std::max<std::int64_t>((std::int64_t(left) - m_originX) / BucketSize, 0);
-    const std::int64_t r0 = std::max<std::int64_t>((std::int64_t(top) - m_originY) / BucketSize, 0);
+    const std::int64_t c0 = std::max<std::int64_t>((std::int64_t(left) - m_originX) / m_bucketSize, 0);
+    const std::int64_t r0 = std::max<std::int64_t>((std::int64_t(top) - m_originY) / m_bucketSize, 0);
     const std::int64_t c1 =
-        std::min<std::int64_t>((std::int64_t(right) - m_originX - 1) / BucketSize + 1, m_columns);
+        std::min<std::int64_t>((std::int64_t(right) - m_originX - 1) / m_bucketSize + 1, m_columns);
     const std::int64_t r1 =
-        std::min<std::int64_t>((std::int64_t(bottom) - m_originY - 1) / BucketSize + 1, m_rows);
+        std::min<std::int64_t>((std::int64_t(bottom) - m_originY - 1) / m_bucketSize + 1, m_rows);
     if (++m_stamp == 0) {
         std::fill(m_mark.begin(), m_mark.end(), 0);
         m_stamp = 1;
@@ -232,10 +244,22 @@ const std::vector<std::int32_t>& TileLayer::visibleTiles(std::int32_t left, std:
         const Rect& r = m_largeRects[i];
         if (std::int64_t(r.X) < right && std::int64_t(r.X) + r.Width > left && std::int64_t(r.Y) < bottom &&
             std::int64_t(r.Y) + r.Height > top) {
+            m_mark[static_cast<std::size_t>(m_largeTiles[i])] = m_stamp;
             m_visible.push_back(m_largeTiles[i]);
         }
     }
-    std::sort(m_visible.begin(), m_visible.end());
+    // Back to array order: a view that shows a good part of the layer reads the marks in order, which costs
+    // one pass over the layer instead of a sort of most of it.
+    if (m_visible.size() * 16 >= m_mark.size()) {
+        m_visible.clear();
+        for (std::size_t i = 0; i < m_mark.size(); ++i) {
+            if (m_mark[i] == m_stamp) {
+                m_visible.push_back(static_cast<std::int32_t>(i));
+            }
+        }
+    } else {
+        std::sort(m_visible.begin(), m_visible.end());
+    }
     return m_visible;
 }
 

@@ -165,6 +165,27 @@ TEST_F(TileLayerTest, BucketGridVisitsOnlyWhatIsVisible) {
     EXPECT_EQ(1, layer->lastBucketsVisited());
 }
 
+TEST_F(TileLayerTest, TilesFarApartKeepTheGridSmall) {
+    // Two tiles at the ends of the coordinate range would make a grid of 513 x 513 base buckets.
+    auto layer = make<TileLayer>();
+    layer->AppendTile({-32768, -32768, kGround});
+    layer->AppendTile({32767, 32767, kGround});
+    EXPECT_GT(layer->bucketSize(), TileLayer::BucketSize);
+    EXPECT_LE(layer->bucketColumns() * layer->bucketRows(), 4096);
+
+    const auto& all = layer->visibleTiles(-40000, -40000, 40000, 40000);
+    EXPECT_EQ((std::vector<std::int32_t>{0, 1}), all);
+    EXPECT_LE(layer->lastBucketsVisited(), 4096);
+    const auto& corner = layer->visibleTiles(-32776, -32776, -32700, -32700);
+    EXPECT_EQ((std::vector<std::int32_t>{0}), corner);
+    EXPECT_EQ(1, layer->lastBucketsVisited());
+
+    // Back together, the base size returns.
+    layer->RemoveTile(1);
+    EXPECT_EQ(TileLayer::BucketSize, layer->bucketSize());
+    EXPECT_EQ(1, layer->bucketColumns() * layer->bucketRows());
+}
+
 TEST_F(TileLayerTest, EditsKeepOrderAndIgnoreBadIndices) {
     auto layer = make<TileLayer>();
     layer->AppendTile({0, 10, kGround});
