@@ -1,9 +1,12 @@
 // The construction tools on a 256 x 256 pass map (65,536 cells of 4 pixels, the whole map in a 1024 x 1024
 // view), run headless with SDL_VIDEODRIVER=offscreen:
 //
-// BuildingOverlayFrame: the map's overlays with an enabled BuildingBuilder, which shades every blocked cell
-// (outside its zone, under margins, occupied): one frame, processor side (submission to the GPU off).
-// TerrainOverlayFrame/<mode>: the same with a TerrainBuilder in build-road (1) or build-forest (2) mode.
+// BuildingOverlayFrame/<view>: the map's overlays with an enabled BuildingBuilder, which shades every blocked
+// cell (outside its zone, under margins, occupied): one frame, processor side (submission to the GPU off).
+// View 1 shows the whole map, view 4 a quarter of it across (64 x 64 cells, the camera zoomed in).
+// TerrainOverlayFrame/<mode>/<view>: the same with a TerrainBuilder in build-road (1) or build-forest (2)
+// mode.
+//
 // RoadDraftDrag: one pointer move of a road drag from (0, 0) whose end jumps between (96, 80) and (80, 96) on
 // the road grid, so each move routes a new draft of 177 cells through the GridRouter (whose search stops at
 // 199 steps) and hands it to the RoadRenderer.
@@ -132,15 +135,20 @@ Bench& bench() {
 }
 
 template <class Setup, class Teardown>
-void overlayFrame(benchmark::State& state, Setup&& setup, Teardown&& teardown) {
+void overlayFrame(benchmark::State& state, std::int64_t view, Setup&& setup, Teardown&& teardown) {
     Bench& b = bench();
     if (!b.ok) {
         state.SkipWithError("no display");
         return;
     }
     setup(b);
+    // Zoomed in about the map's middle: 1 / view of it across.
+    const float zoom = 1.0f / static_cast<float>(view);
+    auto camera = ComponentRef<Camera>::adopt(new Camera);
+    camera->SetPosition(Matrix3({zoom, 0.0f}, {0.0f, zoom}, {kView / 2.0f, kView / 2.0f}));
+    camera->Apply(nullptr, Rect(0, 0, kView, kView));
     Gfx_SetSubmitEnabled(false);
-    IGraphics* g = b.display->Begin(b.camera.get());
+    IGraphics* g = b.display->Begin(camera.get());
     b.map->Render(g, ClassMask{}); // first frame: the renderer's buffers reach their size
     long allocations = 0;
     for (auto _ : state) {
@@ -156,17 +164,23 @@ void overlayFrame(benchmark::State& state, Setup&& setup, Teardown&& teardown) {
 
 void BuildingOverlayFrame(benchmark::State& state) {
     overlayFrame(
-        state, [](Bench& b) { b.building->SetEnabled(true); },
+        state, state.range(0), [](Bench& b) { b.building->SetEnabled(true); },
         [](Bench& b) { b.building->SetEnabled(false); });
 }
-BENCHMARK(BuildingOverlayFrame)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BuildingOverlayFrame)->Arg(1)->Arg(4)->Unit(benchmark::kMicrosecond);
 
 void TerrainOverlayFrame(benchmark::State& state) {
     const auto mode = static_cast<std::int32_t>(state.range(0));
     overlayFrame(
-        state, [mode](Bench& b) { b.terrain->SetMode(mode); }, [](Bench& b) { b.terrain->SetMode(0); });
+        state, state.range(1), [mode](Bench& b) { b.terrain->SetMode(mode); },
+        [](Bench& b) { b.terrain->SetMode(0); });
 }
-BENCHMARK(TerrainOverlayFrame)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+BENCHMARK(TerrainOverlayFrame)
+    ->Args({1, 1})
+    ->Args({1, 4})
+    ->Args({2, 1})
+    ->Args({2, 4})
+    ->Unit(benchmark::kMicrosecond);
 
 KDEvent pointerAt(KDint32 index, KDint32 select, int cellX, int cellY) {
     KDEvent event{};

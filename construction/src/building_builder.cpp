@@ -8,6 +8,7 @@
 #include "component/media_interfaces.h"
 #include "construction/anchor_point.h"
 #include "construction/src/builder_script.h"
+#include "construction/src/overlay_cells.h"
 #include "platform/kd_window.h"
 #include "script/script_call.h"
 #include "script/script_host.h"
@@ -318,17 +319,23 @@ void BuildingBuilder::fillCells(IGraphics* graphics, const Rect& cells, std::uin
         return;
     }
     const Matrix3 previous = graphics->GetTransform();
-    graphics->SetTransform(m_map->GetPosition() * camera->GetWorldToScreen() * previous);
+    const Matrix3 cellToTarget = m_map->GetPosition() * camera->GetWorldToScreen() * previous;
+    // Only the cells that can show: a zoomed-in view walks its part of the map, not all of it.
+    const Rect shown = construction::cellsInClip(graphics, cellToTarget, cells);
+    if (shown.IsEmpty()) {
+        return;
+    }
+    graphics->SetTransform(cellToTarget);
     graphics->SetColor(colour);
-    for (std::int32_t y = cells.Y; y < cells.Y + cells.Height; ++y) {
-        std::int32_t x = cells.X;
-        while (x < cells.X + cells.Width) {
+    for (std::int32_t y = shown.Y; y < shown.Y + shown.Height; ++y) {
+        std::int32_t x = shown.X;
+        while (x < shown.X + shown.Width) {
             if (!paint(x, y)) {
                 ++x;
                 continue;
             }
             const std::int32_t start = x;
-            while (x < cells.X + cells.Width && paint(x, y)) {
+            while (x < shown.X + shown.Width && paint(x, y)) {
                 ++x;
             }
             graphics->FillRect(static_cast<float>(start), static_cast<float>(y),

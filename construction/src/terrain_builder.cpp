@@ -5,6 +5,7 @@
 
 #include "component/media_interfaces.h"
 #include "construction/src/builder_script.h"
+#include "construction/src/overlay_cells.h"
 #include "script/engine_random.h"
 #include "script/script_call.h"
 
@@ -700,14 +701,21 @@ void TerrainBuilder::Render(IGraphics* graphics) {
         return 0;
     };
     const Matrix3 previous = graphics->GetTransform();
-    graphics->SetTransform(m_map->GetPosition() * camera->GetWorldToScreen() * previous);
+    const Matrix3 cellToTarget = m_map->GetPosition() * camera->GetWorldToScreen() * previous;
+    // Only the cells that can show: a zoomed-in view walks its part of the map, not all of it.
+    const Rect shown = construction::cellsInClip(graphics, cellToTarget, Rect(0, 0, width, height));
+    if (shown.IsEmpty()) {
+        return;
+    }
+    graphics->SetTransform(cellToTarget);
     // Transparent cells are skipped: filling them would change nothing. Runs down a column are one rectangle.
-    for (std::int32_t x = 0; x < width; ++x) {
-        std::int32_t y = 0;
-        while (y < height) {
+    const std::int32_t bottom = shown.Y + shown.Height;
+    for (std::int32_t x = shown.X; x < shown.X + shown.Width; ++x) {
+        std::int32_t y = shown.Y;
+        while (y < bottom) {
             const std::uint32_t colour = colourOf(x, y);
             const std::int32_t start = y;
-            while (++y < height && colourOf(x, y) == colour) {
+            while (++y < bottom && colourOf(x, y) == colour) {
             }
             if ((colour >> 24) != 0) {
                 graphics->SetColor(colour);

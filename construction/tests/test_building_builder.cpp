@@ -260,6 +260,38 @@ TEST_F(BuildingBuilderTest, DrawsBlockedCellsOverTheMapAndTakenCellsUnderThePrev
     const std::uint32_t taken = at(picture, 160, 52, 62);
     EXPECT_GT((taken >> 16) & 0xFF, (taken >> 8) & 0xFF);
 
+    // The overlay walks only the cells that can show: zoomed in twice about (80, 64), and through a clip,
+    // every cell centre still shows what the whole picture shows there.
+    const auto mapOnly = [this](IGraphics& g) {
+        g.SetColor(kGrass);
+        g.FillRect(-1000, -1000, 2000, 2000);
+        queryInterface<IRenderable>(component("map"))->Render(&g);
+    };
+    const auto whole = draw(160, 128, view.get(), mapOnly);
+    auto zoomed = ComponentRef<Camera>::adopt(new Camera);
+    zoomed->SetPosition(Matrix3({0.5f, 0.0f}, {0.0f, 0.5f}, {80.0f, 64.0f}));
+    const auto near = draw(160, 128, zoomed.get(), mapOnly);
+    const auto clipped = draw(160, 128, view.get(), [&](IGraphics& g) {
+        g.SetClip(Rect(40, 24, 50, 40));
+        mapOnly(g);
+    });
+    int compared = 0;
+    for (int y = 8; y < 128; y += 16) {
+        for (int x = 8; x < 160; x += 16) {
+            const int nearX = 2 * (x - 80) + 80, nearY = 2 * (y - 64) + 64;
+            if (nearX >= 0 && nearX < 160 && nearY >= 0 && nearY < 128) {
+                EXPECT_EQ(at(whole, 160, x, y), at(near, 160, nearX, nearY))
+                    << "zoomed, cell at " << x << ", " << y;
+                ++compared;
+            }
+            if (x >= 40 && x < 90 && y >= 24 && y < 64) {
+                EXPECT_EQ(at(whole, 160, x, y), at(clipped, 160, x, y))
+                    << "clipped, cell at " << x << ", " << y;
+            }
+        }
+    }
+    EXPECT_EQ(20, compared);
+
     run("builder.SetEnabled(false);");
     const auto off = draw(160, 128, view.get(), scene);
     EXPECT_TRUE(std::all_of(off.begin(), off.end(), [](std::uint32_t p) { return p == kGrass; }))
