@@ -8,6 +8,7 @@
 // "vm_allocs_per_call" must be 0 for the method calls; the value-returning call shows what one new Vector2
 // instance costs. "heap_allocs_per_call" counts C++ operator new calls of the native side (member lookup,
 // dispatch) in the same loop.
+#include "bench/allocation_counter.h"
 #include "binding/binding_script_object.h"
 #include "binding/component_class.h"
 #include "binding/global_functions.h"
@@ -21,28 +22,6 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
-#include <cstdlib>
-#include <new>
-
-namespace {
-std::uint64_t g_heapAllocations = 0;
-} // namespace
-
-// The replaced operator pair allocates with malloc and frees with free, which the compiler cannot see.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t size) {
-    ++g_heapAllocations;
-    if (void* block = std::malloc(size == 0 ? 1 : size)) {
-        return block;
-    }
-    throw std::bad_alloc();
-}
-void operator delete(void* block) noexcept {
-    std::free(block);
-}
-void operator delete(void* block, std::size_t) noexcept {
-    std::free(block);
-}
 
 namespace {
 
@@ -142,7 +121,7 @@ void runCalls(benchmark::State& state, bool withExtension, const char* loop) {
         return;
     }
     g_vmAllocations = 0;
-    g_heapAllocations = 0;
+    const long heapBefore = bench::allocations();
     for (auto _ : state) {
         if (!bench.run()) {
             state.SkipWithError("script error");
@@ -152,7 +131,7 @@ void runCalls(benchmark::State& state, bool withExtension, const char* loop) {
     double calls = static_cast<double>(state.iterations()) * kCallsPerRun;
     state.SetItemsProcessed(static_cast<std::int64_t>(calls));
     state.counters["vm_allocs_per_call"] = static_cast<double>(g_vmAllocations) / calls;
-    state.counters["heap_allocs_per_call"] = static_cast<double>(g_heapAllocations) / calls;
+    state.counters["heap_allocs_per_call"] = static_cast<double>(bench::allocations() - heapBefore) / calls;
 }
 
 constexpr char kIntegerCall[] = "return function(n) { for (local i = 0; i < n; ++i) p.Twice(i); }";

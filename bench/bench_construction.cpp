@@ -13,15 +13,12 @@
 //
 // Counters: allocations_per_frame, which must stay 0; allocations_per_move, where the builder adds none (the
 // RoadRenderer's SetDraft builds two working lists per draft); draft_cells per move.
-#include <SDL.h>
 #include <benchmark/benchmark.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
-#include <unistd.h>
 #include <vector>
 
+#include "bench/allocation_counter.h"
+#include "bench/bench_offscreen.h"
 #include "binding/global_functions.h"
 #include "component/component_registry.h"
 #include "construction/building_builder.h"
@@ -35,15 +32,12 @@
 #include "navigation/pass_map.h"
 #include "objects/camera.h"
 #include "objects/system.h"
-#include "platform/kd_start.h"
 #include "script/script_api.h"
 #include "script/script_host.h"
 #include "world/road_renderer.h"
 #include "world/world_classes.h"
 
 namespace {
-
-std::atomic<long> g_allocations{0};
 
 constexpr int kSide = 256;
 constexpr int kView = 1024;
@@ -65,16 +59,10 @@ struct Bench {
     bool ok = false;
 
     Bench() {
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        char folder[] = "/tmp/hh-bench-construction-XXXXXX";
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0 || mkdtemp(folder) == nullptr || chdir(folder) != 0) {
+        display = bench::startOffscreen("hh-bench-construction", kView, kView);
+        if (display == nullptr) {
             return;
         }
-        display = new Display;
-        if (!display->Init(kView, kView)) {
-            return;
-        }
-        platform::startFileSystems();
         ComponentRegistry& registry = ComponentRegistry::instance();
         registerObjectModelClasses(registry);
         registerGraphicsClasses(registry);
@@ -152,9 +140,9 @@ void overlayFrame(benchmark::State& state, std::int64_t view, Setup&& setup, Tea
     b.map->Render(g, ClassMask{}); // first frame: the renderer's buffers reach their size
     long allocations = 0;
     for (auto _ : state) {
-        const long before = g_allocations.load(std::memory_order_relaxed);
+        const long before = bench::allocations();
         b.map->Render(g, ClassMask{});
-        allocations += g_allocations.load(std::memory_order_relaxed) - before;
+        allocations += bench::allocations() - before;
     }
     b.display->End();
     Gfx_SetSubmitEnabled(true);
@@ -206,9 +194,9 @@ void RoadDraftDrag(benchmark::State& state) {
     double cells = 0;
     int which = 0;
     for (auto _ : state) {
-        const long before = g_allocations.load(std::memory_order_relaxed);
+        const long before = bench::allocations();
         b.terrain->HandlePointerEvent(ends[which]);
-        allocations += g_allocations.load(std::memory_order_relaxed) - before;
+        allocations += bench::allocations() - before;
         cells += static_cast<double>(b.terrain->draft().size());
         which ^= 1;
     }
@@ -220,20 +208,5 @@ void RoadDraftDrag(benchmark::State& state) {
 BENCHMARK(RoadDraftDrag)->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-// Counting allocations of the whole program (the measured frames and moves must make none).
-void* operator new(std::size_t size) {
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size != 0 ? size : 1)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 BENCHMARK_MAIN();

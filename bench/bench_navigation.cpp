@@ -20,6 +20,7 @@
 //
 // Tours: n places at random points, costs 10 × their distance; TourSolver against farthest insertion that
 // recomputes every place's distance to the tour at every step (O(n³)). The tours are checked equal first.
+#include "bench/allocation_counter.h"
 #include "bench/town_map.h"
 #include "navigation/grid_router.h"
 #include "navigation/pass_map.h"
@@ -31,30 +32,9 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
-#include <new>
 #include <queue>
 #include <random>
 #include <vector>
-
-namespace {
-std::uint64_t g_allocations = 0;
-} // namespace
-
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t size) {
-    ++g_allocations;
-    if (void* block = std::malloc(size == 0 ? 1 : size)) {
-        return block;
-    }
-    throw std::bad_alloc();
-}
-void operator delete(void* block) noexcept {
-    std::free(block);
-}
-void operator delete(void* block, std::size_t) noexcept {
-    std::free(block);
-}
 
 namespace {
 
@@ -130,14 +110,14 @@ void BM_GridRouterNewStart(benchmark::State& state) {
         state.SkipWithError("the fixture's paths are not 150 steps");
         return;
     }
-    std::uint64_t before = g_allocations;
+    const long before = bench::allocations();
     bool odd = false;
     for (auto _ : state) {
         odd = !odd;
         benchmark::DoNotOptimize(odd ? f.router->FindPath(kStartA, kTargetA, false)
                                      : f.router->FindPath(kStartB, kTargetB, false));
     }
-    state.counters["allocs_per_query"] = double(g_allocations - before) / double(state.iterations());
+    state.counters["allocs_per_query"] = double(bench::allocations() - before) / double(state.iterations());
 }
 BENCHMARK(BM_GridRouterNewStart);
 
@@ -147,13 +127,13 @@ void BM_GridRouterSameStart(benchmark::State& state) {
         state.SkipWithError("the fixture's paths are not 150 steps");
         return;
     }
-    std::uint64_t before = g_allocations;
+    const long before = bench::allocations();
     bool odd = false;
     for (auto _ : state) {
         odd = !odd;
         benchmark::DoNotOptimize(f.router->FindPath(kStartA, odd ? kTargetA : kTargetC, false));
     }
-    state.counters["allocs_per_query"] = double(g_allocations - before) / double(state.iterations());
+    state.counters["allocs_per_query"] = double(bench::allocations() - before) / double(state.iterations());
 }
 BENCHMARK(BM_GridRouterSameStart);
 
@@ -161,14 +141,14 @@ void BM_TextbookBfs(benchmark::State& state) {
     std::vector<std::uint8_t> cells = roadGrid();
     std::vector<std::int32_t> path;
     path.reserve(1024);
-    std::uint64_t before = g_allocations;
+    const long before = bench::allocations();
     bool odd = false;
     for (auto _ : state) {
         odd = !odd;
         benchmark::DoNotOptimize(odd ? textbookBfs(cells, kRoadMask, 128, 128, 208, 198, path)
                                      : textbookBfs(cells, kRoadMask, 112, 128, 192, 198, path));
     }
-    state.counters["allocs_per_query"] = double(g_allocations - before) / double(state.iterations());
+    state.counters["allocs_per_query"] = double(bench::allocations() - before) / double(state.iterations());
 }
 BENCHMARK(BM_TextbookBfs);
 
@@ -293,11 +273,11 @@ void BM_TransportUpdate(benchmark::State& state) {
         mover->SetMoving(vehicles.back().get(), true);
     }
     for (int warm = 0; warm < 50; ++warm) mover->Update(2, 8);
-    std::uint64_t before = g_allocations;
+    const long before = bench::allocations();
     for (auto _ : state) {
         mover->Update(2, 8);
     }
-    state.counters["allocs_per_update"] = double(g_allocations - before) / double(state.iterations());
+    state.counters["allocs_per_update"] = double(bench::allocations() - before) / double(state.iterations());
 }
 BENCHMARK(BM_TransportUpdate)->Arg(250)->Arg(1000)->Arg(4000)->Unit(benchmark::kMicrosecond);
 
@@ -372,9 +352,9 @@ void BM_TransportTown(benchmark::State& state) {
     std::int64_t waiting = 0;
     std::vector<Vector2> last(drivers.size());
     for (auto _ : state) {
-        const std::uint64_t before = g_allocations;
+        const long before = bench::allocations();
         mover->Update(2, 8);
-        allocations += g_allocations - before;
+        allocations += static_cast<std::uint64_t>(bench::allocations() - before);
         state.PauseTiming();
         for (std::size_t i = 0; i < drivers.size(); ++i) {
             const Vector2 p = drivers[i].vehicle->GetPosition().GetOrigin();

@@ -5,18 +5,14 @@
 // RoadFrame/<zoom>: the processor side of one frame (the cells walked in index order, the road tiles turned
 // into batch vertices; submission to the GPU off). Counter: allocations_per_frame, which must stay 0.
 // RoadStreamRead: reading the whole network back from its stream (checks included).
-#include <SDL.h>
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <atomic>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <new>
-#include <unistd.h>
 #include <vector>
 
+#include "bench/allocation_counter.h"
+#include "bench/bench_offscreen.h"
 #include "component/component_registry.h"
 #include "graphics/display.h"
 #include "graphics/graphics_classes.h"
@@ -24,13 +20,10 @@
 #include "graphics/tile_manager.h"
 #include "graphics/tile_set.h"
 #include "objects/camera.h"
-#include "platform/kd_start.h"
 #include "world/road_renderer.h"
 #include "world/world_classes.h"
 
 namespace {
-
-std::atomic<long> g_allocations{0};
 
 constexpr int kWidth = 1024;
 constexpr int kHeight = 768;
@@ -85,16 +78,10 @@ struct World {
     bool ok = false;
 
     World() {
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        char folder[] = "/tmp/hh-bench-roads-XXXXXX";
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0 || mkdtemp(folder) == nullptr || chdir(folder) != 0) {
+        display = bench::startOffscreen("hh-bench-roads", kWidth, kHeight);
+        if (display == nullptr) {
             return;
         }
-        display = new Display;
-        if (!display->Init(kWidth, kHeight)) {
-            return;
-        }
-        platform::startFileSystems();
         registerGraphicsClasses(ComponentRegistry::instance());
         registerWorldClasses(ComponentRegistry::instance());
         // 33 tiles of 32 x 16, each one sprite.
@@ -115,23 +102,11 @@ struct World {
                 file.push_back(static_cast<std::uint8_t>(w >> 8));
             }
         }
-        FILE* f = std::fopen("tiles.bin", "wb");
-        if (f == nullptr) {
+        tiles = bench::loadTileSet(file);
+        if (tiles == nullptr) {
             return;
         }
-        std::fwrite(file.data(), 1, file.size(), f);
-        std::fclose(f);
-        tiles = dynamic_cast<TileManager*>(createSingleInstance<TileManager>());
-        if (tiles == nullptr || !tiles->LoadFromFile("tiles.bin")) {
-            return;
-        }
-        ComponentRef<ITexture> texture = display->CreateTexture();
-        std::uint32_t* p = texture->Lock(0, 0, 64, 16, false);
-        for (int i = 0; i < 64 * 16; ++i) {
-            p[i] = 0xFF000000u | static_cast<std::uint32_t>(i * 2654435761u >> 8);
-        }
-        texture->Unlock();
-        tiles->SetTexture(0, texture.get());
+        tiles->SetTexture(0, bench::noiseTexture(display, 64, 16).get());
 
         grid = new Grid;
         roads = new RoadRenderer;
@@ -183,9 +158,9 @@ void RoadFrame(benchmark::State& state) {
     IGraphics* g = w.display->Begin(camera.get());
     w.roads->Render(g);
     for (auto _ : state) {
-        const long before = g_allocations.load(std::memory_order_relaxed);
+        const long before = bench::allocations();
         w.roads->Render(g);
-        allocations += g_allocations.load(std::memory_order_relaxed) - before;
+        allocations += bench::allocations() - before;
     }
     w.display->End();
     Gfx_SetSubmitEnabled(true);
@@ -213,20 +188,5 @@ void RoadStreamRead(benchmark::State& state) {
 BENCHMARK(RoadStreamRead)->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-// Counting allocations of the whole program (the measured frames must make none).
-void* operator new(std::size_t size) {
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size != 0 ? size : 1)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 BENCHMARK_MAIN();

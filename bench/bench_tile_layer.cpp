@@ -8,16 +8,12 @@
 // LayerObjects/<zoom>: the object part alone (the layer drawn with a mask that leaves its tiles out), so
 // its cost can be set beside the objects in view. Both parts grow with the visible area, not with the
 // layer: what every registered object still costs is one read of its position.
-#include <SDL.h>
 #include <benchmark/benchmark.h>
 
-#include <atomic>
-#include <cstdio>
-#include <cstdlib>
-#include <new>
-#include <unistd.h>
 #include <vector>
 
+#include "bench/allocation_counter.h"
+#include "bench/bench_offscreen.h"
 #include "component/component_registry.h"
 #include "graphics/display.h"
 #include "graphics/graphics_classes.h"
@@ -25,14 +21,11 @@
 #include "graphics/tile_manager.h"
 #include "graphics/tile_set.h"
 #include "objects/camera.h"
-#include "platform/kd_start.h"
 #include "world/tile_layer.h"
 #include "world/tile_object.h"
 #include "world/world_classes.h"
 
 namespace {
-
-std::atomic<long> g_allocations{0};
 
 constexpr int kWidth = 1024;
 constexpr int kHeight = 768;
@@ -77,16 +70,10 @@ struct World {
     bool ok = false;
 
     World() {
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        char folder[] = "/tmp/hh-bench-tiles-XXXXXX";
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0 || mkdtemp(folder) == nullptr || chdir(folder) != 0) {
+        display = bench::startOffscreen("hh-bench-tiles", kWidth, kHeight);
+        if (display == nullptr) {
             return;
         }
-        display = new Display;
-        if (!display->Init(kWidth, kHeight)) {
-            return;
-        }
-        platform::startFileSystems();
         registerGraphicsClasses(ComponentRegistry::instance());
         registerWorldClasses(ComponentRegistry::instance());
         // Tile 0: ground 32 x 16 centred; tile 1: an object 16 x 24 standing on its anchor.
@@ -97,23 +84,11 @@ struct World {
             file.push_back(static_cast<std::uint8_t>(w));
             file.push_back(static_cast<std::uint8_t>(w >> 8));
         }
-        FILE* f = std::fopen("tiles.bin", "wb");
-        if (f == nullptr) {
+        tiles = bench::loadTileSet(file);
+        if (tiles == nullptr) {
             return;
         }
-        std::fwrite(file.data(), 1, file.size(), f);
-        std::fclose(f);
-        tiles = dynamic_cast<TileManager*>(createSingleInstance<TileManager>());
-        if (tiles == nullptr || !tiles->LoadFromFile("tiles.bin")) {
-            return;
-        }
-        ComponentRef<ITexture> texture = display->CreateTexture();
-        std::uint32_t* p = texture->Lock(0, 0, 64, 32, false);
-        for (int i = 0; i < 64 * 32; ++i) {
-            p[i] = 0xFF000000u | static_cast<std::uint32_t>(i * 2654435761u >> 8);
-        }
-        texture->Unlock();
-        tiles->SetTexture(0, texture.get());
+        tiles->SetTexture(0, bench::noiseTexture(display, 64, 32).get());
 
         std::vector<std::uint8_t> records;
         for (int row = 0; row < kSide; ++row) {
@@ -171,9 +146,9 @@ void frame(benchmark::State& state, ClassMask mask) {
     IGraphics* g = w.display->Begin(camera.get());
     w.layer->Render(g, mask); // first frame: the per-frame buffers reach their size
     for (auto _ : state) {
-        const long before = g_allocations.load(std::memory_order_relaxed);
+        const long before = bench::allocations();
         w.layer->Render(g, mask);
-        allocations += g_allocations.load(std::memory_order_relaxed) - before;
+        allocations += bench::allocations() - before;
         buckets += w.layer->lastBucketsVisited();
         objects += w.layer->lastObjectsDrawn();
     }
@@ -204,20 +179,5 @@ void LayerObjects(benchmark::State& state) {
 BENCHMARK(LayerObjects)->Arg(1)->Arg(2)->Arg(4)->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-// Counting allocations of the whole program (the measured frames must make none).
-void* operator new(std::size_t size) {
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size != 0 ? size : 1)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 BENCHMARK_MAIN();
