@@ -10,6 +10,11 @@
 // thread of the process per frame (the software rasteriser's threads included): on a shared machine it is
 // the figure that compares, since the wall clock also measures the neighbours.
 //
+// Strings/<count>: a heads-up display's worth of text, `count` strings of 8 to 14 characters per frame through
+// Graphics::DrawString with a real bitmap font (each string drawn under its own translation, every other one
+// in another colour, as shadowed text is), presented and finished like the sprites. "draw_calls_per_frame"
+// is the renderer's count. CpuStrings/<count> is the processor side of the same with submission off.
+//
 // CpuDrawTexture and CpuDrawQuads: the processor side alone (drawing calls turned into batch vertex data,
 // submission to the GPU turned off); "allocations_per_frame" counts heap allocations inside the measured
 // frames and must stay 0.
@@ -17,16 +22,26 @@
 #include <benchmark/benchmark.h>
 #include <epoxy/gl.h>
 
+#include <unistd.h>
+
 #include <atomic>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
+#include <fstream>
 #include <new>
+#include <string>
 #include <vector>
 
+#include "component/class_names.h"
+#include "component/component_registry.h"
 #include "graphics/display.h"
 #include "graphics/graphics.h"
+#include "graphics/graphics_classes.h"
 #include "graphics/renderer.h"
 #include "graphics/texture.h"
+#include "objects/system.h"
+#include "platform/kd_start.h"
 
 namespace {
 
@@ -210,6 +225,144 @@ BENCHMARK(SdlSprites)
     ->ArgNames({"", "filter"})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+
+// A bitmap font of the printable ASCII characters, 8 x 12 cells on one 128 x 72 page, loaded through the
+// resource manager of a started System as the game loads its fonts.
+struct HudFont {
+    ComponentRef<ISystem> system;
+    ComponentRef<IFont> font;
+
+    HudFont() {
+        Engine& e = engine();
+        if (!e.ok) {
+            return;
+        }
+        const std::filesystem::path previous = std::filesystem::current_path();
+        char pattern[] = "/tmp/hh-bench-font-XXXXXX";
+        if (mkdtemp(pattern) == nullptr) {
+            return;
+        }
+        std::filesystem::current_path(pattern);
+        std::filesystem::create_directories("fonts");
+        writePage("fonts/hud.tga");
+        std::ofstream description("fonts/hud.fnt", std::ios::binary);
+        description << "info face=\"Hud\" size=12\ncommon lineHeight=14 base=11 scaleW=128 scaleH=72 pages=1\n"
+                       "page id=0 file=\"hud.tga\"\nchars count=95\n";
+        for (int c = 32; c < 127; ++c) {
+            const int cell = c - 32;
+            description << "char id=" << c << " x=" << cell % 16 * 8 << " y=" << cell / 16 * 12
+                        << " width=7 height=11 xoffset=0 yoffset=1 xadvance=8 page=0 chnl=15\n";
+        }
+        description.close();
+        platform::startFileSystems();
+        ComponentRegistry& registry = ComponentRegistry::instance();
+        registerObjectModelClasses(registry);
+        registerGraphicsClasses(registry);
+        system = registry.create(classId(ClassName::System)).query<ISystem>();
+        if (system && system->Init(e.display)) {
+            font = System::live()->GetResourceManager()->GetFont("fonts/hud.fnt").query<IFont>();
+        }
+        std::filesystem::current_path(previous);
+        std::error_code ignored;
+        std::filesystem::remove_all(pattern, ignored);
+    }
+
+    // 32-bit TGA, top row first: every glyph a block with a soft alpha edge.
+    static void writePage(const char* path) {
+        constexpr int kW = 128, kH = 72;
+        std::string bytes(18, '\0');
+        bytes[2] = 2;
+        bytes[12] = static_cast<char>(kW);
+        bytes[14] = static_cast<char>(kH);
+        bytes[16] = 32;
+        bytes[17] = 0x28; // top-down, 8 alpha bits
+        for (int y = 0; y < kH; ++y) {
+            for (int x = 0; x < kW; ++x) {
+                const int gx = x % 8, gy = y % 12;
+                const bool edge = gx == 0 || gx == 6 || gy == 1 || gy == 11;
+                const char alpha = gx == 7 || gy == 0 ? 0 : static_cast<char>(edge ? 0x80 : 0xFF);
+                bytes += {'\xFF', '\xFF', '\xFF', alpha};
+            }
+        }
+        std::ofstream(path, std::ios::binary) << bytes;
+    }
+};
+
+// The font, or null with the benchmark skipped.
+IFont* hudFont(benchmark::State& state) {
+    static HudFont instance;
+    if (!instance.font) {
+        state.SkipWithError("no font");
+    }
+    return instance.font.get();
+}
+
+const char* const kHudTexts[] = {"Harbor Haven", "$ 1,204,500", "Day 12  08:45", "Guests: 1234",
+                                 "Trucks: 17",   "x4",          "Hotel",         "Warehouse",
+                                 "$ 12,000",     "Bulldoze"};
+
+// `count` strings over the screen, shadow colour and text colour by turns.
+void drawStrings(IGraphics* g, IFont* font, int count) {
+    g->SetFont(font);
+    for (int i = 0; i < count; ++i) {
+        g->SetColor(i % 2 == 0 ? 0xA0000000u : 0xFFFFF4D6u);
+        const float x = static_cast<float>(i / 2 % 6 * 160 + i % 2);
+        const float y = static_cast<float>(i / 12 * 16 % (kHeight - 16) + i % 2);
+        g->DrawString(kHudTexts[i / 2 % 10], x, y);
+    }
+}
+
+void Strings(benchmark::State& state) {
+    IFont* font = hudFont(state);
+    if (font == nullptr) {
+        return;
+    }
+    Engine& e = engine();
+    const auto count = static_cast<int>(state.range(0));
+    std::uint64_t drawCalls = 0;
+    const double start = processSeconds();
+    for (auto _ : state) {
+        IGraphics* g = e.display->Begin(nullptr);
+        g->Clear(0xFF000000u);
+        const std::uint64_t before = Gfx_DrawCallCount();
+        drawStrings(g, font, count);
+        e.display->End();
+        drawCalls += Gfx_DrawCallCount() - before;
+        glFinish();
+    }
+    state.counters["process_cpu_ms_per_frame"] =
+        (processSeconds() - start) * 1e3 / static_cast<double>(state.iterations());
+    state.counters["draw_calls_per_frame"] =
+        static_cast<double>(drawCalls) / static_cast<double>(state.iterations());
+}
+BENCHMARK(Strings)->Arg(50)->Arg(200)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void CpuStrings(benchmark::State& state) {
+    IFont* font = hudFont(state);
+    if (font == nullptr) {
+        return;
+    }
+    Engine& e = engine();
+    const auto count = static_cast<int>(state.range(0));
+    Gfx_SetSubmitEnabled(false);
+    long allocations = 0;
+    IGraphics* g = e.display->Begin(nullptr);
+    Gfx_ResetDrawCallCount();
+    for (auto _ : state) {
+        const long before = g_allocations.load(std::memory_order_relaxed);
+        drawStrings(g, font, count);
+        Gfx_RenderBatch(false);
+        allocations += g_allocations.load(std::memory_order_relaxed) - before;
+    }
+    const std::uint64_t drawCalls = Gfx_DrawCallCount();
+    e.display->End();
+    Gfx_SetSubmitEnabled(true);
+    state.counters["draw_calls_per_frame"] =
+        static_cast<double>(drawCalls) / static_cast<double>(state.iterations());
+    state.counters["allocations_per_frame"] =
+        static_cast<double>(allocations) / static_cast<double>(state.iterations());
+}
+BENCHMARK(CpuStrings)->Arg(50)->Arg(200)->Unit(benchmark::kMicrosecond);
 
 // The processor side: 10,000 quads per frame into the batch, submission off.
 constexpr int kCpuQuads = 10000;

@@ -5,8 +5,9 @@
 //
 // Batching: quads and lines are queued in one 4000-vertex buffer and drawn in one call per batch: at most
 // 1000 quads (through one static index buffer) or 2000 lines. A batch is flushed only when the primitive
-// kind, the texture or the blend mode changes, when it is full, and on clip, transform, filter and target
-// changes. Vertex positions are never transformed on the processor.
+// kind, the texture or the blend mode changes, when it is full, and on clip, filter and target changes. The
+// view transform is applied to positions on the processor as they are queued, so a transform change keeps
+// the batch (text drawn string by string, each under its own translation, is one batch per font page).
 //
 // Coordinates: pixel positions of the current target, (0, 0) the top-left corner of its top-left pixel, so
 // a quad from (0, 0) to (w, h) covers exactly the pixels 0..w-1, 0..h-1 and a texture drawn at its own size
@@ -71,9 +72,11 @@ void Gfx_RenderLine(float x1, float y1, float x2, float y2, std::uint32_t colour
 // Draws the queued batch.
 void Gfx_RenderBatch(bool endScene);
 void Gfx_SetBlendMode(std::int32_t mode);
-// Clamps the rectangle to the target, flushes, sets viewport and projection. A zero-sized clip draws
-// nothing.
+// Clamps the rectangle to the target and, when that differs from the clip in force, flushes and sets
+// viewport and projection. A zero-sized clip draws nothing.
 void Gfx_SetClipping(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height);
+// Positions queued from now on go through the transform (the third column is taken as (0, 0, 1)); what is
+// already queued keeps its own, so nothing is flushed. A scene on a new target starts with the identity.
 void Gfx_SetTransform(const Matrix3& transform);
 // 0 linear, anything else point sampling; device-wide, flushes the batch.
 void Gfx_SetTextureFilter(std::int32_t mode);

@@ -2,8 +2,9 @@
 // and uploaded per batch, one static index buffer for 1000 quads, and one small shader program per
 // combination of texturing, colour add and alpha test, each built on first use. The fragment stage is most
 // of a frame's cost on a software rasteriser, so each program does only the work its state needs instead of
-// branching on uniforms; the view transform and projection live in the renderer and reach a program when it
-// draws with values older than the current ones.
+// branching on uniforms; the projection lives in the renderer and reaches a program when it draws with values
+// older than the current ones. The view transform is applied on the processor as vertices are queued, so
+// drawing calls under different transforms (every string of a text-heavy screen) share one batch.
 #include "graphics/renderer.h"
 
 #include <SDL.h>
@@ -45,13 +46,12 @@ const char* const kVertexShader = R"(
 layout(location = 0) in vec3 position;
 layout(location = 1) in vec4 colour;
 layout(location = 2) in vec2 texCoord;
-uniform mat3 view;
 uniform vec4 projection; // x scale, x offset, y scale, y offset
 out vec4 vColour;
 out vec2 vTexCoord;
 void main() {
-    vec3 p = view * vec3(position.xy, 1.0);
-    gl_Position = vec4(p.x * projection.x + projection.y, p.y * projection.z + projection.w, position.z, 1.0);
+    gl_Position = vec4(position.x * projection.x + projection.y, position.y * projection.z + projection.w,
+                       position.z, 1.0);
     vColour = colour;
     vTexCoord = texCoord;
 }
@@ -93,7 +93,6 @@ constexpr int kProgramCount = 8;
 
 struct Program {
     GLuint id = 0;
-    GLint view = -1;
     GLint projection = -1;
     std::uint32_t uniforms = 0; // the uniform version it holds
     bool failed = false;        // built once without success: its batches are dropped
@@ -109,8 +108,12 @@ struct RendererState {
     GLuint vertexBuffer = 0;
     GLuint indexBuffer = 0;
     GLuint samplers[2] = {0, 0}; // linear, point
-    // The uniforms every variant shares, and their version (bumped on change).
+    // The view transform queued vertices go through; identity skips the arithmetic, a pure translation
+    // (text placed string by string) takes the short form.
     Matrix3 view;
+    bool viewIdentity = true;
+    bool viewTranslation = true;
+    // The uniform every variant shares, and its version (bumped on change).
     float projection[4] = {1.0f, 0.0f, 1.0f, 0.0f}; // x scale, x offset, y scale, y offset
     std::uint32_t uniforms = 1;
 
@@ -122,6 +125,8 @@ struct RendererState {
     DeviceTexture* texture = nullptr;
     bool inScene = false;
     bool clipEmpty = false;
+    // The clip in force (clamped to the target); a width of -1 until the scene's first clip.
+    std::int64_t clip[4] = {0, 0, -1, -1};
 
     // What the GL currently has, so state changes only reach it when they differ.
     std::int32_t appliedBlend = BLEND_DEFAULT;
@@ -252,6 +257,28 @@ void applyTexture(DeviceTexture* texture) {
     s.boundTexture = texture;
 }
 
+// Positions through the view transform as a row vector (p' = p * M), the third column taken as (0, 0, 1);
+// the order of operations is the one the vertex stage used when it did this, and a translation adds the
+// same sums (x * 1 + y * 0 is x).
+void transformVertices(Vertex* v, int count, const RendererState& s) {
+    const auto& m = s.view.m;
+    if (s.viewTranslation) {
+        const float dx = m[2][0];
+        const float dy = m[2][1];
+        for (int i = 0; i < count; ++i) {
+            v[i].x += dx;
+            v[i].y += dy;
+        }
+        return;
+    }
+    for (int i = 0; i < count; ++i) {
+        const float x = v[i].x;
+        const float y = v[i].y;
+        v[i].x = x * m[0][0] + y * m[1][0] + m[2][0];
+        v[i].y = x * m[0][1] + y * m[1][1] + m[2][1];
+    }
+}
+
 bool useProgram();
 
 void flush() {
@@ -335,7 +362,6 @@ GLuint buildProgram(int variant) {
         return 0;
     }
     program.id = id;
-    program.view = glGetUniformLocation(id, "view");
     program.projection = glGetUniformLocation(id, "projection");
     program.uniforms = 0;
     glUseProgram(id);
@@ -361,7 +387,6 @@ bool useProgram() {
         s.program = variant;
     }
     if (program.uniforms != s.uniforms) {
-        glUniformMatrix3fv(program.view, 1, GL_FALSE, &s.view.m[0][0]);
         glUniform4fv(program.projection, 1, s.projection);
         program.uniforms = s.uniforms;
     }
@@ -376,7 +401,8 @@ bool createDeviceObjects() {
         return false;
     }
     s.view = Matrix3();
-    ++s.uniforms;
+    s.viewIdentity = true;
+    s.viewTranslation = true;
 
     drainErrors();
     glGenVertexArrays(1, &s.vertexArray);
@@ -601,11 +627,13 @@ bool Gfx_BeginScene(DeviceTarget* target) {
         glViewport(0, 0, w, h);
         setProjection(0, 0, w, h);
         s.view = Matrix3();
-        ++s.uniforms;
+        s.viewIdentity = true;
+        s.viewTranslation = true;
     }
     s.inScene = true;
     s.count = 0;
     s.clipEmpty = false;
+    s.clip[2] = -1;
     return true;
 }
 
@@ -658,7 +686,11 @@ void Gfx_RenderQuad(const Quad& quad) {
         applyTexture(quad.texture);
         s->texture = quad.texture;
     }
-    std::memcpy(&s->vertices[4 * s->count], quad.v, sizeof quad.v);
+    Vertex* out = &s->vertices[4 * s->count];
+    std::memcpy(out, quad.v, sizeof quad.v);
+    if (!s->viewIdentity) {
+        transformVertices(out, 4, *s);
+    }
     ++s->count;
 }
 
@@ -681,8 +713,11 @@ void Gfx_RenderQuads(const Quad* quads, std::int32_t count, DeviceTexture* textu
         }
         const int n = std::min(count, kMaxQuads - s->count);
         Vertex* out = &s->vertices[4 * s->count];
-        for (int i = 0; i < n; ++i, out += 4) {
-            std::memcpy(out, quads[i].v, sizeof quads[i].v);
+        for (int i = 0; i < n; ++i) {
+            std::memcpy(out + 4 * i, quads[i].v, sizeof quads[i].v);
+        }
+        if (!s->viewIdentity) {
+            transformVertices(out, 4 * n, *s);
         }
         s->count += n;
         quads += n;
@@ -709,6 +744,9 @@ void Gfx_RenderLine(float x1, float y1, float x2, float y2, std::uint32_t colour
     Vertex* v = &s->vertices[2 * s->count];
     v[0] = Vertex{x1, y1, z, colour, 0.0f, 0.0f};
     v[1] = Vertex{x2, y2, z, colour, 0.0f, 0.0f};
+    if (!s->viewIdentity) {
+        transformVertices(v, 2, *s);
+    }
     ++s->count;
 }
 
@@ -738,8 +776,16 @@ void Gfx_SetClipping(std::int32_t x, std::int32_t y, std::int32_t width, std::in
     }
     cw = std::max<std::int64_t>(0, std::min(cw, tw - cx));
     ch = std::max<std::int64_t>(0, std::min(ch, th - cy));
-    flush();
     RendererState& s = *g_state;
+    // Setting the clip in force again (a saved drawing state put back) keeps the batch.
+    if (s.clip[0] == cx && s.clip[1] == cy && s.clip[2] == cw && s.clip[3] == ch) {
+        return;
+    }
+    flush();
+    s.clip[0] = cx;
+    s.clip[1] = cy;
+    s.clip[2] = cw;
+    s.clip[3] = ch;
     s.clipEmpty = cw == 0 || ch == 0;
     if (!s.clipEmpty) {
         setViewport(static_cast<std::int32_t>(cx), static_cast<std::int32_t>(cy),
@@ -753,13 +799,12 @@ void Gfx_SetTransform(const Matrix3& transform) {
     if (g_state == nullptr) {
         return;
     }
-    flush();
-    Matrix3 m = transform;
-    m.m[0][2] = 0.0f;
-    m.m[1][2] = 0.0f;
-    m.m[2][2] = 1.0f;
-    g_state->view = m;
-    ++g_state->uniforms;
+    // No flush: what is queued already went through the transform it was drawn under.
+    RendererState& s = *g_state;
+    s.view = transform;
+    const auto& m = transform.m;
+    s.viewTranslation = m[0][0] == 1.0f && m[0][1] == 0.0f && m[1][0] == 0.0f && m[1][1] == 1.0f;
+    s.viewIdentity = s.viewTranslation && m[2][0] == 0.0f && m[2][1] == 0.0f;
 }
 
 void Gfx_SetTextureFilter(std::int32_t mode) {

@@ -164,6 +164,32 @@ TEST_F(FontTest, TextGoldenImages) {
     expectGolden("font_text", pixels(*out), 96, 56);
 }
 
+// Every string moves the transform to its position and back; strings of one font page in one colour or
+// many still make one draw call.
+TEST_F(FontTest, StringsShareOneDrawCall) {
+    ComponentRef<IFont> font = loadFont();
+    ASSERT_TRUE(font);
+    auto out = target(96, 32);
+    IGraphics* g = out->Begin(nullptr);
+    g->Clear(0xFF000000u);
+    g->SetFont(font.get());
+    Gfx_ResetDrawCallCount();
+    g->DrawString("AV", 2, 2);
+    g->SetColor(0xFFFF4040u);
+    g->DrawString("HoT", 40, 2);
+    g->Translate(10, 12);
+    g->DrawString("VA", 0, 0);
+    out->End();
+    EXPECT_EQ(1u, Gfx_DrawCallCount());
+    const auto px = pixels(*out);
+    // Glyph rows start one pixel down; 'A' opens with " ### ", 'H' and 'V' with "#   #".
+    EXPECT_EQ(0xFF000000u, at(px, 96, 2, 3));
+    EXPECT_EQ(0xFFFFFFFFu, at(px, 96, 3, 3));
+    EXPECT_EQ(0xFFFF4040u, at(px, 96, 40, 3));
+    EXPECT_EQ(0xFFFF4040u, at(px, 96, 10, 13));
+    EXPECT_EQ(0xFF000000u, at(px, 96, 11, 13));
+}
+
 TEST_F(FontTest, ScriptMethods) {
     ComponentRef<IFont> font = loadFont();
     ASSERT_TRUE(font);

@@ -128,6 +128,37 @@ TEST_F(RendererTest, TransformAndTranslate) {
     expectGolden("transform_translate", px, kSize, kSize);
 }
 
+TEST_F(RendererTest, TransformsApplyPerDrawingCallWithinOneBatch) {
+    // A quarter turn about (40, 40): (x, y) lands on (40 - y, 40 + x). Quads and lines queued under
+    // different transforms share the batch and each keeps the transform it was drawn under.
+    Frame f = begin();
+    Gfx_ResetDrawCallCount();
+    f.g->SetColor(0xFFFF0000u);
+    f.g->SetTransform(Matrix3(Vector2{0, 1}, Vector2{-1, 0}, Vector2{40, 40}));
+    f.g->FillRect(0, 0, 8, 4); // pixels 36..39 x 40..47
+    f.g->SetTransform(Matrix3(Vector2{2, 0}, Vector2{0, 2}, Vector2{4, 4}));
+    f.g->SetColor(0xFF00FF00u);
+    f.g->FillRect(0, 0, 3, 2); // pixels 4..9 x 4..7
+    f.g->SetTransform(Matrix3(Vector2{0, 50}));
+    f.g->SetColor(0xFF0000FFu);
+    f.g->DrawLine(2, 0.5f, 12, 0.5f); // row 50, x 2..11
+    Gfx_RenderBatch(false);
+    EXPECT_EQ(2u, Gfx_DrawCallCount()); // quads, then the line
+    const auto px = finish(f);
+    auto inside = [](int x, int y, int x0, int y0, int x1, int y1) {
+        return x >= x0 && x < x1 && y >= y0 && y < y1;
+    };
+    for (int y = 0; y < kSize; ++y) {
+        for (int x = 0; x < kSize; ++x) {
+            const std::uint32_t expected = inside(x, y, 36, 40, 40, 48)  ? 0xFFFF0000u
+                                           : inside(x, y, 4, 4, 10, 8)   ? 0xFF00FF00u
+                                           : inside(x, y, 2, 50, 12, 51) ? 0xFF0000FFu
+                                                                         : 0xFF000000u;
+            EXPECT_EQ(expected, at(px, kSize, x, y)) << x << "," << y;
+        }
+    }
+}
+
 TEST_F(RendererTest, LinesRectangleAndEllipse) {
     Frame f = begin();
     f.g->SetBlendMode(-1); // lines ignore the context's mode
@@ -203,6 +234,18 @@ TEST_F(RendererTest, BatchesSplitOnlyWhenFullOrOnStateChange) {
     f.g->FillRect(1, 0, 1, 1);
     f.g->SetBlendMode(0);
     f.g->FillRect(2, 0, 1, 1);
+    Gfx_RenderBatch(false);
+    EXPECT_EQ(2u, Gfx_DrawCallCount());
+
+    // Neither is a transform change nor the clip in force set again; a different clip is.
+    Gfx_ResetDrawCallCount();
+    f.g->FillRect(0, 0, 1, 1);
+    f.g->Translate(3, 2);
+    f.g->FillRect(0, 0, 1, 1);
+    f.g->SetState(f.g->GetState());
+    f.g->FillRect(0, 0, 1, 1);
+    f.g->SetClip(Rect(0, 0, 10, 10));
+    f.g->FillRect(0, 0, 1, 1);
     Gfx_RenderBatch(false);
     EXPECT_EQ(2u, Gfx_DrawCallCount());
 
