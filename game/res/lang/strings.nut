@@ -18,6 +18,7 @@ return {
   Cafe = "Café",
   Bulldoze = "Remove",
   Trees = "Trees",
+  Stock = "stock",
   Save = "Save",
   Load = "Load",
   Saved = "Game saved",

@@ -17,6 +17,7 @@ return {
   Cafe = "Café",
   Bulldoze = "Abreißen",
   Trees = "Bäume",
+  Stock = "Vorrat",
   Save = "Sichern",
   Load = "Laden",
   Saved = "Spiel gesichert",

@@ -103,6 +103,17 @@ Hud <- {
       if (t.cost >= 0) centred(g, small, moneyText(t.cost), r.X + r.Width / 2, r.Y + 28, t.cost <= World.money ? 0xFFFFE27A : 0xFFFF7A7A);
     }
     Inset.render(g);
+    // With no tool in hand, the building under the pointer: its name and stock.
+    local p = Screens.hoverPoint;
+    if (tool == "" && p != null && p[1] > TOP && p[1] < TOOLBAR_Y) {
+      local b = Level.pick(p[0], p[1]);
+      if (b != null) {
+        local text = T(BuildingKinds[b.kind].key) + (b.kind == "warehouse" ? "" : "  " + T("Stock") + " " + b.stock);
+        g.SetColor(0xE0102A3C);
+        g.FillRect(p[0] + 14, p[1] + 10, small.GetWidth(text) + 12, 22);
+        shadowText(g, small, text, p[0] + 20, p[1] + 13, 0xFFFFFFFF);
+      }
+    }
     // Messages under the top bar.
     foreach (i, m in World.messages) centred(g, font, m.text, SCREEN_W / 2, TOP + 10 + i * 26, 0xFFFFFFFF);
   }

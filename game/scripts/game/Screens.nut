@@ -25,6 +25,7 @@ Screens <- {
   dragCell = null,    // the cell under the gamepad's cursor during its road drag
   dragging = false,   // the pointer drags a road (the terrain builder's draft)
   hoverCell = null,
+  hoverPoint = null,  // the pointer, in window pixels
   padCell = null,     // the gamepad's cell cursor
 
   titleButtons = [
@@ -135,6 +136,7 @@ Screens <- {
     local system = getComponent("System");
     system.RegisterObject("Resort", resort);
     system.RegisterObject("Builders", Builders.scene); // after the resort: it sees the toolbar's clicks first
+    Level.start();
     Inset.start();
     if (title != null) {
       system.UnregisterObject("Title"); // from inside the title's own click
@@ -165,9 +167,9 @@ Screens <- {
       return true;
     }
     // On the world the builders take the click, but for a building under the bulldozer: it is the game's.
-    local c = World.cellAt(x, y);
-    if (c != null && Hud.tool == "remove" && World.buildingAt(c[0], c[1]) != null) {
-      World.remove(c[0], c[1]);
+    local picked = World.cellAt(x, y) != null ? Level.pick(x, y) : null;
+    if (picked != null && Hud.tool == "remove") {
+      World.remove(picked.x, picked.y);
       return true;
     }
     return false;
@@ -199,6 +201,7 @@ Screens <- {
     if (b != Hud.hover) enableCursor(101, b >= 0);
     Hud.hover = b;
     hoverCell = World.cellAt(x, y);
+    hoverPoint = [x, y];
     padCell = null; // the pointer is back: the gamepad's cursor goes
     return false;
   }

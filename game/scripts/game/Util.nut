@@ -92,6 +92,7 @@ Game <- {
     started = false;
     Audio.stop();
     World.shutdownObjects(); // the map and its zone overlay hold each other: shut down, they let go
+    Level.stop();
   }
 
   // Focus lost or found: game time stops while the window is in the background.

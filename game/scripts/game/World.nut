@@ -291,11 +291,6 @@ World <- {
     return b;
   }
 
-  function buildingAt(x, y) {
-    foreach (b in buildings) if (x >= b.x && x < b.x + 2 && y >= b.y && y < b.y + 2) return b;
-    return null;
-  }
-
   // Removes the road or building on a cell; a quarter of the price comes back.
   function remove(x, y) {
     if (!inside(x, y)) return false;
@@ -449,5 +444,68 @@ World <- {
     h = (h * 31 + day) & 0x3FFFFFFF;
     h = (h * 31 + Vehicles.hash()) & 0x3FFFFFFF;
     return h;
+  }
+}
+
+// The buildings as GameObjects on a GameLevel, for picking: the level finds the building under the pointer
+// (each object's HitTest says whether a point falls on its picture) for the bulldozer and for the name and
+// stock the HUD shows beside the pointer. The world still draws the buildings itself; the level is not drawn.
+BUILDING_CLASS <- 1;
+
+Level <- {
+  level = null,
+  objects = {},   // building id -> GameObject
+
+  function start() {
+    level = getComponent("GameLevel");
+    setVisible(level, false);
+    level.RegisterObject("Camera", Builders.camera); // screen positions through the wheel's zoom
+  }
+
+  // New buildings get an object, removed ones lose theirs (a loaded world replaces them all).
+  function sync() {
+    if (level == null) return;
+    local seen = {};
+    foreach (b in World.buildings) {
+      seen[b.id] <- true;
+      if (b.id in objects) continue;
+      local thing = getComponent("GameObject");
+      thing.SetPositionProvider(getComponent("Camera"));
+      setPosition(thing, Matrix3(Vector2(b.x * CELL + CELL, TOP + b.y * CELL + CELL)));
+      loadFromScript(thing, {
+        building = b,
+        // The point is in pointer pixels; the picture covers the footprint and the roof above it.
+        function HitTest(point) {
+          local w = World.screenToWorld(point.x, point.y);
+          return w[0] >= building.x * CELL && w[0] < building.x * CELL + 2 * CELL
+            && w[1] >= TOP + building.y * CELL - 16 && w[1] < TOP + building.y * CELL + 2 * CELL;
+        }
+      });
+      addClassificator(thing, BUILDING_CLASS);
+      level.RegisterObject("b" + b.id, thing);
+      objects[b.id] <- thing;
+    }
+    local gone = [];
+    foreach (id, thing in objects) if (!(id in seen)) gone.append(id);
+    foreach (id in gone) {
+      level.UnregisterObject("b" + id);
+      delete objects[id];
+    }
+  }
+
+  // The building under a pointer position, or null.
+  function pick(x, y) {
+    if (level == null) return null;
+    sync();
+    local thing = level.GetObjectAt(Vector2(x, y), BUILDING_CLASS, 0);
+    return thing != null ? thing.building : null;
+  }
+
+  function stop() {
+    if (level == null) return;
+    foreach (id, thing in objects) level.UnregisterObject("b" + id);
+    objects = {};
+    shutdown(level);
+    level = null;
   }
 }
