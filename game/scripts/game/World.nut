@@ -93,6 +93,7 @@ World <- {
   // read, as a loader naturally does; Initialize runs again once the map has its size.
   function load(stream, fresh) {
     shutdownObjects();
+    Level.forget();
     map = getComponent("PassMap");
     loadFromScript(map, CellValues);
     router = getComponent("GridRouter");
@@ -501,10 +502,15 @@ Level <- {
     return thing != null ? thing.building : null;
   }
 
+  // A loaded world's buildings reuse ids of the one before: their objects are made anew.
+  function forget() {
+    if (level != null) foreach (id, thing in objects) level.UnregisterObject("b" + id);
+    objects = {};
+  }
+
   function stop() {
     if (level == null) return;
-    foreach (id, thing in objects) level.UnregisterObject("b" + id);
-    objects = {};
+    forget();
     shutdown(level);
     level = null;
   }
