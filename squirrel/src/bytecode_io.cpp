@@ -528,6 +528,7 @@ private:
         f->_stacksize = d.stacksize;
         f->_bgenerator = d.generator;
         f->_varparams = d.varparams;
+        f->settle();
         return holder;
     }
 

@@ -25,7 +25,7 @@ private:
     size_t m_size = 0;
 };
 
-struct SQClosure : SQCollectable {
+struct SQClosure final : SQCollectable {
     SQObjectPtr _function; // OT_FUNCPROTO
     SQObjectPtr _env;      // weak reference to the bound `this` (bindenv), or null
     // Both live in the closure's own allocation: making a closure is one allocation.

@@ -253,6 +253,7 @@ struct FuncState {
         f->_stacksize = stacksize;
         f->_bgenerator = bgenerator;
         f->_varparams = varparams;
+        f->settle();
         f->_name = name;
         f->_sourcename = sourcename;
         ++f->_uiRef; // hand over without destroying

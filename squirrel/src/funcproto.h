@@ -49,6 +49,12 @@ struct SQFunctionProto : SQRefCounted {
     SQInteger _stacksize = 0;
     bool _bgenerator = false; // contains `yield`
     bool _varparams = false;  // ends with `...`
+    // The argument count (this included) with which a call enters the frame directly: no generator, no
+    // varargs, no defaults to fill in; -1 until settle() runs, so an unsettled function takes the general
+    // path.
+    SQInteger _directargs = -1;
+    // Derives what the interpreter reads on each call from the fields above, once they are all set.
+    void settle() { _directargs = _bgenerator || _varparams ? -1 : (SQInteger)_parameters.size(); }
 
     // A prototype with every vector sized to its count (elements default-constructed). Throws SQOutOfMemory.
     static SQFunctionProto* create(size_t nliterals, size_t nparameters, size_t noutervalues,

@@ -100,7 +100,10 @@ void SQCollectable::release() {
         return;
     }
     ++g_releaseDepth;
-    dispose();
+    if (_sweep == kLive)
+        destroy();
+    else
+        dispose();
     if (g_releaseDepth == 1) {
         while (g_pending) {
             SQCollectable* p = g_pending;

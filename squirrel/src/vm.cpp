@@ -155,8 +155,7 @@ SQ_HOT_INLINE bool SQVM::enterScriptFrame(SQObjectPtr& closure, SQInteger target
     SQFunctionProto* func = c->proto();
     SQInteger newtop = stackbase + func->_stacksize;
     size_t depth = _callsstack.size();
-    if (func->_bgenerator || func->_varparams || nargs != (SQInteger)func->_parameters.size() ||
-        c->_env._type == OT_WEAKREF || _debughook._type != OT_NULL ||
+    if (nargs != func->_directargs || c->_env._type == OT_WEAKREF || _debughook._type != OT_NULL ||
         newtop + kMaxFuncStackSize > (SQInteger)_stack.size() || depth >= _callsstack.capacity() ||
         (SQInteger)depth >= kMaxCallDepth)
         return false;
@@ -207,9 +206,9 @@ SQ_HOT_INLINE bool SQVM::tailCallScript(SQObjectPtr& closure, SQInteger firstarg
     SQClosure* c = _closure(closure);
     SQFunctionProto* func = c->proto();
     CallInfo& cur = *ci;
-    if (func->_bgenerator || func->_varparams || nargs != (SQInteger)func->_parameters.size() ||
-        c->_env._type == OT_WEAKREF || _debughook._type != OT_NULL || cur._generator || cur._etraps > 0 ||
-        cur._nvargs > 0 || _stackbase + func->_stacksize + kMaxFuncStackSize > (SQInteger)_stack.size())
+    if (nargs != func->_directargs || c->_env._type == OT_WEAKREF || _debughook._type != OT_NULL ||
+        cur._generator || cur._etraps > 0 || cur._nvargs > 0 ||
+        _stackbase + func->_stacksize + kMaxFuncStackSize > (SQInteger)_stack.size())
         return false;
     // The arguments move down over the replaced frame (sources lie above their destinations).
     SQObjectPtr* base = _stack.data() + _stackbase;
@@ -784,6 +783,23 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                 }
                 OPCODE(CALL) {
                     SAVE_IP();
+                    if (FSTK(arg1)._type == OT_CLOSURE) {
+                        // The new frame's code and base go straight to the registers: reloading them from the
+                        // frame just written would wait on those stores. The callee is copied into a local the
+                        // frame takes over; its scope closes before the indirect jump, which may not leave it.
+                        const SQInstruction* entry = _closure(FSTK(arg1))->proto()->_instructions.data();
+                        SQObjectPtr* calleesb = sb + arg2;
+                        bool entered;
+                        {
+                            SQObjectPtr callee(FSTK(arg1));
+                            entered = enterScriptFrame(callee, arg0, arg3, _stackbase + arg2);
+                        }
+                        if (entered) {
+                            ip = entry;
+                            sb = calleesb;
+                            FAST_NEXT;
+                        }
+                    }
                 do_call:
                     temp_reg = STK(arg1);
                     switch (temp_reg._type) {
@@ -1356,7 +1372,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     }
                     for (size_t i = 0; i < fp->_defaultparams.size(); ++i)
                         nc->_defaultparams[i] = STK(fp->_defaultparams[i]);
-                    TARGET = ncp;
+                    TARGET = std::move(ncp);
                     NEXT;
                 }
                 OPCODE(YIELD) {
