@@ -34,7 +34,6 @@ void SQTable::allocNodes(SQInteger size) {
     _firstfree = &_nodes[size - 1];
 }
 
-
 bool SQTable::get(const SQObject& key, SQObjectPtr& val) const {
     Node* n = find(key);
     if (!n) return false;
@@ -65,9 +64,10 @@ void SQTable::rehash(bool force) {
         return;
     allocNodes(newsize); // on failure the old nodes stay in place
     _usednodes = 0;
+    // The keys are distinct: each goes straight to its place without a lookup.
     for (SQInteger i = 0; i < oldsize; ++i) {
         Node* old = &nold[i];
-        if (old->key._type != OT_NULL) newSlot(old->key, old->val);
+        if (old->key._type != OT_NULL) insertNew(old->key, old->val);
     }
     for (SQInteger i = 0; i < oldsize; ++i) nold[i].~Node();
     sqFree(nold, sizeof(Node) * oldsize);
@@ -78,12 +78,16 @@ void SQTable::newSlot(const SQObject& key, const SQObject& val) {
         n->val = val;
         return;
     }
+    insertNew(key, val);
+}
+
+void SQTable::insertNew(const SQObject& key, const SQObject& val) {
     Node* mp = mainPosition(key);
     if (mp->key._type != OT_NULL) {
         if (_firstfree->key._type != OT_NULL || _firstfree->next) {
             // only after a rebuild ran out of memory: rebuild now, before anything is changed
             rehash(true);
-            newSlot(key, val);
+            insertNew(key, val);
             return;
         }
         Node* n = _firstfree;

@@ -74,6 +74,8 @@ private:
     void allocNodes(SQInteger size);
     void resetNodes();
     void rehash(bool force);
+    // Places a key that is not in the table yet.
+    void insertNew(const SQObject& key, const SQObject& val);
     Node* mainPosition(const SQObject& key) const { return &_nodes[sqHashKey(key) & (_numofnodes - 1)]; }
 };
 
