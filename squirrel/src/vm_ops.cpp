@@ -762,59 +762,37 @@ void SQVM::clone(const SQObjectPtr& self, SQObjectPtr& target) {
     }
 }
 
+// The raw types each typemask letter admits.
+static SQInteger typemaskLetter(SQChar c) {
+    static const struct {
+        SQChar letter;
+        SQInteger mask;
+    } kLetters[] = {{'o', _RT_NULL},
+                    {'i', _RT_INTEGER},
+                    {'f', _RT_FLOAT},
+                    {'n', _RT_FLOAT | _RT_INTEGER},
+                    {'s', _RT_STRING},
+                    {'t', _RT_TABLE},
+                    {'a', _RT_ARRAY},
+                    {'u', _RT_USERDATA},
+                    {'c', _RT_CLOSURE | _RT_NATIVECLOSURE},
+                    {'b', _RT_BOOL},
+                    {'g', _RT_GENERATOR},
+                    {'p', _RT_USERPOINTER},
+                    {'v', _RT_THREAD},
+                    {'x', _RT_INSTANCE},
+                    {'y', _RT_CLASS},
+                    {'r', _RT_WEAKREF}};
+    for (const auto& l : kLetters)
+        if (l.letter == c) return l.mask;
+    return 0;
+}
+
 bool sqCompileTypemask(SQVector<SQInteger>& res, const SQChar* typemask) {
     SQInteger i = 0;
     SQInteger mask = 0;
     while (typemask[i] != 0) {
         switch (typemask[i]) {
-        case 'o':
-            mask |= _RT_NULL;
-            break;
-        case 'i':
-            mask |= _RT_INTEGER;
-            break;
-        case 'f':
-            mask |= _RT_FLOAT;
-            break;
-        case 'n':
-            mask |= (_RT_FLOAT | _RT_INTEGER);
-            break;
-        case 's':
-            mask |= _RT_STRING;
-            break;
-        case 't':
-            mask |= _RT_TABLE;
-            break;
-        case 'a':
-            mask |= _RT_ARRAY;
-            break;
-        case 'u':
-            mask |= _RT_USERDATA;
-            break;
-        case 'c':
-            mask |= (_RT_CLOSURE | _RT_NATIVECLOSURE);
-            break;
-        case 'b':
-            mask |= _RT_BOOL;
-            break;
-        case 'g':
-            mask |= _RT_GENERATOR;
-            break;
-        case 'p':
-            mask |= _RT_USERPOINTER;
-            break;
-        case 'v':
-            mask |= _RT_THREAD;
-            break;
-        case 'x':
-            mask |= _RT_INSTANCE;
-            break;
-        case 'y':
-            mask |= _RT_CLASS;
-            break;
-        case 'r':
-            mask |= _RT_WEAKREF;
-            break;
         case '.':
             mask = -1;
             res.push_back(mask);
@@ -824,8 +802,11 @@ bool sqCompileTypemask(SQVector<SQInteger>& res, const SQChar* typemask) {
         case ' ':
             i++;
             continue;
-        default:
-            return false;
+        default: {
+            SQInteger m = typemaskLetter(typemask[i]);
+            if (m == 0) return false;
+            mask |= m;
+        }
         }
         i++;
         if (typemask[i] == '|') {
