@@ -15,21 +15,13 @@
 //
 // The maps of the tests are PassMaps of 16-pixel cells with the cell codes of kMapScript, seen through a
 // camera that makes UI = screen = world, so a pointer at UI (16 x + 8, 16 y + 8) is over the centre of cell
-// (x, y). Golden images compare with tests/data/golden/<name>.png; a mismatch writes <name>.actual.png into
-// the folder the test was started from, and HH_UPDATE_GOLDEN=1 rewrites the references.
+// (x, y). Golden images compare with tests/data/golden/<name>.png (the display, drawing, golden images and
+// script helpers come from world/testing/scene_test.h).
 #pragma once
 
-#include <SDL.h>
-#include <gtest/gtest.h>
-#include <zlib.h>
-
 #include <algorithm>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <cstdint>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "binding/binding.h"
@@ -38,23 +30,16 @@
 #include "component/component_registry.h"
 #include "component/group_interfaces.h"
 #include "construction/construction_classes.h"
-#include "graphics/display.h"
 #include "graphics/graphics_classes.h"
-#include "graphics/image_record.h"
-#include "graphics/render_target.h"
-#include "graphics/renderer.h"
 #include "graphics/tile_manager.h"
 #include "graphics/tile_set.h"
 #include "navigation/navigation_classes.h"
 #include "navigation/pass_map.h"
 #include "objects/camera.h"
-#include "objects/system.h"
 #include "platform/kd.h"
-#include "platform/kd_libraries.h"
-#include "platform/kd_start.h"
 #include "platform/kd_window.h"
 #include "script/script_api.h"
-#include "script/script_host.h"
+#include "world/testing/scene_test.h"
 #include "world/world_classes.h"
 
 namespace construction::test {
@@ -62,7 +47,7 @@ namespace construction::test {
 enum : int { kTree, kStump, kHouse, kBurnt, kWaste, kRoads, kBrokenRoads = kRoads + 16 };
 
 constexpr std::uint32_t kGrass = 0xFF4C8C3Cu;
-constexpr std::uint32_t kBackground = 0xFF202020u;
+using world::test_support::kBackground;
 
 // Cell codes as a game's map script defines them: forest levels 10 ... 13.
 inline const char* const kMapScript =
@@ -90,69 +75,12 @@ enum Cell : std::uint8_t {
     RoadInvisible = 15,
 };
 
-inline std::vector<std::uint8_t> pngOf(const std::vector<std::uint32_t>& argb, int width, int height) {
-    std::vector<std::uint8_t> raw;
-    for (int y = 0; y < height; ++y) {
-        raw.push_back(0);
-        for (int x = 0; x < width; ++x) {
-            const std::uint32_t p = argb[static_cast<std::size_t>(y * width + x)];
-            raw.insert(raw.end(),
-                       {std::uint8_t(p >> 16), std::uint8_t(p >> 8), std::uint8_t(p), std::uint8_t(p >> 24)});
-        }
-    }
-    uLongf size = compressBound(static_cast<uLong>(raw.size()));
-    std::vector<std::uint8_t> packed(size);
-    compress(packed.data(), &size, raw.data(), static_cast<uLong>(raw.size()));
-    packed.resize(size);
-    std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    auto be32 = [&png](std::uint32_t n) {
-        png.insert(png.end(),
-                   {std::uint8_t(n >> 24), std::uint8_t(n >> 16), std::uint8_t(n >> 8), std::uint8_t(n)});
-    };
-    auto chunk = [&](const char* type, const std::vector<std::uint8_t>& data) {
-        be32(static_cast<std::uint32_t>(data.size()));
-        std::vector<std::uint8_t> body(type, type + 4);
-        body.insert(body.end(), data.begin(), data.end());
-        png.insert(png.end(), body.begin(), body.end());
-        be32(static_cast<std::uint32_t>(crc32(0, body.data(), static_cast<uInt>(body.size()))));
-    };
-    const auto w = static_cast<std::uint32_t>(width), h = static_cast<std::uint32_t>(height);
-    chunk("IHDR", {std::uint8_t(w >> 24), std::uint8_t(w >> 16), std::uint8_t(w >> 8), std::uint8_t(w),
-                   std::uint8_t(h >> 24), std::uint8_t(h >> 16), std::uint8_t(h >> 8), std::uint8_t(h), 8, 6,
-                   0, 0, 0});
-    chunk("IDAT", packed);
-    chunk("IEND", {});
-    return png;
-}
-
-class ConstructionTest : public ::testing::Test {
+class ConstructionTest : public world::test_support::SceneTest {
 protected:
-    static constexpr int kWidth = 320;
-    static constexpr int kHeight = 240;
-
-    static void SetUpTestSuite() {
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        ASSERT_EQ(0, SDL_InitSubSystem(SDL_INIT_VIDEO)) << SDL_GetError();
-        s_display = dynamic_cast<Display*>(createSingleInstance<Display>());
-        ASSERT_NE(nullptr, s_display);
-        ASSERT_TRUE(s_display->Init(kWidth, kHeight));
-        // The OpenGL driver's memory must stay reachable for the leak checker once the video layer stops.
-        platform::keepLoadedLibraries();
-    }
-    static void TearDownTestSuite() {
-        s_display->Shutdown();
-        s_display->Release();
-        s_display = nullptr;
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    }
+    using TileDef = world::test_support::TileDef;
 
     void SetUp() override {
-        m_previous = std::filesystem::current_path();
-        char pattern[] = "/tmp/hh-construction-XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(pattern));
-        m_root = pattern;
-        std::filesystem::current_path(m_root);
-        platform::startFileSystems();
+        enterScratchFolder("hh-construction");
         ComponentRegistry& registry = ComponentRegistry::instance();
         registerObjectModelClasses(registry);
         registerGraphicsClasses(registry);
@@ -161,17 +89,9 @@ protected:
         registerConstructionClasses(registry);
         registerBindingScriptApi(ScriptApi::instance());
         registerObjectModelScriptApi(ScriptApi::instance());
-        const char* arguments[] = {"harborhaven"};
-        ScriptHost::create(1, arguments);
-        ASSERT_NE(nullptr, ScriptHost::vm());
-        kdSetLogHook(&ConstructionTest::capture, this);
-
-        m_tiles =
-            ComponentRef<TileManager>::adopt(dynamic_cast<TileManager*>(createSingleInstance<TileManager>()));
-        ASSERT_TRUE(m_tiles);
-        ASSERT_TRUE(loadTiles());
-        m_texture = makeTexture();
-        m_tiles->SetTexture(0, m_texture.get());
+        startScripts();
+        ASSERT_TRUE(loadTiles(tileDefs()));
+        useTexture(makeTexture());
 
         // The live System whose input group gets the window's events, and a camera with UI = world.
         m_system = ComponentRegistry::instance().create(classId(ClassName::System));
@@ -189,21 +109,14 @@ protected:
                 part->Shutdown();
             }
         }
-        kdSetLogHook(nullptr, nullptr);
         if (System* system = System::live()) {
             system->Shutdown();
         }
         m_system.reset();
         m_camera.reset();
-        m_tiles->Shutdown();
-        m_tiles.reset();
-        m_texture.reset();
-        ScriptHost::destroy();
-        kdUnmountAll();
-        std::filesystem::current_path(m_previous);
-        std::error_code ignored;
-        std::filesystem::remove_all(m_root, ignored);
+        finishScene();
     }
+    std::string goldenFolder() const override { return std::string(CONSTRUCTION_TEST_DATA) + "/golden"; }
 
     // ---- the tile set
     // One filled block of a tile: colour, offset from the anchor, size.
@@ -219,10 +132,6 @@ protected:
                 s(w),
                 s(h)};
     }
-    struct TileDef {
-        std::int16_t x, y, w, h; // the tile's rectangle around its anchor
-        std::vector<std::uint16_t> words;
-    };
     // A block in the colour the drawing context has (the road renderer's road and draft colours).
     static std::vector<std::uint16_t> plainBlock(int x, int y, int w, int h) {
         const auto s = [](int v) { return static_cast<std::uint16_t>(v); };
@@ -262,36 +171,6 @@ protected:
         }
         return tiles;
     }
-    static std::vector<std::uint8_t> encodeTiles() {
-        const std::vector<TileDef> tiles = tileDefs();
-        std::vector<std::uint8_t> out;
-        auto put16 = [&](std::uint32_t v) {
-            out.push_back(static_cast<std::uint8_t>(v));
-            out.push_back(static_cast<std::uint8_t>(v >> 8));
-        };
-        put16(static_cast<std::uint32_t>(tiles.size()));
-        std::uint32_t end = 0;
-        for (const TileDef& t : tiles) {
-            for (std::int16_t v : {t.x, t.y, t.w, t.h}) {
-                put16(static_cast<std::uint16_t>(v));
-            }
-            end += static_cast<std::uint32_t>(t.words.size());
-            put16(end & 0xFFFF);
-            put16(end >> 16);
-        }
-        for (const TileDef& t : tiles) {
-            for (std::uint16_t word : t.words) {
-                put16(word);
-            }
-        }
-        return out;
-    }
-    bool loadTiles() {
-        const auto bytes = encodeTiles();
-        std::ofstream("tiles.bin", std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        return m_tiles->LoadFromFile("tiles.bin");
-    }
     static ComponentRef<ITexture> makeTexture() {
         ComponentRef<ITexture> texture = s_display->CreateTexture();
         std::uint32_t* p = texture->Lock(0, 0, 16, 16, false);
@@ -328,85 +207,7 @@ protected:
         post(KD_EVENT_INPUT, data);
     }
 
-    // ---- drawing
-    // Draws `body` into a cleared target seen through `view`, and reads it back.
-    template <class F> std::vector<std::uint32_t> draw(int width, int height, ICamera* view, F&& body) {
-        auto target = s_display->CreateRenderTarget(width, height);
-        IGraphics* g = target->Begin(view);
-        EXPECT_NE(nullptr, g);
-        if (g == nullptr) {
-            return {};
-        }
-        g->Clear(kBackground);
-        body(*g);
-        target->End();
-        auto* rt = static_cast<RenderTarget*>(target.get());
-        std::vector<std::uint32_t> out(static_cast<std::size_t>(width * height));
-        EXPECT_TRUE(Gfx_ReadPixels(rt->deviceTarget(), 0, 0, width, height, out.data()));
-        return out;
-    }
-    static std::uint32_t at(const std::vector<std::uint32_t>& p, int width, int x, int y) {
-        return p[static_cast<std::size_t>(y * width + x)];
-    }
-    void expectGolden(const std::string& name, const std::vector<std::uint32_t>& argb, int width,
-                      int height) {
-        const std::string path = std::string(CONSTRUCTION_TEST_DATA) + "/golden/" + name + ".png";
-        const auto png = pngOf(argb, width, height);
-        auto write = [](const std::string& file, const std::vector<std::uint8_t>& bytes) {
-            std::ofstream(file, std::ios::binary)
-                .write(reinterpret_cast<const char*>(bytes.data()),
-                       static_cast<std::streamsize>(bytes.size()));
-        };
-        if (const char* update = std::getenv("HH_UPDATE_GOLDEN"); update != nullptr && update[0] == '1') {
-            std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-            write(path, png);
-            return;
-        }
-        std::ifstream in(path, std::ios::binary);
-        const std::vector<std::uint8_t> expected((std::istreambuf_iterator<char>(in)),
-                                                 std::istreambuf_iterator<char>());
-        ImageRecord* image = ReadImageFromMemory(expected.data(), expected.size());
-        bool same = image != nullptr && image->width == width && image->height == height &&
-                    image->format == IMAGE_FORMAT_RGBA8;
-        int worst = 0;
-        for (std::size_t i = 0; same && i < argb.size(); ++i) {
-            const std::uint32_t p = argb[i];
-            const std::uint8_t actual[4] = {std::uint8_t(p >> 16), std::uint8_t(p >> 8), std::uint8_t(p),
-                                            std::uint8_t(p >> 24)};
-            for (int c = 0; c < 4; ++c) {
-                worst = std::max(worst, std::abs(int(actual[c]) - int(image->pixels[i * 4 + c])));
-            }
-        }
-        same = same && worst <= 2;
-        FreeImage(image);
-        if (!same) {
-            write((m_previous / (name + ".actual.png")).string(), png);
-        }
-        EXPECT_TRUE(same) << name << " differs from " << path << " (largest difference " << worst << ")";
-    }
-
     // ---- scripts
-    ScriptValue run(const std::string& text) {
-        return ScriptHost::callClosure(ScriptHost::compileBuffer(text.c_str()));
-    }
-    std::string text(const std::string& expression) {
-        run("::textResult <- \"\" + (" + expression + ");");
-        const char* result = ScriptHost::getString(ScriptHost::root(), "textResult");
-        return result != nullptr ? result : "<error>";
-    }
-    void share(const char* name, IAbstract* component) {
-        pushComponent(ScriptHost::vm(), component);
-        ScriptHost::setValue(ScriptHost::root(), name, ScriptValue::fromStack(-1));
-        sq_pop(ScriptHost::vm(), 1);
-    }
-    IAbstract* component(const char* name) {
-        HSQUIRRELVM v = ScriptHost::vm();
-        const SQInteger top = sq_gettop(v);
-        ScriptHost::getSlot(ScriptHost::root(), name).push();
-        IAbstract* result = componentArgument(v, -1);
-        sq_settop(v, top);
-        return result;
-    }
     // A pass map `map` of width x height cells (rows of characters: '.' clean, '#' occupied, 'T' by
     // transport, 'p' plant, 'b' broken road, 'r' road, 'R' indestructible road, 'c' road construction, 'x'
     // burnt, 'k' cut forest, '1'...'4' forest levels, 'w' waste, 'i' invisible road), 16-pixel cells at the
@@ -477,19 +278,8 @@ protected:
         return out;
     }
 
-    static void capture(const KDchar* line, void* self) {
-        static_cast<ConstructionTest*>(self)->m_log += line;
-    }
-    std::string takeLog() { return std::exchange(m_log, std::string()); }
-
-    static inline Display* s_display = nullptr;
-    std::filesystem::path m_previous;
-    std::filesystem::path m_root;
-    ComponentRef<TileManager> m_tiles;
-    ComponentRef<ITexture> m_texture;
     ComponentRef<> m_system;
     ComponentRef<Camera> m_camera;
-    std::string m_log;
 };
 
 } // namespace construction::test

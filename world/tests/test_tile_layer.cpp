@@ -11,45 +11,6 @@ namespace {
 
 using namespace world::test;
 
-// Bytes in memory as a stream; `tellsLength` says whether Available answers.
-class MemoryStream final : public IInputStream, public IOutputStream {
-public:
-    explicit MemoryStream(std::vector<std::uint8_t> bytes = {}, bool tellsLength = true)
-        : m_bytes(std::move(bytes)), m_tells(tellsLength) {}
-    void* QueryInterface(InterfaceId id) override {
-        return queryAmong<IInputStream, IOutputStream>(this, id);
-    }
-    std::int32_t Read(void* buffer, std::int32_t count) override {
-        const auto n =
-            static_cast<std::int32_t>(std::min<std::size_t>(std::size_t(count), m_bytes.size() - m_at));
-        if (buffer != nullptr) {
-            std::memcpy(buffer, m_bytes.data() + m_at, static_cast<std::size_t>(n));
-        }
-        m_at += static_cast<std::size_t>(n);
-        return n;
-    }
-    std::int64_t Available() override { return m_tells ? std::int64_t(m_bytes.size() - m_at) : -1; }
-    std::int32_t Write(const void* buffer, std::int32_t count) override {
-        const auto* p = static_cast<const std::uint8_t*>(buffer);
-        m_bytes.insert(m_bytes.end(), p, p + count);
-        return count;
-    }
-    const std::vector<std::uint8_t>& bytes() const { return m_bytes; }
-
-private:
-    std::vector<std::uint8_t> m_bytes;
-    std::size_t m_at = 0;
-    bool m_tells;
-};
-
-ComponentRef<MemoryStream> memory(std::vector<std::uint8_t> bytes = {}, bool tellsLength = true) {
-    return ComponentRef<MemoryStream>::adopt(new MemoryStream(std::move(bytes), tellsLength));
-}
-
-template <class T> ComponentRef<T> make() {
-    return ComponentRef<T>::adopt(new T);
-}
-
 class TileLayerTest : public WorldTest {};
 
 TEST_F(TileLayerTest, StreamBytesRoundTripAndLimits) {
