@@ -25,6 +25,7 @@
 #include "navigation/grid_router.h"
 #include "navigation/pass_map.h"
 #include "navigation/route.h"
+#include "navigation/testing/plain_tour.h"
 #include "navigation/tour_solver.h"
 #include "navigation/transport_mover.h"
 
@@ -166,39 +167,11 @@ std::vector<std::int32_t> costMatrix(std::int32_t n) {
     return m;
 }
 
-// Farthest insertion as a textbook writes it: every distance to the tour recomputed at every step.
-void textbookTour(const std::vector<std::int32_t>& m, std::int32_t n, std::int32_t s,
-                  std::vector<std::int32_t>& tour) {
-    tour.assign(1, s);
-    std::vector<bool> in(std::size_t(n), false);
-    in[std::size_t(s)] = true;
-    const auto at = [&](std::int32_t a, std::int32_t b) -> std::int64_t { return m[std::size_t(a * n + b)]; };
-    while (std::int32_t(tour.size()) < n) {
-        std::int32_t p = -1;
-        std::int64_t far = 0;
-        for (std::int32_t j = 0; j < n; ++j) {
-            if (in[std::size_t(j)]) continue;
-            std::int64_t d = at(s, j);
-            for (std::int32_t t : tour) d = std::min(d, at(t, j));
-            if (p < 0 || d > far) p = j, far = d;
-        }
-        std::size_t best = 0;
-        std::int64_t cheapest = 0;
-        for (std::size_t e = 0; e < tour.size(); ++e) {
-            std::int32_t u = tour[e], v = tour[(e + 1) % tour.size()];
-            std::int64_t c = at(u, p) - at(u, v) + at(p, v);
-            if (e == 0 || c < cheapest) best = e, cheapest = c;
-        }
-        tour.insert(tour.begin() + std::ptrdiff_t(best) + 1, p);
-        in[std::size_t(p)] = true;
-    }
-}
-
 void BM_TourSolver(benchmark::State& state) {
     auto n = static_cast<std::int32_t>(state.range(0));
     std::vector<std::int32_t> m = costMatrix(n), expected;
     TourSolver solver;
-    textbookTour(m, n, 0, expected);
+    navigation::test_support::plainTour(m, n, 0, expected);
     solver.solve(m.data(), n, 0);
     if (std::vector<std::int32_t>(solver.tour().begin(), solver.tour().end()) != expected) {
         state.SkipWithError("the tours differ");
@@ -214,7 +187,7 @@ void BM_TextbookFarthestInsertion(benchmark::State& state) {
     auto n = static_cast<std::int32_t>(state.range(0));
     std::vector<std::int32_t> m = costMatrix(n), tour;
     for (auto _ : state) {
-        textbookTour(m, n, 0, tour);
+        navigation::test_support::plainTour(m, n, 0, tour);
         benchmark::DoNotOptimize(tour.data());
     }
 }
