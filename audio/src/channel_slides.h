@@ -7,6 +7,7 @@
 // to silence and then stops the channel (at once with no duration). Frequency and pan end at their target.
 // Nothing moves while the channel is paused.
 
+#include <cmath>
 #include <cstdint>
 
 class AudioSystem;
@@ -19,3 +20,13 @@ bool slidePan(AudioSystem& system, ChannelControl& record, float pan, std::int32
 void advanceSlides(AudioSystem& system, ChannelControl& record, float elapsedMs);
 // Whether the channel runs and any slide is under way.
 bool isSliding(const AudioSystem& system, const ChannelControl& record);
+
+// What the sounds' setters take for "not set" (they change nothing then).
+constexpr std::int32_t kVolumeNotSet = -1;
+constexpr std::int32_t kPanNotSet = -101;
+constexpr std::int32_t kFrequencyNotSet = -1;
+
+// A channel value as the whole number the sounds report (percent or Hz), halves rounded up.
+inline std::int32_t roundHalfUp(float value) {
+    return static_cast<std::int32_t>(std::floor(value + 0.5f));
+}

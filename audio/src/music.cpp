@@ -12,15 +12,8 @@
 namespace {
 
 constexpr char kTag[] = "Music";
-constexpr std::int32_t kVolumeNotSet = -1;
-constexpr std::int32_t kPanNotSet = -101;
-constexpr std::int32_t kFrequencyNotSet = -1;
 // Positions are taken in whole milliseconds; a billion seconds is far past any piece.
 constexpr float kMaxPositionSeconds = 1.0e9f;
-
-std::int32_t roundHalfUp(float value) {
-    return static_cast<std::int32_t>(std::floor(value + 0.5f));
-}
 
 } // namespace
 

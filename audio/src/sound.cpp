@@ -13,13 +13,6 @@
 namespace {
 
 constexpr char kTag[] = "Sound";
-constexpr std::int32_t kVolumeNotSet = -1;
-constexpr std::int32_t kPanNotSet = -101;
-constexpr std::int32_t kFrequencyNotSet = -1;
-
-std::int32_t roundHalfUp(float value) {
-    return static_cast<std::int32_t>(std::floor(value + 0.5f));
-}
 
 } // namespace
 
