@@ -149,8 +149,7 @@ protected:
         ASSERT_NE(nullptr, ScriptHost::vm());
         kdSetLogHook(&SceneTest::capture, this);
     }
-    // The tile manager loaded with `tiles` from tiles.bin (made on the first call), drawing `texture` as page
-    // 0.
+    // The tile manager (made on the first call) loaded with `tiles`, written to tiles.bin.
     bool loadTiles(const std::vector<TileDef>& tiles) {
         if (!m_tiles) {
             m_tiles = ComponentRef<TileManager>::adopt(
@@ -164,6 +163,7 @@ protected:
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         return m_tiles->LoadFromFile("tiles.bin");
     }
+    // `texture` as the tile set's page 0, held for the test.
     void useTexture(ComponentRef<ITexture> texture) {
         m_texture = std::move(texture);
         if (m_tiles) {
