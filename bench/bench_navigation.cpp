@@ -193,16 +193,6 @@ void BM_TextbookFarthestInsertion(benchmark::State& state) {
 }
 BENCHMARK(BM_TextbookFarthestInsertion)->Arg(32)->Arg(128)->Arg(256);
 
-class Vehicle final : public IPositionable {
-public:
-    void* QueryInterface(InterfaceId id) override { return queryAmong<IPositionable>(this, id); }
-    void SetPosition(const Matrix3& position) override { m_position = position; }
-    Matrix3 GetPosition() override { return m_position; }
-
-private:
-    Matrix3 m_position;
-};
-
 void BM_TransportUpdate(benchmark::State& state) {
     constexpr std::int16_t size = 128;
     constexpr std::int32_t spacing = 8;

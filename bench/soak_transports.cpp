@@ -38,16 +38,6 @@ constexpr std::uint8_t kRoad = 1;
 constexpr std::int32_t kStops = 5; // the depot and four customers
 constexpr std::int32_t kTickMs = 8;
 
-class Vehicle final : public IPositionable {
-public:
-    void* QueryInterface(InterfaceId id) override { return queryAmong<IPositionable>(this, id); }
-    void SetPosition(const Matrix3& position) override { m_position = position; }
-    Matrix3 GetPosition() override { return m_position; }
-
-private:
-    Matrix3 m_position;
-};
-
 long residentKiB() {
     FILE* f = std::fopen("/proc/self/status", "r");
     if (f == nullptr) {

@@ -1,9 +1,23 @@
 #pragma once
-// A town-like road map for the transport benchmarks: avenues every `spacing` cells and, in each block, one
-// side street across and one along at uneven offsets, a fifth of them cut short into dead ends.
+// For the transport benchmarks: a town-like road map (avenues every `spacing` cells and, in each block, one
+// side street across and one along at uneven offsets, a fifth of them cut short into dead ends), and the bare
+// positionable their vehicles are.
 #include <cstdint>
 #include <random>
 #include <vector>
+
+#include "component/object_interfaces.h"
+
+// A vehicle: only a position, which the transport mover sets.
+class Vehicle final : public IPositionable {
+public:
+    void* QueryInterface(InterfaceId id) override { return queryAmong<IPositionable>(this, id); }
+    void SetPosition(const Matrix3& position) override { m_position = position; }
+    Matrix3 GetPosition() override { return m_position; }
+
+private:
+    Matrix3 m_position;
+};
 
 inline std::vector<std::uint8_t> townMap(std::mt19937& random, std::int32_t size, std::int32_t spacing,
                                          std::uint8_t road) {
