@@ -59,6 +59,15 @@ inline size_t poolClass(size_t size) {
     return (size - 1) / kPoolGranule;
 }
 
+// A host allocator once installed may leave blocks of any size behind for the default one to free.
+bool g_foreignblocks = false;
+
+// What malloc is asked for when a block of `size` bytes may later rest in a class: the whole class, so a
+// freed block never needs its real size looked up.
+inline size_t poolRounded(size_t size) {
+    return size <= kPoolClasses * kPoolGranule ? (poolClass(size) + 1) * kPoolGranule : size;
+}
+
 void* poolAlloc(size_t size) {
     if (size > kPoolClasses * kPoolGranule) return std::malloc(size);
     size_t c = poolClass(size);
@@ -76,8 +85,8 @@ void poolFree(void* p, size_t size) {
         return;
     }
     size_t c = poolClass(size), bytes = (c + 1) * kPoolGranule;
-    // A block that came from elsewhere (a realloc, a host's allocator) may be smaller than its class.
-    if (malloc_usable_size(p) < bytes) {
+    // A block a host's allocator made may be smaller than its class.
+    if (g_foreignblocks && malloc_usable_size(p) < bytes) {
         std::free(p);
         return;
     }
@@ -99,6 +108,9 @@ void* hookRealloc(void* p, size_t oldsize, size_t newsize) {
         std::free(p);
         return nullptr;
     }
+#if SQ_BLOCK_POOL
+    newsize = poolRounded(newsize);
+#endif
     return std::realloc(p, newsize);
 }
 
@@ -154,6 +166,9 @@ extern "C" {
 void sq_setallocator(SQREALLOCFUNC f, SQUserPointer ud) {
     g_allocfunc = f;
     g_allocud = ud;
+#if SQ_BLOCK_POOL
+    if (f) g_foreignblocks = true;
+#endif
 }
 void* sq_malloc(SQUnsignedInteger size) {
     if (injectFailure()) return nullptr;

@@ -1004,9 +1004,12 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                         FAST_NEXT;
                     }
                     SAVE_IP();
-                    if (arg3 == '+' && (a._type == OT_STRING || b._type == OT_STRING) &&
-                        concatRun(ip, sb, ci->_literals)) {
-                        SAVE_IP();
+                    // The chain's end goes through a copy: taking the register's address would make every
+                    // dispatch store it to memory.
+                    if (const SQInstruction* chainend = ip;
+                        arg3 == '+' && (a._type == OT_STRING || b._type == OT_STRING) &&
+                        concatRun(chainend, sb, ci->_literals)) {
+                        ci->_ip = chainend;
                         NEXT;
                     }
                     arith(arg3, temp2, a, b);
