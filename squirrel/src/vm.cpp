@@ -192,8 +192,23 @@ SQ_HOT_INLINE bool SQVM::leaveScriptFrame(SQInteger resultslot, SQObjectPtr* out
             result = r;
     }
     _callsstack.pop_back();
-    ci = _callsstack.empty() ? nullptr : &_callsstack.back();
-    for (SQInteger i = from; i < last_top; ++i) _stack[i].Null();
+    // A frame entered inside the loop always has its caller's frame below it.
+    ci = outres ? (_callsstack.empty() ? nullptr : &_callsstack.back()) : &c - 1;
+    // Temporaries the frame never used are still null: they need no store. Only a release hook (which
+    // may push) can move the stack under the loop.
+    SQObjectPtr* slots = _stack.data();
+    for (SQInteger i = from; i < last_top; ++i) {
+        SQObjectPtr& x = slots[i];
+        if (x._type == OT_NULL) continue;
+        SQObjectType t = x._type;
+        SQObjectValue v = x._unVal;
+        x._type = OT_NULL;
+        x._unVal.pRefCounted = nullptr;
+        if (ISREFCOUNTED(t) && --v.pRefCounted->_uiRef == 0) {
+            v.pRefCounted->release();
+            slots = _stack.data();
+        }
+    }
     if (_cleanfrom <= last_top) _cleanfrom = from;
     if (outres)
         *outres = std::move(result);
@@ -842,16 +857,22 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     const SQObjectPtr& o = FSTK(arg2);
                     if (o._type == OT_TABLE) {
                         if (SQTable::Node* n = _table(o)->find(LIT(arg1))) {
-                            temp2 = sqRealVal(n->val);
-                            FSTK(arg3) = o;
-                            FSTK(arg0) = std::move(temp2);
+                            // The callee is held in a local (a register, where temp2 lives in memory) while
+                            // `this` is written: that write may release what would free the table's node.
+                            {
+                                SQObjectPtr fn(sqRealVal(n->val));
+                                FSTK(arg3) = o;
+                                FSTK(arg0) = std::move(fn);
+                            }
                             FAST_NEXT;
                         }
                     } else if (o._type == OT_INSTANCE) {
                         if (const SQObjectPtr* m = _instance(o)->memberSlot(LIT(arg1))) {
-                            temp2 = sqRealVal(*m);
-                            FSTK(arg3) = o;
-                            FSTK(arg0) = std::move(temp2);
+                            {
+                                SQObjectPtr fn(sqRealVal(*m));
+                                FSTK(arg3) = o;
+                                FSTK(arg0) = std::move(fn);
+                            }
                             FAST_NEXT;
                         }
                     }
@@ -1051,12 +1072,12 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     NEXT;
                 }
                 OPCODE(RETURN) {
-                    SAVE_IP();
                     if (ci->_root) {
                         if (leaveScriptFrame(arg0 != 0xFF ? arg1 : -1, &outres)) return;
                     } else if (leaveScriptFrame(arg0 != 0xFF ? arg1 : -1, nullptr)) {
                         NEXT;
                     }
+                    SAVE_IP();
                     if (ci->_generator) ci->_generator->_state = SQGeneratorState::Dead;
                     if (arg0 != 0xFF)
                         temp_reg = STK(arg1);
