@@ -76,9 +76,10 @@ public:
     void SetVisible(bool visible) override { m_visible = visible; }
     bool IsVisible() override { return m_visible; }
 
-    // Script forms of AddRenderer / RemoveRenderer: a component without IGridRenderer changes nothing.
-    void addRendererFromScript(IGridRenderer* renderer);
-    void removeRendererFromScript(IGridRenderer* renderer);
+    // Script forms of AddRenderer / RemoveRenderer: a component without IGridRenderer changes nothing and is
+    // reported in the log (they take any component so that it doesn't arrive as a silent null).
+    void addRendererFromScript(IAbstract* renderer);
+    void removeRendererFromScript(IAbstract* renderer);
 
     // Replaces size and cells (row-major, width × height bytes); for native set-up and tests.
     void resize(std::int16_t width, std::int16_t height, const std::uint8_t* cells = nullptr);

@@ -146,12 +146,24 @@ void PassMap::RemoveRenderer(const ComponentRef<IGridRenderer>& renderer) {
     });
 }
 
-void PassMap::addRendererFromScript(IGridRenderer* renderer) {
-    AddRenderer(ComponentRef<IGridRenderer>(renderer));
+namespace {
+
+IGridRenderer* gridRendererOf(IAbstract* component, const char* method) {
+    IGridRenderer* renderer = queryInterface<IGridRenderer>(component);
+    if (component != nullptr && renderer == nullptr) {
+        logWarning(kTag, "%s: the object is not a grid renderer; nothing changes", method);
+    }
+    return renderer;
 }
 
-void PassMap::removeRendererFromScript(IGridRenderer* renderer) {
-    if (renderer != nullptr) {
+} // namespace
+
+void PassMap::addRendererFromScript(IAbstract* component) {
+    AddRenderer(ComponentRef<IGridRenderer>(gridRendererOf(component, "AddRenderer")));
+}
+
+void PassMap::removeRendererFromScript(IAbstract* component) {
+    if (IGridRenderer* renderer = gridRendererOf(component, "RemoveRenderer")) {
         RemoveRenderer(ComponentRef<IGridRenderer>(renderer));
     }
 }
