@@ -13,13 +13,12 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <new>
 #include <vector>
 
+#include "bench/allocation_counter.h"
 #include "graphics/display.h"
 #include "graphics/effect.h"
 #include "graphics/particles/effect_data.h"
@@ -28,8 +27,6 @@
 #include "platform/kd_start.h"
 
 namespace {
-
-std::atomic<long> g_allocations{0};
 
 constexpr int kWidth = 1024;
 constexpr int kHeight = 768;
@@ -157,9 +154,9 @@ void ParticlesUpdate(benchmark::State& state) {
     }
     long allocations = 0;
     for (auto _ : state) {
-        const long before = g_allocations.load(std::memory_order_relaxed);
+        const long before = bench::allocations();
         e.update();
-        allocations += g_allocations.load(std::memory_order_relaxed) - before;
+        allocations += bench::allocations() - before;
     }
     report(state, e, allocations);
 }
@@ -176,9 +173,9 @@ void ParticlesDraw(benchmark::State& state) {
     IGraphics* g = e.display->Begin(nullptr);
     Gfx_ResetDrawCallCount();
     for (auto _ : state) {
-        const long before = g_allocations.load(std::memory_order_relaxed);
+        const long before = bench::allocations();
         e.emitter->Render(g);
-        allocations += g_allocations.load(std::memory_order_relaxed) - before;
+        allocations += bench::allocations() - before;
     }
     const double quads = static_cast<double>(Gfx_PrimitiveCount()) / static_cast<double>(state.iterations());
     e.display->End();
@@ -207,20 +204,5 @@ void ParticlesFrame(benchmark::State& state) {
 BENCHMARK(ParticlesFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
-
-// Counting allocations of the whole program (the measured update and draw must make none).
-void* operator new(std::size_t size) {
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size != 0 ? size : 1)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 BENCHMARK_MAIN();
