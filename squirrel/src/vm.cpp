@@ -175,7 +175,8 @@ SQ_HOT_INLINE bool SQVM::enterScriptFrame(SQObjectPtr& closure, SQInteger target
 
 SQ_HOT_INLINE bool SQVM::leaveScriptFrame(SQInteger resultslot, SQObjectPtr* outres) {
     CallInfo& c = *ci;
-    if (c._generator || c._etraps > 0 || c._nvargs > 0 || _debughook._type != OT_NULL) return false;
+    // (counts, never negative: one test for both)
+    if (c._generator || (c._etraps | c._nvargs) != 0 || _debughook._type != OT_NULL) return false;
     SQInteger last_top = _top;
     SQInteger oldbase = _stackbase;
     SQInteger target = c._target;
