@@ -104,15 +104,22 @@ Hud <- {
     }
     Inset.render(g);
     // With no tool in hand, the building under the pointer: its name and stock.
-    local p = Screens.hoverPoint;
+    local p = Screens.hoverPoint, hovered = null;
     if (tool == "" && p != null && p[1] > TOP && p[1] < TOOLBAR_Y) {
       local b = Level.pick(p[0], p[1]);
+      hovered = b;
       if (b != null) {
         local text = T(BuildingKinds[b.kind].key) + (b.kind == "warehouse" ? "" : "  " + T("Stock") + " " + b.stock);
         g.SetColor(0xE0102A3C);
         g.FillRect(p[0] + 14, p[1] + 10, small.GetWidth(text) + 12, 22);
         shadowText(g, small, text, p[0] + 20, p[1] + 13, 0xFFFFFFFF);
       }
+    }
+    World.highlightFrontage(hovered); // its road cells, marked for the next frame
+    // The overlay's kind and how many of it stand, above the toolbar.
+    if (Overlay.kind != null) {
+      local info = BuildingKinds[Overlay.kind];
+      shadowText(g, font, T(info.key) + ": " + Overlay.shown().len(), 12, TOOLBAR_Y - 32, Overlay.Colours[Overlay.kind]);
     }
     // Messages under the top bar.
     foreach (i, m in World.messages) centred(g, font, m.text, SCREEN_W / 2, TOP + 10 + i * 26, 0xFFFFFFFF);

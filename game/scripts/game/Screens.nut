@@ -137,6 +137,7 @@ Screens <- {
     system.RegisterObject("Resort", resort);
     system.RegisterObject("Builders", Builders.scene); // after the resort: it sees the toolbar's clicks first
     Level.start();
+    Overlay.start();
     Inset.start();
     if (title != null) {
       system.UnregisterObject("Title"); // from inside the title's own click
@@ -224,6 +225,7 @@ Screens <- {
       return true;
     }
     if (index == KEY + 0x54) { Inset.follow(true); return true; } // T: the inset follows the next truck
+    if (index == KEY + 0x4F) { Overlay.next(); return true; } // O: the overlay shows the next kind of building
     if (index >= KEY + 0x31 && index <= KEY + 0x37) { Hud.pickTool(Tools[index - KEY - 0x31].id); return true; }
     // The gamepad: the hat moves a cell cursor, button 0 uses the tool there, button 1 picks the next tool.
     local pad = [[PAD_LEFT, -1, 0], [PAD_RIGHT, 1, 0], [PAD_UP, 0, -1], [PAD_DOWN, 0, 1]];

@@ -93,6 +93,7 @@ Game <- {
     Audio.stop();
     World.shutdownObjects(); // the map and its zone overlay hold each other: shut down, they let go
     Level.stop();
+    Overlay.stop();
   }
 
   // Focus lost or found: game time stops while the window is in the background.

@@ -46,6 +46,8 @@ World <- {
   buildings = [],     // { kind, x, y, id }
   nextBuildingId = 1,
   roadCells = [],     // [x, y] of every road cell, rebuilt when roads change
+  frontage = [],      // the road cells lit in front of the building under the pointer (Vector2)
+  frontageOf = null,  // that building
   decorations = [],   // [tile, x, y] of the ground that is not plain grass
   trees = [],         // [x, y, tile]
   zoom = 1.0,         // the wheel's zoom, about the middle of the world
@@ -109,6 +111,9 @@ World <- {
     for (local mask = 0; mask < 16; ++mask) pieces.append(TileNumbers["roadc" + mask]);
     roads.SetRoadTiles(pieces);
     roads.SetRoadBrokenTiles(pieces);
+    roads.SetRenderLayer(LAYER_PassMap); // the roads lie on the ground, with the map's overlays
+    frontage = [];
+    frontageOf = null;
     // Where buildings may go, outlined while a building tool is in hand: a grid overlay of the map.
     zones = getComponent("GridRectRenderer");
     local edges = [];
@@ -270,6 +275,16 @@ World <- {
     return out;
   }
 
+  // Lights the road cells in front of a building (null: none), where its trucks stop and its guests come out.
+  function highlightFrontage(b) {
+    if (b == frontageOf || roads == null) return;
+    if (frontage.len() > 0) roads.HighlightRoadCells(frontage, false);
+    frontage = [];
+    frontageOf = b;
+    if (b != null) foreach (c in entrances(b)) frontage.append(Vector2(c[0], c[1]));
+    if (frontage.len() > 0) roads.HighlightRoadCells(frontage, true);
+  }
+
   function place(kind, x, y) {
     local info = BuildingKinds[kind];
     if (!canPlace(kind, x, y)) { say(T("CantBuild")); return null; }
@@ -344,8 +359,8 @@ World <- {
     local hour = hourOfDay();
     if (hour < hourBefore) {
       ++day;
-      // Upkeep at midnight: every road cell costs a little.
-      money -= roadCells.len();
+      // Upkeep at midnight: every road cell on the map costs a little.
+      money -= builder.GetCellCount(CellValues.CELL_VALUE_Road);
       say(format(T("Morning"), day));
     }
     if (hourBefore < 6 && hour >= 6) Vehicles.morningTours();
@@ -378,6 +393,7 @@ World <- {
     local saved = g.GetTransform();
     g.SetTransform(zoomMatrix() * saved);
     renderScene(g, true);
+    Overlay.render(g);
     g.SetTransform(saved);
     g.SetClip(clip);
   }
@@ -452,6 +468,7 @@ World <- {
 // (each object's HitTest says whether a point falls on its picture) for the bulldozer and for the name and
 // stock the HUD shows beside the pointer. The world still draws the buildings itself; the level is not drawn.
 BUILDING_CLASS <- 1;
+KindClasses <- { hotel = 2, shop = 4, warehouse = 8, cafe = 16 }; // besides BUILDING_CLASS: the level finds a kind
 
 Level <- {
   level = null,
@@ -482,7 +499,7 @@ Level <- {
             && w[1] >= TOP + building.y * CELL - 16 && w[1] < TOP + building.y * CELL + 2 * CELL;
         }
       });
-      addClassificator(thing, BUILDING_CLASS);
+      addClassificator(thing, BUILDING_CLASS | KindClasses[b.kind]);
       level.RegisterObject("b" + b.id, thing);
       objects[b.id] <- thing;
     }
@@ -502,6 +519,15 @@ Level <- {
     return thing != null ? thing.building : null;
   }
 
+  // The buildings whose objects carry all of the classificators, in the order they were built.
+  function withClasses(classes) {
+    if (level == null) return [];
+    sync();
+    local found = [];
+    foreach (thing in level.FindObjectsByMask(BUILDING_CLASS | classes, 0)) found.append(thing.building);
+    return found;
+  }
+
   // A loaded world's buildings reuse ids of the one before: their objects are made anew.
   function forget() {
     if (level != null) foreach (id, thing in objects) level.UnregisterObject("b" + id);
@@ -513,5 +539,69 @@ Level <- {
     forget();
     shutdown(level);
     level = null;
+  }
+}
+
+// The overlay view (O): the world dims and one kind of building lights up, the next kind at each press, then
+// none. A GroupRenderer draws the veil and then its group, whose ClassificatedRenderer carries the kind's
+// classificator and lights the buildings whose objects carry it too.
+Overlay <- {
+  group = null,    // the GroupRenderer: the veil, then the tint
+  tint = null,     // the ClassificatedRenderer
+  kind = null,     // the kind shown, or null when the overlay is off
+  Order = ["hotel", "shop", "cafe", "warehouse"],
+  Colours = { hotel = 0xFFFF8AB8, shop = 0xFF6AD0FF, cafe = 0xFFFFC84A, warehouse = 0xFFC8C8C8 },
+
+  function start() {
+    stop();
+    group = getComponent("GroupRenderer");
+    loadFromScript(group, { function Render(g) { Overlay.renderVeil(g); } });
+    tint = getComponent("ClassificatedRenderer");
+    loadFromScript(tint, { function Render(g) { Overlay.renderKind(g); } });
+    group.RegisterObject(tint);
+    kind = null;
+    setVisible(group, false);
+  }
+
+  function next() {
+    if (group == null) return;
+    local at = -1;
+    foreach (i, k in Order) if (k == kind) at = i;
+    if (kind != null) removeClassificator(tint, KindClasses[kind]);
+    kind = at + 1 < Order.len() ? Order[at + 1] : null;
+    if (kind != null) addClassificator(tint, KindClasses[kind]);
+    setVisible(group, kind != null);
+  }
+
+  // The buildings the tint lights: those of its own classificator's kind.
+  function shown() {
+    return kind == null ? [] : Level.withClasses(getClassificators(tint));
+  }
+
+  // Drawn by the world inside its zoom (a hidden group draws nothing).
+  function render(g) {
+    if (group != null) renderComponent(group, g);
+  }
+  function renderVeil(g) {
+    g.SetColor(0xA0081420);
+    g.FillRect(0, TOP, COLS * CELL, ROWS * CELL);
+  }
+  function renderKind(g) {
+    local colour = Colours[kind];
+    foreach (b in shown()) {
+      g.SetColor(0xFFFFFFFF);
+      Game.tiles.Render(g, TileNumbers[b.kind], b.x * CELL, TOP + b.y * CELL, 0);
+      g.SetColor(colour);
+      g.DrawRect(b.x * CELL - 2, TOP + b.y * CELL - 18, 2 * CELL + 4, 2 * CELL + 20);
+    }
+  }
+
+  function stop() {
+    if (group == null) return;
+    shutdown(tint);
+    shutdown(group);
+    group = null;
+    tint = null;
+    kind = null;
   }
 }
