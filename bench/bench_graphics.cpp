@@ -47,9 +47,8 @@ namespace {
 
 std::atomic<long> g_allocations{0};
 
-// The platform creates its window at 800 x 600 before the display sizes it, and SDL's offscreen driver keeps
-// the GL surface at the size the window was created with: a display of another size would draw into a
-// surface of 800 x 600 and clip away what lies beyond (Engine checks that the surface covers the screen).
+// The screen both renderers draw on. Engine checks that the GL surface covers it: SDL's offscreen driver keeps
+// a window's surface at the size the window was made with, which the platform matches on realising.
 constexpr int kWidth = 800;
 constexpr int kHeight = 600;
 constexpr int kSpritesPerFrame = 2000;

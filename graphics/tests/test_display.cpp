@@ -160,4 +160,27 @@ TEST_F(DisplayTest, SizesAndFactories) {
     EXPECT_EQ(abstractOf(&display()), live.get());
 }
 
+// A screen larger than the window the platform first makes: the whole screen is drawn, up to its far corner
+// (SDL's offscreen driver had kept the GL surface at the first size and clipped the rest away).
+TEST(DisplaySurface, ALargeScreenIsDrawnToItsFarCorner) {
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    ASSERT_EQ(0, SDL_InitSubSystem(SDL_INIT_VIDEO)) << SDL_GetError();
+    auto* display = dynamic_cast<Display*>(createSingleInstance<Display>());
+    ASSERT_NE(nullptr, display);
+    ASSERT_TRUE(display->Init(1024, 768));
+    platform::keepLoadedLibraries();
+    IGraphics* g = display->Begin(nullptr);
+    ASSERT_NE(nullptr, g);
+    g->Clear(0xFFFFFFFFu);
+    std::uint32_t corners[2] = {0x12345678u, 0x12345678u};
+    EXPECT_TRUE(Gfx_ReadPixels(nullptr, 1023, 767, 1, 1, &corners[0]));
+    EXPECT_TRUE(Gfx_ReadPixels(nullptr, 0, 0, 1, 1, &corners[1]));
+    display->End();
+    EXPECT_EQ(0xFFFFFFFFu, corners[0]) << "the far corner";
+    EXPECT_EQ(0xFFFFFFFFu, corners[1]) << "the near corner";
+    display->Shutdown();
+    display->Release();
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
 } // namespace

@@ -179,6 +179,8 @@ KDWindow* kdCreateWindow() {
     window->m_embedded = embedded;
     SDL_GetWindowPosition(sdl, &window->m_clientLeft, &window->m_clientTop);
     SDL_GetWindowSize(sdl, &window->m_clientWidth, &window->m_clientHeight);
+    window->m_madeWidth = window->m_clientWidth;
+    window->m_madeHeight = window->m_clientHeight;
     if (embedded) {
         window->m_visible = (SDL_GetWindowFlags(sdl) & SDL_WINDOW_SHOWN) != 0;
         const char* title = SDL_GetWindowTitle(sdl);
@@ -212,11 +214,47 @@ KDint kdDestroyWindow(KDWindow* window) {
     return 0;
 }
 
+// SDL's offscreen driver gives a window its GL surface when the window is made and never resizes it, so a
+// window sized before it is realised would draw into a surface of its first size and lose what lies beyond.
+// On the first realise (before the display binds a GL context to it) such a window is made anew at its size,
+// in its place, with its caption, style and smallest size.
+void remakeOffscreenWindow(KDWindow* window) {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (window->m_embedded || window->m_realised || driver == nullptr || std::strcmp(driver, "offscreen") != 0 ||
+        (window->m_clientWidth == window->m_madeWidth && window->m_clientHeight == window->m_madeHeight)) {
+        return;
+    }
+    SDL_Window* old = window->m_window;
+    int x = 0;
+    int y = 0;
+    SDL_GetWindowPosition(old, &x, &y);
+    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
+    if ((SDL_GetWindowFlags(old) & SDL_WINDOW_BORDERLESS) != 0) {
+        flags |= SDL_WINDOW_BORDERLESS;
+    }
+    SDL_Window* fresh = SDL_CreateWindow(window->m_caption.c_str(), x, y, window->m_clientWidth,
+                                         window->m_clientHeight, flags);
+    if (fresh == nullptr) {
+        logWarning(kTag, "can't make the offscreen window anew at %dx%d: %s", window->m_clientWidth,
+                   window->m_clientHeight, SDL_GetError());
+        return;
+    }
+    SDL_SetWindowMinimumSize(fresh, window->m_clientWidth, window->m_clientHeight);
+    SDL_SetWindowData(old, kRecordKey, nullptr);
+    SDL_DestroyWindow(old);
+    SDL_SetWindowData(fresh, kRecordKey, window);
+    window->m_window = fresh;
+    window->m_madeWidth = window->m_clientWidth;
+    window->m_madeHeight = window->m_clientHeight;
+}
+
 KDint kdRealizeWindow(KDWindow* window) {
     if (window == nullptr) {
         kdSetError(kErrorInvalid);
         return -1;
     }
+    remakeOffscreenWindow(window);
+    window->m_realised = true;
     setVisibility(window, true);
     g_visibleWindow = window;
     return 0;

@@ -25,6 +25,9 @@ struct KDWindow {
     bool m_fullScreen = false;
     bool m_embedded = false; // runs inside the KD_PARENT_WINDOW window
     bool m_visible = false;
+    bool m_realised = false;
+    KDint32 m_madeWidth = 0; // the size the SDL window was made with
+    KDint32 m_madeHeight = 0;
     std::string m_caption = "Window";
     SDL_Cursor* m_cursor = nullptr; // owned; null while the system arrow is shown
 };
