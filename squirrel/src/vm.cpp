@@ -159,10 +159,10 @@ SQ_HOT_INLINE bool SQVM::enterScriptFrame(SQObjectPtr& closure, SQInteger target
         newtop + kMaxFuncStackSize > (SQInteger)_stack.size() || depth >= _callsstack.capacity() ||
         (SQInteger)depth >= kMaxCallDepth)
         return false;
-    // within capacity: cannot fail
-    CallInfo* nci = new (_callsstack.data() + depth)
-        CallInfo(func->_instructions.data(), func->_literals.data(), std::move(closure), _stackbase, _top,
-                 target, (SQInteger)_vargsstack.size());
+    // within capacity: cannot fail. The varargs base is read only while there are varargs, so a frame
+    // without any takes none.
+    CallInfo* nci = new (_callsstack.data() + depth) CallInfo(
+        func->_instructions.data(), func->_literals.data(), std::move(closure), _stackbase, _top, target, 0);
     _callsstack.setSizeWithin(depth + 1);
     ci = nci;
     clearSlots(_top > stackbase + nargs ? _top : stackbase + nargs, newtop);
@@ -801,8 +801,9 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     SAVE_IP();
                     if (FSTK(arg1)._type == OT_CLOSURE) {
                         // The new frame's code and base go straight to the registers: reloading them from the
-                        // frame just written would wait on those stores. The callee is copied into a local the
-                        // frame takes over; its scope closes before the indirect jump, which may not leave it.
+                        // frame just written would wait on those stores. The callee is copied into a local
+                        // the frame takes over; its scope closes before the indirect jump, which may not
+                        // leave it.
                         const SQInstruction* entry = _closure(FSTK(arg1))->proto()->_instructions.data();
                         SQObjectPtr* calleesb = sb + arg2;
                         bool entered;
@@ -1028,9 +1029,9 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     SAVE_IP();
                     // The chain's end goes through a copy: taking the register's address would make every
                     // dispatch store it to memory.
-                    if (const SQInstruction* chainend = ip;
-                        arg3 == '+' && (a._type == OT_STRING || b._type == OT_STRING) &&
-                        concatRun(chainend, sb, ci->_literals)) {
+                    if (const SQInstruction* chainend = ip; arg3 == '+' &&
+                                                            (a._type == OT_STRING || b._type == OT_STRING) &&
+                                                            concatRun(chainend, sb, ci->_literals)) {
                         ci->_ip = chainend;
                         NEXT;
                     }
