@@ -24,15 +24,14 @@
 
 #include <unistd.h>
 
-#include <atomic>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <new>
 #include <string>
 #include <vector>
 
+#include "bench/allocation_counter.h"
 #include "component/class_names.h"
 #include "component/component_registry.h"
 #include "graphics/display.h"
@@ -44,8 +43,6 @@
 #include "platform/kd_start.h"
 
 namespace {
-
-std::atomic<long> g_allocations{0};
 
 // The screen both renderers draw on. Engine checks that the GL surface covers it: SDL's offscreen driver keeps
 // a window's surface at the size the window was made with, which the platform matches on realising.
@@ -365,10 +362,10 @@ void CpuStrings(benchmark::State& state) {
     IGraphics* g = e.display->Begin(nullptr);
     Gfx_ResetDrawCallCount();
     for (auto _ : state) {
-        const long before = g_allocations.load(std::memory_order_relaxed);
+        const long before = bench::allocations();
         drawStrings(g, font, count);
         Gfx_RenderBatch(false);
-        allocations += g_allocations.load(std::memory_order_relaxed) - before;
+        allocations += bench::allocations() - before;
     }
     const std::uint64_t drawCalls = Gfx_DrawCallCount();
     e.display->End();
@@ -395,12 +392,12 @@ void CpuDrawTexture(benchmark::State& state) {
     // One open scene for the whole run: only the drawing calls are timed.
     IGraphics* g = e.display->Begin(nullptr);
     for (auto _ : state) {
-        const long before = g_allocations.load(std::memory_order_relaxed);
+        const long before = bench::allocations();
         for (int i = 0; i < kCpuQuads; ++i) {
             const Position& p = positions()[static_cast<std::size_t>(i) % kSpritesPerFrame];
             g->DrawTexture(e.texture, source, RectF(p.x, p.y, 16, 16));
         }
-        allocations += g_allocations.load(std::memory_order_relaxed) - before;
+        allocations += bench::allocations() - before;
     }
     e.display->End();
     Gfx_SetSubmitEnabled(true);
@@ -431,9 +428,9 @@ void CpuDrawQuads(benchmark::State& state) {
     long allocations = 0;
     IGraphics* g = e.display->Begin(nullptr);
     for (auto _ : state) {
-        const long before = g_allocations.load(std::memory_order_relaxed);
+        const long before = bench::allocations();
         g->DrawQuads(e.texture, quads.data(), kCpuQuads);
-        allocations += g_allocations.load(std::memory_order_relaxed) - before;
+        allocations += bench::allocations() - before;
     }
     e.display->End();
     Gfx_SetSubmitEnabled(true);
@@ -446,20 +443,5 @@ void CpuDrawQuads(benchmark::State& state) {
 BENCHMARK(CpuDrawQuads)->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-// Counting allocations of the whole program (the measured frames must make none).
-void* operator new(std::size_t size) {
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size != 0 ? size : 1)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 BENCHMARK_MAIN();
