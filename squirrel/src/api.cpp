@@ -139,7 +139,10 @@ void sq_seterrorhandler(HSQUIRRELVM v) {
 
 void sq_setdebughook(HSQUIRRELVM v) {
     SQObjectPtr& o = v->getUp(-1);
-    if (o._type == OT_CLOSURE || o._type == OT_NATIVECLOSURE || o._type == OT_NULL) v->_debughook = o;
+    if (o._type == OT_CLOSURE || o._type == OT_NATIVECLOSURE || o._type == OT_NULL) {
+        v->_debughook = o;
+        v->updateFastDepth();
+    }
     v->pop();
 }
 

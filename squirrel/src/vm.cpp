@@ -35,6 +35,7 @@ void SQVM::init(SQVM* friendvm, SQInteger stacksize) {
     } else {
         _roottable = SQObjectPtr(SQTable::create(_sharedstate, 0));
     }
+    updateFastDepth();
 }
 
 void SQVM::finalize() {
@@ -43,6 +44,7 @@ void SQVM::finalize() {
     _errorhandler.Null();
     _debughook.Null();
     _callsstack.resize(0);
+    updateFastDepth();
     ci = nullptr;
     _vargsstack.resize(0);
     for (size_t i = 0; i < _stack.size(); ++i) _stack[i].Null();
@@ -95,6 +97,7 @@ void SQVM::enterFrame(SQInteger newbase, SQInteger newtop, bool tailcall, SQInte
         if ((SQInteger)_callsstack.size() >= kMaxCallDepth + (_reportingerror ? kErrorHandlerFrames : 0))
             raiseError("stack overflow");
         ci = &_callsstack.emplace_back();
+        updateFastDepth();
         ci->_prevstkbase = _stackbase;
         ci->_prevtop = _top;
     } else {
@@ -155,9 +158,8 @@ SQ_HOT_INLINE bool SQVM::enterScriptFrame(SQObjectPtr& closure, SQInteger target
     SQFunctionProto* func = c->proto();
     SQInteger newtop = stackbase + func->_stacksize;
     size_t depth = _callsstack.size();
-    if (nargs != func->_directargs || c->_env._type == OT_WEAKREF || _debughook._type != OT_NULL ||
-        newtop + kMaxFuncStackSize > (SQInteger)_stack.size() || depth >= _callsstack.capacity() ||
-        (SQInteger)depth >= kMaxCallDepth)
+    if (nargs != func->_directargs || c->_env._type == OT_WEAKREF ||
+        newtop + kMaxFuncStackSize > (SQInteger)_stack.size() || depth >= _fastdepth)
         return false;
     // within capacity: cannot fail. The varargs base is read only while there are varargs, so a frame
     // without any takes none.

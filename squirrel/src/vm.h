@@ -87,6 +87,14 @@ struct SQVM : SQCollectable {
     // ---- frames ----
     SQVector<CallInfo> _callsstack;
     CallInfo* ci = nullptr;
+    // Depth below which the fast call path may stand a frame: within the calls stack's capacity, under the
+    // depth cap, and zero while a debug hook is set (one comparison instead of three).
+    size_t _fastdepth = 0;
+    void updateFastDepth() {
+        size_t cap = _callsstack.capacity();
+        _fastdepth =
+            _debughook._type != OT_NULL ? 0 : (cap < (size_t)kMaxCallDepth ? cap : (size_t)kMaxCallDepth);
+    }
     SQVector<SQExceptionTrap> _etraps;
     SQVector<SQObjectPtr> _vargsstack;
 
