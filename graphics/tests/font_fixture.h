@@ -77,41 +77,9 @@ inline const std::map<char, const char*>& testLetters() {
     return letters;
 }
 
-class FontTest : public GlTest {
+class FontTest : public SystemGlTest {
 protected:
-    void SetUp() override {
-        GlTest::SetUp();
-        m_previous = std::filesystem::current_path();
-        char pattern[] = "/tmp/hh-font-XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(pattern));
-        m_root = pattern;
-        std::filesystem::current_path(m_root);
-        platform::startFileSystems();
-        kdSetLogHook(&FontTest::collect, this);
-        ComponentRegistry& registry = ComponentRegistry::instance();
-        registerObjectModelClasses(registry);
-        registerGraphicsClasses(registry);
-        m_system = registry.create(classId(ClassName::System)).query<ISystem>();
-        ASSERT_TRUE(m_system);
-        ASSERT_TRUE(m_system->Init(&display()));
-    }
-    void TearDown() override {
-        m_system->Shutdown();
-        m_system.reset();
-        kdSetLogHook(nullptr, nullptr);
-        kdUnmountAll();
-        std::filesystem::current_path(m_previous);
-        std::error_code ignored;
-        std::filesystem::remove_all(m_root, ignored);
-        GlTest::TearDown();
-    }
-    static void collect(const KDchar* text, void* self) {
-        static_cast<FontTest*>(self)->m_log.emplace_back(text);
-    }
-    bool logged(const std::string& text) const {
-        return std::any_of(m_log.begin(), m_log.end(),
-                           [&](const std::string& line) { return line.find(text) != std::string::npos; });
-    }
+    FontTest() : SystemGlTest("hh-font") {}
 
     static void writeText(const std::string& path, const std::string& text) {
         std::filesystem::create_directories(std::filesystem::path(path).parent_path().empty()
@@ -165,11 +133,6 @@ protected:
         writeText(name, text);
         return System::live()->GetResourceManager()->GetFont(name).query<IFont>();
     }
-
-    std::filesystem::path m_previous;
-    std::filesystem::path m_root;
-    std::vector<std::string> m_log;
-    ComponentRef<ISystem> m_system;
 };
 
 } // namespace graphics::test

@@ -1,5 +1,6 @@
 // Shared fixture of the renderer tests: SDL's offscreen video driver (real OpenGL through Mesa), one
-// started Display, and golden-image comparison against reference PNGs in tests/data/golden.
+// started Display, and golden-image comparison against reference PNGs in tests/data/golden; SystemGlTest adds
+// a running System over a temporary working folder.
 //
 // A failed comparison writes "<name>.actual.png" and "<name>.expected.png" into the working folder. Running
 // a test with HH_UPDATE_GOLDEN=1 writes the references instead (look at them before committing).
@@ -7,20 +8,29 @@
 
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "component/class_names.h"
 #include "component/component_ref.h"
+#include "component/component_registry.h"
+#include "component/engine_interfaces.h"
 #include "graphics/display.h"
 #include "graphics/graphics.h"
+#include "graphics/graphics_classes.h"
 #include "graphics/image_record.h"
 #include "graphics/render_target.h"
 #include "graphics/renderer.h"
 #include "graphics/tests/image_fixtures.h"
 #include "platform/kd.h"
 #include "platform/kd_libraries.h"
+#include "platform/kd_start.h"
+#include "objects/system.h"
 
 namespace graphics::test {
 
@@ -105,5 +115,53 @@ inline void expectGolden(const std::string& name, const std::vector<std::uint32_
                       << ", tolerance " << tolerance << "); wrote " << name
                       << ".actual.png and .expected.png";
 }
+
+// A GlTest with a running System (its resource manager reads from a fresh temporary working folder, removed
+// afterwards) and the log collected, for tests that load resources through the engine.
+class SystemGlTest : public GlTest {
+protected:
+    explicit SystemGlTest(const char* folderPrefix) : m_prefix(folderPrefix) {}
+
+    void SetUp() override {
+        GlTest::SetUp();
+        m_previous = std::filesystem::current_path();
+        std::string pattern = "/tmp/" + m_prefix + "-XXXXXX";
+        ASSERT_NE(nullptr, mkdtemp(pattern.data()));
+        m_root = pattern;
+        std::filesystem::current_path(m_root);
+        platform::startFileSystems();
+        kdSetLogHook(&SystemGlTest::collect, this);
+        ComponentRegistry& registry = ComponentRegistry::instance();
+        registerObjectModelClasses(registry);
+        registerGraphicsClasses(registry);
+        m_system = registry.create(classId(ClassName::System)).query<ISystem>();
+        ASSERT_TRUE(m_system);
+        ASSERT_TRUE(m_system->Init(&display()));
+    }
+    void TearDown() override {
+        m_system->Shutdown();
+        m_system.reset();
+        kdSetLogHook(nullptr, nullptr);
+        kdUnmountAll();
+        std::filesystem::current_path(m_previous);
+        std::error_code ignored;
+        std::filesystem::remove_all(m_root, ignored);
+        GlTest::TearDown();
+    }
+    static void collect(const KDchar* text, void* self) {
+        static_cast<SystemGlTest*>(self)->m_log.emplace_back(text);
+    }
+    // Whether a collected log line contains `text`.
+    bool logged(const std::string& text) const {
+        return std::any_of(m_log.begin(), m_log.end(),
+                           [&](const std::string& line) { return line.find(text) != std::string::npos; });
+    }
+
+    std::string m_prefix;
+    std::filesystem::path m_previous;
+    std::filesystem::path m_root;
+    std::vector<std::string> m_log;
+    ComponentRef<ISystem> m_system;
+};
 
 } // namespace graphics::test

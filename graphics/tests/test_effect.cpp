@@ -29,39 +29,13 @@ public:
     Matrix3 m;
 };
 
-class EffectTest : public GlTest {
+class EffectTest : public SystemGlTest {
 protected:
+    EffectTest() : SystemGlTest("hh-effect") {}
+
     void SetUp() override {
-        GlTest::SetUp();
-        m_previous = std::filesystem::current_path();
-        char pattern[] = "/tmp/hh-effect-XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(pattern));
-        m_root = pattern;
-        std::filesystem::current_path(m_root);
+        SystemGlTest::SetUp();
         std::filesystem::create_directories("effects");
-        platform::startFileSystems();
-        kdSetLogHook(&EffectTest::collect, this);
-        ComponentRegistry& registry = ComponentRegistry::instance();
-        registerObjectModelClasses(registry);
-        registerGraphicsClasses(registry);
-        m_system = registry.create(classId(ClassName::System)).query<ISystem>();
-        ASSERT_TRUE(m_system);
-        ASSERT_TRUE(m_system->Init(&display()));
-    }
-    void TearDown() override {
-        m_system->Shutdown();
-        m_system.reset();
-        kdSetLogHook(nullptr, nullptr);
-        kdUnmountAll();
-        std::filesystem::current_path(m_previous);
-        std::error_code ignored;
-        std::filesystem::remove_all(m_root, ignored);
-        GlTest::TearDown();
-    }
-    static void collect(const KDchar* text, void* self) { static_cast<EffectTest*>(self)->m_log.emplace_back(text); }
-    bool logged(const std::string& text) const {
-        return std::any_of(m_log.begin(), m_log.end(),
-                           [&](const std::string& line) { return line.find(text) != std::string::npos; });
     }
 
     ComponentRef<IEffect> load(const particles::EffectData& data, const char* path = "effects/test.effect") {
@@ -104,11 +78,6 @@ protected:
         rt->End();
         return pixels(*rt);
     }
-
-    std::filesystem::path m_previous;
-    std::filesystem::path m_root;
-    std::vector<std::string> m_log;
-    ComponentRef<ISystem> m_system;
 };
 
 TEST_F(EffectTest, LoadsThroughTheResourceManagerAndMakesEmittersByName) {
