@@ -97,6 +97,44 @@ TEST(SquirrelLimits, RunawayGrowthEndsInOutOfMemory) {
     EXPECT_EQ(g_used, 0u) << "everything allocated was given back";
 }
 
+// Blocks of megabytes take a path of their own in the default allocator: tables, arrays and strings grown
+// past that size, shrunk again and freed keep their contents, and a large block made by sq_malloc still goes
+// back through sq_free.
+TEST(SquirrelLimits, LargeBlocksKeepTheirContents) {
+    HSQUIRRELVM v = sq_open(256);
+    ASSERT_NE(v, nullptr);
+    EXPECT_EQ(runScript(v, R"(
+local t = {}
+for (local i = 0; i < 200000; i++) t[i] <- i * 3;
+local u = clone t;
+for (local i = 0; i < 200000; i += 2) delete t[i];
+local s = 0;
+foreach (k, x in t) s += x - k * 3 + (k & 1) - 1;
+if (s != 0 || t.len() != 100000 || u.len() != 200000 || u[199999] != 599997) throw "table";
+for (local i = 1; i < 200000; i += 2) delete t[i];
+if (t.len() != 0) throw "emptied table";
+local a = array(300000, 7);
+a.resize(600000, 1);
+if (a[299999] != 7 || a[300000] != 1) throw "grown array";
+a.resize(10);
+if (a.len() != 10 || a[9] != 7) throw "shrunk array";
+local str = "ab";
+while (str.len() < (3 << 20)) str += str;
+if (str.len() != (4 << 20) || str.slice(1000001, 1000003) != "ba") throw "string";
+)"),
+              "");
+    EXPECT_EQ(sqValidateHeap(v), 0);
+    sq_close(v);
+    const SQUnsignedInteger size = 3u << 20;
+    auto* p = static_cast<unsigned char*>(sq_malloc(size));
+    ASSERT_NE(p, nullptr);
+    memset(p, 0x5A, size);
+    p = static_cast<unsigned char*>(sq_realloc(p, size, 2 * size));
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p[size - 1], 0x5A);
+    sq_free(p, 2 * size);
+}
+
 // A task touching most of the VM: compiler, tables, arrays, classes, closures, generators, strings, errors.
 const char* kTask = R"(
 class Base { x = 1; function get() { return x; } }
