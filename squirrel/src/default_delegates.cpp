@@ -295,46 +295,50 @@ struct LanguageOrder {
         return v->compare(a, b);
     }
 };
-// A comparator function: its integer result (a float counts as its integer part).
+// A comparator function: its integer result (a float counts as its integer part). It runs as sq_call would
+// run it (no error handler), without the API's stack shuffling: its arguments sit in slots kept above the
+// sort's top for the whole sort (an ArgumentSlots), and a script function is entered straight away, its frame
+// taking this, a and b there. `this` is stored once; a and b only when the slot does not hold them already
+// (the pivot is the second argument of every comparison of a partition), so most comparisons move one value.
 struct ComparatorOrder {
     HSQUIRRELVM v;
     const SQObjectPtr& func;
+    SQInteger top;     // the first argument slot: the function (native) or this (script)
+    bool script;
     SQInteger operator()(const SQObjectPtr& a, const SQObjectPtr& b) const {
-        // The comparator runs as sq_call would run it (no error handler), without the API's stack shuffling.
-        // A script function is entered straight away: its frame takes this, a and b above the top (slots
-        // there are null).
-        SQInteger top = v->_top;
-        bool script = func._type == OT_CLOSURE && !_closure(func)->proto()->_bgenerator;
-        SQInteger nslots = script ? 3 : 4;
-        if (top + nslots > (SQInteger)v->_stack.size()) v->growStack(nslots);
-        SQObjectPtr* args = &v->stackAt(top);
-        if (!script) *args++ = func;
-        args[0] = v->_roottable;
-        args[1] = a;
-        args[2] = b;
-        v->_top = top + nslots;
+        SQObjectPtr* args = &v->stackAt(top) + (script ? 1 : 2);
+        // (a comparator may have changed its parameters: compare, do not assume)
+        if (!sqSameTableKey(args[0], a)) args[0] = a;
+        if (!sqSameTableKey(args[1], b)) args[1] = b;
         SQObjectPtr r;
-        try {
-            if (script)
-                v->execute(func, -1, 3, top, r, false, SQVM::ExecType::Call);
-            else
-                v->call(v->stackAt(top), 3, top + 1, r, false);
-        } catch (SQOutOfMemory&) {
-            v->_lasterror = _ss(v)->_oomerror;
-            v->clearStackAbove(top);
-            throw SQRaise{};
-        } catch (SQRaise&) {
-            v->clearStackAbove(top);
-            if (v->_lasterror._type != OT_STRING) v->raiseError("compare func failed");
-            throw;
-        }
-        for (SQObjectPtr *s = &v->stackAt(top), *e = s + nslots; s < e; ++s) s->Null();
-        v->_top = top;
+        if (script)
+            v->execute(func, -1, 3, top, r, false, SQVM::ExecType::Call);
+        else
+            v->call(v->stackAt(top), 3, top + 1, r, false);
         // anything but a number is the defect the sort reports
         if (r._type == OT_INTEGER) return _integer(r);
         if (r._type != OT_FLOAT) v->raiseError("Invalid qsort, probably compare function defect");
         return (SQInteger)_float(r);
     }
+};
+
+// The comparator's argument slots above the top while a sort runs; they are emptied and the top restored
+// however the sort ends. A failing comparator leaves its error as the sort's ("compare func failed" when
+// it is not a string).
+struct ArgumentSlots {
+    HSQUIRRELVM v;
+    SQInteger top;
+    ArgumentSlots(HSQUIRRELVM vm, const SQObjectPtr& func, bool script) : v(vm), top(vm->_top) {
+        SQInteger nslots = script ? 3 : 4;
+        if (top + nslots > (SQInteger)v->_stack.size()) v->growStack(nslots);
+        SQObjectPtr* args = &v->stackAt(top);
+        if (!script) *args++ = func;
+        args[0] = v->_roottable;
+        v->_top = top + nslots;
+    }
+    ~ArgumentSlots() { v->clearStackAbove(top); }
+    ArgumentSlots(const ArgumentSlots&) = delete;
+    ArgumentSlots& operator=(const ArgumentSlots&) = delete;
 };
 
 // Quicksort with the first element of each range as the pivot (Sedgewick's partition); its order for equal
@@ -391,7 +395,17 @@ SQInteger arraySort(HSQUIRRELVM v) {
     if (a->size() <= 1) return 0;
     if (sq_gettop(v) > 1) {
         SQObjectPtr func = stack_get(v, 2);
-        quickSort(v, a, 0, a->size() - 1, ComparatorOrder{v, func});
+        bool script = func._type == OT_CLOSURE && !_closure(func)->proto()->_bgenerator;
+        ArgumentSlots slots(v, func, script);
+        try {
+            quickSort(v, a, 0, a->size() - 1, ComparatorOrder{v, func, slots.top, script});
+        } catch (SQOutOfMemory&) {
+            v->_lasterror = _ss(v)->_oomerror;
+            throw SQRaise{};
+        } catch (SQRaise&) {
+            if (v->_lasterror._type != OT_STRING) v->raiseError("compare func failed");
+            throw;
+        }
         return 0;
     }
     bool integers = true;
