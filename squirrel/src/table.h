@@ -43,10 +43,19 @@ struct SQTable : SQCollectable {
 
     // Raw lookup of an own slot (no delegation). Weak references are returned as stored.
     Node* find(const SQObject& key) const {
+        if (key._type == OT_STRING) return findString(key._unVal.pString);
         if (key._type == OT_NULL) return nullptr;
         Node* n = mainPosition(key);
         do {
             if (sqSameTableKey(n->key, key)) return n;
+        } while ((n = n->next));
+        return nullptr;
+    }
+    // The same for a string key (fields, methods, globals): no dispatch on the key's type.
+    Node* findString(const SQString* key) const {
+        Node* n = &_nodes[key->_hash & (_numofnodes - 1)];
+        do {
+            if (n->key._unVal.pString == key && n->key._type == OT_STRING) return n;
         } while ((n = n->next));
         return nullptr;
     }
