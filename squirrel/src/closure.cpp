@@ -5,6 +5,7 @@
 #include "squirrel/src/array.h"
 #include "squirrel/src/collector.h"
 #include "squirrel/src/config.h"
+#include "squirrel/src/shared_state.h"
 #include "squirrel/src/userdata.h"
 
 #include <cstring>
@@ -68,9 +69,17 @@ SQClosure* SQClosure::create(SQSharedState* ss, SQFunctionProto* func) {
     return c;
 }
 
+// Making and freeing closures is frequent (a function expression in a loop): the link into the chain and the
+// whole chain of destructors are inlined here.
+SQClosure::SQClosure(SQSharedState* ss) : SQCollectable(ss, LinkLater{}) {
+    linkAsHead(ss->_gcchain);
+}
+
 SQClosure::~SQClosure() {
-    for (auto& o : _outervalues) o.~SQObjectPtr();
-    for (auto& o : _defaultparams) o.~SQObjectPtr();
+    // the default values follow the free variables: one run
+    SQObjectPtr* values = reinterpret_cast<SQObjectPtr*>(this + 1);
+    size_t n = _outervalues.size() + _defaultparams.size();
+    for (size_t i = 0; i < n; ++i) values[i].~SQObjectPtr();
 }
 
 void SQClosure::destroy() {

@@ -34,7 +34,7 @@ struct SQClosure final : SQCollectable {
 
     // A closure of `func` with its free variables and defaults set to null. Throws SQOutOfMemory.
     static SQClosure* create(SQSharedState* ss, SQFunctionProto* func);
-    SQClosure(SQSharedState* ss) : SQCollectable(ss) {}
+    explicit SQClosure(SQSharedState* ss);
     ~SQClosure() override;
     SQFunctionProto* proto() const { return _function._unVal.pFunctionProto; }
     SQClosure* clone();

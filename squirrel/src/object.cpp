@@ -42,13 +42,6 @@ const char* sqTypeName(SQObjectType t) {
     return "unknown";
 }
 
-SQRefCounted::~SQRefCounted() {
-    if (_weakref) {
-        _weakref->_obj._type = OT_NULL;
-        _weakref->_obj._unVal.pRefCounted = nullptr;
-    }
-}
-
 SQWeakRef* SQRefCounted::getWeakRef(SQObjectType t) {
     if (!_weakref) {
         _weakref = new SQWeakRef();
@@ -82,9 +75,7 @@ void SQString::release() {
 }
 
 SQCollectable::SQCollectable(SQSharedState* ss) : _sharedstate(ss) {
-    _gcnext = ss->_gcchain;
-    if (_gcnext) _gcnext->_gcprev = this;
-    ss->_gcchain = this;
+    linkAsHead(ss->_gcchain);
 }
 
 namespace {
@@ -132,10 +123,6 @@ void SQCollectable::dispose() {
     }
 }
 
-SQCollectable::~SQCollectable() {
-    if (_gcprev)
-        _gcprev->_gcnext = _gcnext;
-    else
-        _sharedstate->_gcchain = _gcnext;
-    if (_gcnext) _gcnext->_gcprev = _gcprev;
+void SQCollectable::unlinkHead() {
+    _sharedstate->_gcchain = _gcnext;
 }

@@ -22,7 +22,7 @@ const char* sqTypeName(SQObjectType t);
 struct SQRefCounted : SQAllocated {
     SQUnsignedInteger _uiRef = 0;
     struct SQWeakRef* _weakref = nullptr;
-    virtual ~SQRefCounted();
+    inline virtual ~SQRefCounted();
     // Called when the last reference goes; destroys the object.
     virtual void release() { delete this; }
     // The object's unique weak reference (created on first use). `type` is the object's own type.
@@ -239,6 +239,14 @@ struct SQWeakRef : SQRefCounted {
     void release() override;
 };
 
+// Inline: a collectable's destruction runs this chain of destructors as one function.
+inline SQRefCounted::~SQRefCounted() {
+    if (_weakref) {
+        _weakref->_obj._type = OT_NULL;
+        _weakref->_obj._unVal.pRefCounted = nullptr;
+    }
+}
+
 // Weak references stored in containers read back as their object.
 inline const SQObject& sqRealVal(const SQObject& o) {
     return o._type == OT_WEAKREF ? o._unVal.pWeakRef->_obj : o;
@@ -255,7 +263,14 @@ struct SQCollectable : SQRefCounted {
     enum SweepState : unsigned char { kLive, kGarbage, kSwept, kDead };
     SweepState _sweep = kLive;
     explicit SQCollectable(SQSharedState* ss);
-    ~SQCollectable() override;
+    // Unlinks from the chain; only the newest object needs the shared state's head (out of line).
+    ~SQCollectable() override {
+        if (_gcnext) _gcnext->_gcprev = _gcprev;
+        if (_gcprev)
+            _gcprev->_gcnext = _gcnext;
+        else
+            unlinkHead();
+    }
     // Destroys the object, deferring it when releases are already nested deep, so that freeing a long chain
     // of objects (a linked list of tables) runs in a loop instead of recursing on the C stack.
     void release() final;
@@ -269,6 +284,19 @@ struct SQCollectable : SQRefCounted {
     // Drops every reference this object holds (breaks cycles before the sweep frees it).
     virtual void finalize() = 0;
     virtual SQObjectType objType() const = 0;
+
+protected:
+    // For a type that links itself where the shared state's layout is known, without a call (see SQClosure).
+    struct LinkLater {};
+    SQCollectable(SQSharedState* ss, LinkLater) : _sharedstate(ss) {}
+    void linkAsHead(SQCollectable*& head) {
+        _gcnext = head;
+        if (_gcnext) _gcnext->_gcprev = this;
+        head = this;
+    }
+
+private:
+    void unlinkHead();
 };
 
 #endif

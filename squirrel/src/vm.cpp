@@ -1079,7 +1079,10 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     if (ci->_root) {
                         if (leaveScriptFrame(arg0 != 0xFF ? arg1 : -1, &outres)) return;
                     } else if (leaveScriptFrame(arg0 != 0xFF ? arg1 : -1, nullptr)) {
-                        NEXT;
+                        // The caller's code position and base go straight to the registers, as a call's do.
+                        ip = ci->_ip;
+                        sb = _stack.data() + _stackbase;
+                        FAST_NEXT;
                     }
                     SAVE_IP();
                     if (ci->_generator) ci->_generator->_state = SQGeneratorState::Dead;

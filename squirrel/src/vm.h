@@ -27,8 +27,9 @@ struct SQVM : SQCollectable {
         SQObjectPtr _closure;
         SQGenerator* _generator = nullptr;
         SQInteger _etraps = 0;
-        SQInteger _prevstkbase = 0;
+        // (in the order of the VM's _top and _stackbase: a return restores both with one copy)
         SQInteger _prevtop = 0;
+        SQInteger _prevstkbase = 0;
         SQInteger _target = -1;
         SQInteger _ncalls = 1; // frames folded into this one by tail calls
         SQInteger _vargsbase = 0;
@@ -38,7 +39,7 @@ struct SQVM : SQCollectable {
         // A script frame entered by a call.
         CallInfo(const SQInstruction* ip, SQObjectPtr* literals, SQObjectPtr&& closure, SQInteger prevstkbase,
                  SQInteger prevtop, SQInteger target, SQInteger vargsbase)
-            : _ip(ip), _literals(literals), _prevstkbase(prevstkbase), _prevtop(prevtop), _target(target),
+            : _ip(ip), _literals(literals), _prevtop(prevtop), _prevstkbase(prevstkbase), _target(target),
               _vargsbase(vargsbase) {
             _closure = std::move(closure); // (_closure is also the payload macro's name)
         }
