@@ -46,7 +46,7 @@ std::mutex g_largelock;
 LargeBlock g_large[kMaxLargeBlocks];
 size_t g_nlarge = 0;
 
-void* largeAlloc(size_t size) {
+__attribute__((noinline, cold)) void* largeAlloc(size_t size) {
     static const size_t page = (size_t)sysconf(_SC_PAGESIZE);
     size_t len = (size + page - 1) & ~(page - 1);
     size_t whole = (size + kLargeBlock - 1) & ~(kLargeBlock - 1);
@@ -66,7 +66,7 @@ void* largeAlloc(size_t size) {
 }
 
 // Unmaps `p` when it is a listed large block; false otherwise.
-bool largeFree(void* p) {
+__attribute__((noinline, cold)) bool largeFree(void* p) {
     std::lock_guard<std::mutex> lock(g_largelock);
     for (size_t i = 0; i < g_nlarge; ++i) {
         if (g_large[i].p == p) {
