@@ -6,6 +6,9 @@
 #include "squirrel/src/object.h"
 
 inline SQHash sqHashKey(const SQObject& key) {
+    // the common keys first, without the switch's indirect jump
+    if (key._type == OT_STRING) return key._unVal.pString->_hash;
+    if (key._type == OT_INTEGER) return (SQHash)key._unVal.nInteger;
     switch (key._type) {
     case OT_STRING:
         return key._unVal.pString->_hash;
@@ -44,6 +47,13 @@ struct SQTable : SQCollectable {
     // Raw lookup of an own slot (no delegation). Weak references are returned as stored.
     Node* find(const SQObject& key) const {
         if (key._type == OT_STRING) return findString(key._unVal.pString);
+        if (key._type == OT_INTEGER) {
+            Node* n = &_nodes[(SQHash)key._unVal.nInteger & (_numofnodes - 1)];
+            do {
+                if (n->key._type == OT_INTEGER && n->key._unVal.nInteger == key._unVal.nInteger) return n;
+            } while ((n = n->next));
+            return nullptr;
+        }
         if (key._type == OT_NULL) return nullptr;
         Node* n = mainPosition(key);
         do {
