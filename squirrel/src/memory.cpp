@@ -199,6 +199,19 @@ void* sqAlloc(size_t size) {
     return p;
 }
 
+void* sqAllocLines(size_t size) {
+#if SQ_BLOCK_POOL
+    constexpr size_t kLine = 64;
+    if (size > kPoolClasses * kPoolGranule && size < kLargeBlock && !g_allocfunc) {
+        if (injectFailure()) throw SQOutOfMemory{};
+        void* p = std::aligned_alloc(kLine, (size + kLine - 1) & ~(kLine - 1));
+        if (!p) throw SQOutOfMemory{};
+        return p;
+    }
+#endif
+    return sqAlloc(size);
+}
+
 void* sqRealloc(void* p, size_t oldsize, size_t newsize) {
     if (newsize == 0) newsize = 1;
     if (injectFailure()) throw SQOutOfMemory{};

@@ -17,6 +17,10 @@ struct SQOutOfMemory {};
 
 // Allocates or throws SQOutOfMemory.
 void* sqAlloc(size_t size);
+// The same for an array of records of 32 bytes (a table's nodes): past the small sizes the block starts on
+// a cache line, so no record straddles two whatever the heap's layout (malloc only promises 16 bytes).
+// Freed with sqFree.
+void* sqAllocLines(size_t size);
 // Reallocates or throws SQOutOfMemory (p is left intact then).
 void* sqRealloc(void* p, size_t oldsize, size_t newsize);
 void sqFree(void* p, size_t size);

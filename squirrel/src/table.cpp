@@ -6,6 +6,8 @@
 
 #include "squirrel/src/collector.h"
 
+static_assert(sizeof(void*) != 8 || sizeof(SQTable::Node) == 32, "two nodes to a cache line");
+
 SQTable* SQTable::create(SQSharedState* ss, SQInteger ninitialsize) {
     SQTable* t = new SQTable(ss);
     SQInteger pow2size = 4;
@@ -21,17 +23,28 @@ SQTable* SQTable::create(SQSharedState* ss, SQInteger ninitialsize) {
 
 SQTable::~SQTable() {
     if (_nodes) {
-        for (SQInteger i = 0; i < _numofnodes; ++i) _nodes[i].~Node();
+        for (SQInteger i = 0; i < _numofnodes; ++i) destroyNode(&_nodes[i]);
         sqFree(_nodes, sizeof(Node) * _numofnodes);
     }
 }
 
 void SQTable::allocNodes(SQInteger size) {
-    Node* nodes = static_cast<Node*>(sqAlloc(sizeof(Node) * size));
+    if (size > kMaxNodes) throw SQOutOfMemory{};
+    Node* nodes = static_cast<Node*>(sqAllocLines(sizeof(Node) * size));
     for (SQInteger i = 0; i < size; ++i) new (&nodes[i]) Node();
     _nodes = nodes;
     _numofnodes = size;
     _firstfree = &_nodes[size - 1];
+}
+
+SQTable::Node* SQTable::findOther(const SQObject& key) const {
+    if (key._type == OT_NULL) return nullptr;
+    Node* n = mainPosition(key);
+    for (;;) {
+        if (n->keytype == key._type && n->keyval.pRefCounted == key._unVal.pRefCounted) return n;
+        if (!n->link) return nullptr;
+        n = chained(n);
+    }
 }
 
 bool SQTable::get(const SQObject& key, SQObjectPtr& val) const {
@@ -67,9 +80,9 @@ void SQTable::rehash(bool force) {
     // The keys are distinct: each goes straight to its place without a lookup.
     for (SQInteger i = 0; i < oldsize; ++i) {
         Node* old = &nold[i];
-        if (old->key._type != OT_NULL) insertNew(old->key, old->val);
+        if (old->keytype != OT_NULL) insertNew(old->key(), old->val);
     }
-    for (SQInteger i = 0; i < oldsize; ++i) nold[i].~Node();
+    for (SQInteger i = 0; i < oldsize; ++i) destroyNode(&nold[i]);
     sqFree(nold, sizeof(Node) * oldsize);
 }
 
@@ -83,36 +96,40 @@ void SQTable::newSlot(const SQObject& key, const SQObject& val) {
 
 void SQTable::insertNew(const SQObject& key, const SQObject& val) {
     Node* mp = mainPosition(key);
-    if (mp->key._type != OT_NULL) {
-        if (_firstfree->key._type != OT_NULL || _firstfree->next) {
+    if (mp->keytype != OT_NULL) {
+        if (_firstfree->keytype != OT_NULL || _firstfree->link) {
             // only after a rebuild ran out of memory: rebuild now, before anything is changed
             rehash(true);
             insertNew(key, val);
             return;
         }
         Node* n = _firstfree;
-        Node* othern = mainPosition(mp->key);
+        Node* othern = mainPosition(mp->key());
         if (othern != mp) {
             // The occupant is not in its own main position: move it to the free node.
-            while (othern->next != mp) othern = othern->next;
-            othern->next = n;
-            n->key = std::move(mp->key);
+            while (nextOf(othern) != mp) othern = nextOf(othern);
+            othern->link = linkFrom(othern, n);
+            n->keytype = mp->keytype; // the reference moves with the key
+            n->keyval = mp->keyval;
+            mp->keytype = OT_NULL;
+            mp->keyval.pRefCounted = nullptr;
             n->val = std::move(mp->val);
-            n->next = mp->next;
-            mp->key.Null();
+            n->link = mp->link ? linkFrom(n, chained(mp)) : 0;
             mp->val.Null();
-            mp->next = nullptr;
+            mp->link = 0;
         } else {
-            n->next = mp->next;
-            mp->next = n;
+            n->link = mp->link ? linkFrom(n, chained(mp)) : 0;
+            mp->link = linkFrom(mp, n);
             mp = n;
         }
     }
-    mp->key = key;
+    sqAddRef(key); // the node was empty: no old key to release
+    mp->keytype = key._type;
+    mp->keyval = key._unVal;
     mp->val = val;
     ++_usednodes;
     for (;;) {
-        if (_firstfree->key._type == OT_NULL && _firstfree->next == nullptr) return;
+        if (_firstfree->keytype == OT_NULL && _firstfree->link == 0) return;
         if (_firstfree == _nodes) break;
         --_firstfree;
     }
@@ -125,23 +142,29 @@ void SQTable::remove(const SQObject& key) {
     // Keep chains intact: a removed node never stays linked, so it can be reused as a free node.
     Node* mp = mainPosition(key);
     if (mp == n) {
-        if (Node* nx = n->next) {
-            n->key = std::move(nx->key);
+        if (Node* nx = nextOf(n)) {
+            // the next key moves in, then the removed one is released (as a move assignment would)
+            SQObjectType oldt = n->keytype;
+            SQObjectValue oldv = n->keyval;
+            n->keytype = nx->keytype;
+            n->keyval = nx->keyval;
+            nx->keytype = OT_NULL;
+            nx->keyval.pRefCounted = nullptr;
+            sqRelease(oldt, oldv);
             n->val = std::move(nx->val);
-            n->next = nx->next;
-            nx->key.Null();
+            n->link = nx->link ? linkFrom(n, chained(nx)) : 0;
             nx->val.Null();
-            nx->next = nullptr;
+            nx->link = 0;
         } else {
-            n->key.Null();
+            clearKey(n);
             n->val.Null();
         }
     } else {
         Node* prev = mp;
-        while (prev->next != n) prev = prev->next;
-        prev->next = n->next;
-        n->next = nullptr;
-        n->key.Null();
+        while (nextOf(prev) != n) prev = nextOf(prev);
+        prev->link = n->link ? linkFrom(prev, chained(n)) : 0;
+        n->link = 0;
+        clearKey(n);
         n->val.Null();
     }
     --_usednodes;
@@ -150,8 +173,8 @@ void SQTable::remove(const SQObject& key) {
 
 SQInteger SQTable::next(SQInteger from, SQObjectPtr& outkey, SQObjectPtr& outval) const {
     for (SQInteger i = from; i < _numofnodes; ++i) {
-        if (_nodes[i].key._type != OT_NULL) {
-            outkey = _nodes[i].key;
+        if (_nodes[i].keytype != OT_NULL) {
+            outkey = _nodes[i].key();
             outval = sqRealVal(_nodes[i].val);
             return i + 1;
         }
@@ -161,9 +184,9 @@ SQInteger SQTable::next(SQInteger from, SQObjectPtr& outkey, SQObjectPtr& outval
 
 void SQTable::resetNodes() {
     for (SQInteger i = 0; i < _numofnodes; ++i) {
-        _nodes[i].key.Null();
+        clearKey(&_nodes[i]);
         _nodes[i].val.Null();
-        _nodes[i].next = nullptr;
+        _nodes[i].link = 0;
     }
     _usednodes = 0;
     _firstfree = &_nodes[_numofnodes - 1];
@@ -178,7 +201,7 @@ SQTable* SQTable::clone() const {
     SQTable* nt = create(_sharedstate, _numofnodes);
     try {
         for (SQInteger i = 0; i < _numofnodes; ++i)
-            if (_nodes[i].key._type != OT_NULL) nt->newSlot(_nodes[i].key, _nodes[i].val);
+            if (_nodes[i].keytype != OT_NULL) nt->newSlot(_nodes[i].key(), _nodes[i].val);
     } catch (...) {
         delete nt;
         throw;
@@ -200,7 +223,7 @@ bool SQTable::setDelegate(SQTable* del) {
 void SQTable::mark(SQCollector& c) {
     if (_delegate) c.markObject(SQObjectPtr(_delegate));
     for (SQInteger i = 0; i < _numofnodes; ++i) {
-        c.markObject(_nodes[i].key);
+        c.markObject(_nodes[i].key());
         c.markObject(_nodes[i].val);
     }
 }

@@ -28,10 +28,20 @@ inline bool sqSameTableKey(const SQObject& a, const SQObject& b) {
 }
 
 struct SQTable : SQCollectable {
+    // 32 bytes, two to a cache line: the key is kept as its two words (holding a reference like an
+    // SQObjectPtr, managed by the table) with the chain's link in the spare half of its type word.
     struct Node {
         SQObjectPtr val;
-        SQObjectPtr key;
-        Node* next = nullptr;
+        SQObjectType keytype = OT_NULL;
+        int32_t link = 0; // bytes from this node to the next of its chain; 0 ends it
+        SQObjectValue keyval;
+        Node() { keyval.pRefCounted = nullptr; }
+        SQObject key() const {
+            SQObject k;
+            k._type = keytype;
+            k._unVal = keyval;
+            return k;
+        }
     };
     Node* _nodes = nullptr;
     SQInteger _numofnodes = 0;
@@ -45,29 +55,26 @@ struct SQTable : SQCollectable {
     ~SQTable() override;
 
     // Raw lookup of an own slot (no delegation). Weak references are returned as stored.
-    Node* find(const SQObject& key) const {
+    SQ_ALWAYS_INLINE Node* find(const SQObject& key) const {
         if (key._type == OT_STRING) return findString(key._unVal.pString);
         if (key._type == OT_INTEGER) {
             Node* n = &_nodes[(SQHash)key._unVal.nInteger & (_numofnodes - 1)];
-            do {
-                if (n->key._type == OT_INTEGER && n->key._unVal.nInteger == key._unVal.nInteger) return n;
-            } while ((n = n->next));
-            return nullptr;
+            for (;;) {
+                if (n->keytype == OT_INTEGER && n->keyval.nInteger == key._unVal.nInteger) return n;
+                if (!n->link) return nullptr;
+                n = chained(n);
+            }
         }
-        if (key._type == OT_NULL) return nullptr;
-        Node* n = mainPosition(key);
-        do {
-            if (sqSameTableKey(n->key, key)) return n;
-        } while ((n = n->next));
-        return nullptr;
+        return findOther(key);
     }
     // The same for a string key (fields, methods, globals): no dispatch on the key's type.
-    Node* findString(const SQString* key) const {
+    SQ_ALWAYS_INLINE Node* findString(const SQString* key) const {
         Node* n = &_nodes[key->_hash & (_numofnodes - 1)];
-        do {
-            if (n->key._unVal.pString == key && n->key._type == OT_STRING) return n;
-        } while ((n = n->next));
-        return nullptr;
+        for (;;) {
+            if (n->keyval.pString == key && n->keytype == OT_STRING) return n;
+            if (!n->link) return nullptr;
+            n = chained(n);
+        }
     }
     bool get(const SQObject& key, SQObjectPtr& val) const;
     // Assigns an existing own slot; false if the key is absent.
@@ -90,12 +97,35 @@ struct SQTable : SQCollectable {
     SQObjectType objType() const override { return OT_TABLE; }
 
 private:
+    // find() for keys neither strings nor integers
+    Node* findOther(const SQObject& key) const;
     void allocNodes(SQInteger size);
     void resetNodes();
     void rehash(bool force);
     // Places a key that is not in the table yet.
     void insertNew(const SQObject& key, const SQObject& val);
     Node* mainPosition(const SQObject& key) const { return &_nodes[sqHashKey(key) & (_numofnodes - 1)]; }
+    // A table holds at most kMaxNodes nodes, so a link (a byte distance) fits its 32 bits.
+    static constexpr SQInteger kMaxNodes = SQInteger(1) << 26;
+    static Node* chained(const Node* n) {
+        return reinterpret_cast<Node*>(reinterpret_cast<char*>(const_cast<Node*>(n)) + n->link);
+    }
+    static Node* nextOf(const Node* n) { return n->link ? chained(n) : nullptr; }
+    static int32_t linkFrom(const Node* from, const Node* to) {
+        return (int32_t)(reinterpret_cast<const char*>(to) - reinterpret_cast<const char*>(from));
+    }
+    // Empties a node's key (the node stays consistent before the old key is released, as Null() does).
+    static void clearKey(Node* n) {
+        SQObjectType t = n->keytype;
+        SQObjectValue v = n->keyval;
+        n->keytype = OT_NULL;
+        n->keyval.pRefCounted = nullptr;
+        sqRelease(t, v);
+    }
+    static void destroyNode(Node* n) {
+        clearKey(n);
+        n->~Node();
+    }
 };
 
 #endif
