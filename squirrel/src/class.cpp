@@ -34,6 +34,7 @@ SQClass::~SQClass() {
 }
 
 void SQClass::finalize() {
+    for (auto& e : _membercache) e = MemberCacheEntry{};
     _attributes.Null();
     _defaultvalues.resize(0);
     _methods.resize(0);
@@ -91,6 +92,16 @@ bool SQClass::newSlot(SQSharedState* ss, const SQObjectPtr& key, const SQObjectP
         throw;
     }
     return true;
+}
+
+SQInteger SQClass::memberIndexSlow(const SQObject& key) const {
+    SQTable::Node* n = _members->find(key);
+    if (!n) return -1;
+    SQInteger m = _integer(n->val);
+    if (_locked && key._type == OT_STRING)
+        _membercache[key._unVal.pString->_hash & (kMemberCacheSize - 1)] =
+            MemberCacheEntry{key._unVal.pString, m};
+    return m;
 }
 
 bool SQClass::get(const SQObjectPtr& key, SQObjectPtr& val) const {

@@ -54,6 +54,14 @@ struct SQClass : SQCollectable {
     SQRELEASEHOOK _hook = nullptr;
     bool _locked = false;
     SQInteger _udsize = 0;
+    // Recent member lookups of instances by interned name. Once a class is locked (it has instances) a
+    // name's member index never changes, and the member table keeps the name alive; finalize empties it.
+    struct MemberCacheEntry {
+        const SQString* key = nullptr;
+        SQInteger m = 0;
+    };
+    static constexpr SQHash kMemberCacheSize = 32;
+    mutable MemberCacheEntry _membercache[kMemberCacheSize];
 
     static SQClass* create(SQSharedState* ss, SQClass* base);
     explicit SQClass(SQSharedState* ss) : SQCollectable(ss) {}
@@ -66,6 +74,15 @@ struct SQClass : SQCollectable {
     void lock();
     SQInteger next(SQInteger from, SQObjectPtr& outkey, SQObjectPtr& outval) const;
     SQInstance* createInstance();
+    // The tagged member index of `key` (kMemberField or kMemberMethod | index), or -1 if not a member.
+    SQInteger memberIndex(const SQObject& key) const {
+        if (key._type == OT_STRING) {
+            const MemberCacheEntry& e = _membercache[key._unVal.pString->_hash & (kMemberCacheSize - 1)];
+            if (e.key == key._unVal.pString) return e.m;
+        }
+        return memberIndexSlow(key);
+    }
+    SQInteger memberIndexSlow(const SQObject& key) const;
     void mark(SQCollector& c) override;
     void finalize() override;
     SQObjectType objType() const override { return OT_CLASS; }
@@ -85,16 +102,15 @@ struct SQInstance : SQCollectable {
     // Where member `key` lives: the instance's field or the class's method or static; nullptr if the class
     // has no such member. Weak references are returned as stored.
     const SQObjectPtr* memberSlot(const SQObject& key) const {
-        SQTable::Node* n = _class->_members->find(key);
-        if (!n) return nullptr;
-        SQInteger m = _integer(n->val);
+        SQInteger m = _class->memberIndex(key);
+        if (m < 0) return nullptr;
         return sqIsField(m) ? &_values[m & kMemberIndexMask] : &_class->_methods[m & kMemberIndexMask].val;
     }
     // The instance's own field `key`, or nullptr (absent, or a method or static of the class).
     SQObjectPtr* fieldSlot(const SQObject& key) {
-        SQTable::Node* n = _class->_members->find(key);
-        if (!n || !sqIsField(_integer(n->val))) return nullptr;
-        return &_values[_integer(n->val) & kMemberIndexMask];
+        SQInteger m = _class->memberIndex(key);
+        if (m < 0 || !sqIsField(m)) return nullptr;
+        return &_values[m & kMemberIndexMask];
     }
     bool instanceOf(const SQClass* c) const;
     SQInstance* clone(SQSharedState* ss) const;

@@ -417,3 +417,37 @@ TEST_F(VmTest, Regressions) {
 }
 
 } // namespace
+
+namespace {
+
+// Instance members are looked up through a small cache per class: the same names at other indices in other
+// classes, a derived class, and a class with more members than the cache has entries must all read back
+// right.
+TEST_F(VmTest, InstanceMemberLookupsKeepEachClassesLayout) {
+    const char* src = R"(
+class A { a = 1; b = 2; function f() { return "A.f" + a; } }
+class B { b = 3; a = 4; f = "B.f"; }
+class C extends A { c = 5; function f() { return "C.f" + c + a; } }
+local xs = [A(), B(), C(), A(), B(), C()];
+local s = "";
+for (local r = 0; r < 2; r++)
+  foreach (x in xs) { s += x.a + "," + x.b + ","; s += (typeof x.f == "string" ? x.f : x.f()) + ";"; x.a += 10; }
+print(s + "|");
+local src = "class Big {";
+for (local i = 0; i < 40; i++) src += " m" + i + " = " + i + ";";
+src += " function sum() { local t = 0; ";
+for (local i = 0; i < 40; i++) src += "t += m" + i + " * " + (i + 1) + "; ";
+src += "return t; } }";
+compilestring(src)();
+local big = Big(), big2 = Big();
+big.m7 = 100;
+print(big.sum() + " " + big2.sum() + " " + big.m7 + " " + big2.m39 + "|");
+local ok = false; try { big.nothere; } catch (e) { ok = true; }
+print(ok);
+)";
+    EXPECT_EQ(run(src), "");
+    EXPECT_EQ(g_out, "1,2,A.f1;4,3,B.f;1,2,C.f51;1,2,A.f1;4,3,B.f;1,2,C.f51;11,2,A.f11;14,3,B.f;11,2,C.f511;"
+                     "11,2,A.f11;14,3,B.f;11,2,C.f511;|22064 21320 100 39|true");
+}
+
+} // namespace
