@@ -684,7 +684,10 @@ void SQVM::stringCat(const SQObjectPtr& a, const SQObjectPtr& b, SQObjectPtr& de
 // A chain `s + x + "lit" + y ...`: the compiler leaves each partial result in one slot and adds the next
 // piece to it, loading a literal piece into a temporary first. The run builds the whole text and interns only
 // the final string instead of every partial one. `ip` points after the ARITH that starts the run and is moved
-// past the last instruction taken; pieces that are not strings or integers end the run.
+// past the last instruction taken; pieces that are not strings or integers end the run. Integer arithmetic
+// between pieces that touches no slot of the chain (`"x" + (i * 2)`: a LOADINT and an ARITH into a
+// temporary) runs in place, as the interpreter would run it, and the run goes on after it. The bytes copied
+// are charged to the step budget as a concatenation charges them.
 bool SQVM::concatRun(const SQInstruction*& ip, SQObjectPtr* sb, const SQObjectPtr* literals) {
     const SQInstruction& first = ip[-1];
     CatPiece pa, pb;
@@ -692,6 +695,7 @@ bool SQVM::concatRun(const SQInstruction*& ip, SQObjectPtr* sb, const SQObjectPt
     const uint8_t target = first._arg0;
     SQUnsignedInteger len = (SQUnsignedInteger)pa.len + (SQUnsignedInteger)pb.len;
     if (len > kMaxStringLength) throw SQOutOfMemory{};
+    if (_stepbudget >= 0) spendWork((unsigned long long)len);
     SQChar* buf = _sharedstate->getScratchPad((SQInteger)len);
     memcpy(buf, pa.text, (size_t)pa.len);
     memcpy(buf + pa.len, pb.text, (size_t)pb.len);
@@ -709,10 +713,23 @@ bool SQVM::concatRun(const SQInstruction*& ip, SQObjectPtr* sb, const SQObjectPt
             if (!pc.set(literals[n._arg1])) break;
             sb[n._arg0] = literals[n._arg1]; // the temporary holds the literal, as the LOAD leaves it
             taken = 2;
+        } else if (n.op == _OP_LOADINT && n._arg0 != target) {
+            sb[n._arg0] = (SQInteger)n._arg1;
+            ++ip;
+            continue;
+        } else if (n.op == _OP_ARITH && (n._arg3 == '+' || n._arg3 == '-' || n._arg3 == '*') &&
+                   n._arg0 != target && n._arg1 != target && n._arg2 != target &&
+                   sb[n._arg1]._type == OT_INTEGER && sb[n._arg2]._type == OT_INTEGER) {
+            SQUnsignedInteger x = (SQUnsignedInteger)_integer(sb[n._arg2]),
+                              y = (SQUnsignedInteger)_integer(sb[n._arg1]);
+            sb[n._arg0] = (SQInteger)(n._arg3 == '+' ? x + y : n._arg3 == '-' ? x - y : x * y);
+            ++ip;
+            continue;
         } else {
             break;
         }
         if (len + (SQUnsignedInteger)pc.len > kMaxStringLength) throw SQOutOfMemory{};
+        if (_stepbudget >= 0) spendWork((unsigned long long)pc.len);
         buf = _sharedstate->getScratchPad((SQInteger)(len + (SQUnsignedInteger)pc.len));
         memcpy(buf + len, pc.text, (size_t)pc.len);
         len += (SQUnsignedInteger)pc.len;

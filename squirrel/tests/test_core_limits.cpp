@@ -67,6 +67,28 @@ TEST(SquirrelLimits, RunawayScriptsEndInScriptErrors) {
     sq_close(v);
 }
 
+// A chain of concatenations built in one run is charged for the bytes it copies, as separate
+// concatenations are: a budget bounds the copying, not only the loop's jumps.
+TEST(SquirrelLimits, ConcatenationChainsSpendTheStepBudget) {
+    HSQUIRRELVM v = sq_open(256);
+    ASSERT_NE(v, nullptr);
+    ASSERT_EQ(runScript(v, "big <- \"x\"; while (big.len() < 65536) big += big; rounds <- 0;"), "");
+    sq_setstepbudget(v, 100000);
+    EXPECT_EQ(runScript(v, "while (true) { local t = big + \"-\" + big + (rounds * 2); ::rounds++; }"),
+              "step budget exhausted");
+    sq_setstepbudget(v, -1);
+    sq_pushroottable(v);
+    sq_pushstring(v, "rounds", -1);
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_get(v, -2)));
+    SQInteger rounds = 0;
+    sq_getinteger(v, -1, &rounds);
+    // 128 KiB a round is some 2,000 steps: about 50 rounds, where the jumps alone would allow thousands
+    EXPECT_GT(rounds, 10);
+    EXPECT_LT(rounds, 100);
+    sq_pop(v, 2);
+    sq_close(v);
+}
+
 // A process-wide budget on VM memory, so runaway growth meets a failing allocation.
 size_t g_used = 0;
 size_t g_budget = 0;
