@@ -581,14 +581,28 @@ bool SQVM::cmpOp(SQInteger op, const SQObjectPtr& a, const SQObjectPtr& b) {
 
 // ---- text ----
 
-// Decimal text of a 32-bit integer, as "%d" prints it, ending at `end`; returns where it starts.
+// Decimal text of a 32-bit integer, as "%d" prints it, ending at `end`; returns where it starts. Two digits
+// a division: numbers in concatenations are mostly ids and counters of several digits.
 static char* formatInteger(SQInteger i, char* end) {
+    static constexpr char kPairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+                                     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+                                     "8081828384858687888990919293949596979899";
     SQUnsignedInteger u = i < 0 ? 0u - (SQUnsignedInteger)i : (SQUnsignedInteger)i;
     char* p = end;
-    do {
-        *--p = (char)('0' + u % 10);
-        u /= 10;
-    } while (u);
+    while (u >= 100) {
+        const char* d = &kPairs[(u % 100) * 2];
+        u /= 100;
+        p -= 2;
+        p[0] = d[0];
+        p[1] = d[1];
+    }
+    if (u >= 10) {
+        p -= 2;
+        p[0] = kPairs[u * 2];
+        p[1] = kPairs[u * 2 + 1];
+    } else {
+        *--p = (char)('0' + u);
+    }
     if (i < 0) *--p = '-';
     return p;
 }
