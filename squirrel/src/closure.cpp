@@ -69,6 +69,37 @@ SQClosure* SQClosure::create(SQSharedState* ss, SQFunctionProto* func) {
     return c;
 }
 
+SQClosure* SQClosure::capture(SQSharedState* ss, SQFunctionProto* func, const SQObjectPtr* frame,
+                              const SQClosure* outer, bool& symbols) {
+    size_t nouter = func->_outervalues.size(), ndefaults = func->_defaultparams.size();
+    void* mem = sqAlloc(sizeof(SQClosure) + (nouter + ndefaults) * sizeof(SQObjectPtr));
+    SQClosure* c = new (mem) SQClosure(ss);
+    // Nothing below can fail: each value is constructed once, as a copy of its source.
+    SQObjectPtr* values = reinterpret_cast<SQObjectPtr*>(c + 1);
+    symbols = false;
+    for (size_t i = 0; i < nouter; ++i) {
+        const SQOuterVar& v = func->_outervalues[i];
+        switch (v._type) {
+        case otLOCAL:
+            new (&values[i]) SQObjectPtr(frame[_integer(v._src)]);
+            break;
+        case otOUTER:
+            new (&values[i]) SQObjectPtr(outer->_outervalues[(size_t)_integer(v._src)]);
+            break;
+        default:
+            new (&values[i]) SQObjectPtr();
+            symbols = true;
+            break;
+        }
+    }
+    for (size_t i = 0; i < ndefaults; ++i)
+        new (&values[nouter + i]) SQObjectPtr(frame[func->_defaultparams[i]]);
+    c->_outervalues = SQValueRun(values, nouter);
+    c->_defaultparams = SQValueRun(values + nouter, ndefaults);
+    c->_function = SQObjectPtr(func);
+    return c;
+}
+
 // Making and freeing closures is frequent (a function expression in a loop): the link into the chain and the
 // whole chain of destructors are inlined here.
 SQClosure::SQClosure(SQSharedState* ss) : SQCollectable(ss, LinkLater{}) {
@@ -82,6 +113,10 @@ SQClosure::~SQClosure() {
     for (size_t i = 0; i < n; ++i) values[i].~SQObjectPtr();
 }
 
+// (flattened: the destructor chain runs inline)
+#if defined(__GNUC__) && defined(__OPTIMIZE__)
+__attribute__((flatten))
+#endif
 void SQClosure::destroy() {
     size_t bytes = sizeof(SQClosure) + (_outervalues.size() + _defaultparams.size()) * sizeof(SQObjectPtr);
     this->~SQClosure();

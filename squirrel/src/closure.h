@@ -34,6 +34,12 @@ struct SQClosure final : SQCollectable {
 
     // A closure of `func` with its free variables and defaults set to null. Throws SQOutOfMemory.
     static SQClosure* create(SQSharedState* ss, SQFunctionProto* func);
+    // A closure of `func` as a running function makes it: free variables copied straight from the slots of
+    // the creating frame (`frame`) or from the creating closure's own (`outer`), defaults from the frame's
+    // slots. Free variables looked up by name start null for the caller to fill in; `symbols` says whether
+    // there are any. Throws SQOutOfMemory.
+    static SQClosure* capture(SQSharedState* ss, SQFunctionProto* func, const SQObjectPtr* frame,
+                              const SQClosure* outer, bool& symbols);
     explicit SQClosure(SQSharedState* ss);
     ~SQClosure() override;
     SQFunctionProto* proto() const { return _function._unVal.pFunctionProto; }

@@ -1384,25 +1384,15 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     SAVE_IP();
                     SQClosure* c = _closure(ci->_closure);
                     SQFunctionProto* fp = _funcproto(c->proto()->_functions[arg1]);
-                    SQClosure* nc = SQClosure::create(_sharedstate, fp);
+                    bool symbols;
+                    SQClosure* nc = SQClosure::capture(_sharedstate, fp, sb, c, symbols);
                     SQObjectPtr ncp(nc);
-                    for (size_t i = 0; i < fp->_outervalues.size(); ++i) {
+                    for (size_t i = 0; symbols && i < fp->_outervalues.size(); ++i) {
                         SQOuterVar& v = fp->_outervalues[i];
-                        switch (v._type) {
-                        case otLOCAL:
-                            nc->_outervalues[i] = STK(_integer(v._src));
-                            break;
-                        case otOUTER:
-                            nc->_outervalues[i] = c->_outervalues[_integer(v._src)];
-                            break;
-                        case otSYMBOL:
-                            if (!get(STK(0), v._src, temp2, false, true)) raiseIdxError(v._src);
-                            nc->_outervalues[i] = temp2;
-                            break;
-                        }
+                        if (v._type != otSYMBOL) continue;
+                        if (!get(STK(0), v._src, temp2, false, true)) raiseIdxError(v._src);
+                        nc->_outervalues[i] = temp2;
                     }
-                    for (size_t i = 0; i < fp->_defaultparams.size(); ++i)
-                        nc->_defaultparams[i] = STK(fp->_defaultparams[i]);
                     TARGET = std::move(ncp);
                     NEXT;
                 }
