@@ -179,6 +179,12 @@ SQ_HOT_INLINE bool SQVM::leaveScriptFrame(SQInteger resultslot, SQObjectPtr* out
     CallInfo& c = *ci;
     // (counts, never negative: one test for both)
     if (c._generator || (c._etraps | c._nvargs) != 0 || _debughook._type != OT_NULL) return false;
+    popScriptFrame(resultslot, outres);
+    return true;
+}
+
+SQ_HOT_INLINE void SQVM::popScriptFrame(SQInteger resultslot, SQObjectPtr* outres) {
+    CallInfo& c = *ci;
     SQInteger last_top = _top;
     SQInteger oldbase = _stackbase;
     SQInteger target = c._target;
@@ -217,7 +223,6 @@ SQ_HOT_INLINE bool SQVM::leaveScriptFrame(SQInteger resultslot, SQObjectPtr* out
         *outres = std::move(result);
     else if (target != -1)
         _stack[_stackbase + target] = std::move(result);
-    return true;
 }
 
 SQ_HOT_INLINE bool SQVM::tailCallScript(SQObjectPtr& closure, SQInteger firstarg, SQInteger nargs) {
@@ -303,6 +308,7 @@ void SQVM::startCall(SQClosure* closure, SQInteger target, SQInteger nargs, SQIn
     }
     ci->_vargsbase = vargsbase;
     ci->_nvargs = nvargs;
+    if (nvargs) ci->_special = true;
     if (_stepbudget >= 0) spendStep();
     if (_debughook._type != OT_NULL && !_debughook_running) callDebugHook('c');
 }
@@ -575,15 +581,16 @@ static void resumeGenerator(SQVM* v, SQGenerator* gen, SQInteger target) {
     SQInteger size = (SQInteger)gen->_stack.size();
     SQInteger newbase = v->_top;
     size_t depth = v->_callsstack.size();
-    if (gen->_traps.empty() && v->_debughook._type == OT_NULL &&
-        newbase + size + kMaxFuncStackSize <= (SQInteger)v->_stack.size() &&
-        depth < v->_callsstack.capacity() && (SQInteger)depth < kMaxCallDepth) {
+    // (_fastdepth: within the calls stack's capacity and the depth cap, and no debug hook)
+    if (gen->_traps.empty() && newbase + size + kMaxFuncStackSize <= (SQInteger)v->_stack.size() &&
+        depth < v->_fastdepth) {
         // Nothing of the general path: the frame stands in place (cannot fail) and the slots move in.
         SQFunctionProto* f = c->proto();
         SQVM::CallInfo* nci = new (v->_callsstack.data() + depth) SQVM::CallInfo(
             gen->_ip ? gen->_ip : f->_instructions.data(), f->_literals.data(), SQObjectPtr(gen->_closure),
             v->_stackbase, v->_top, target, (SQInteger)v->_vargsstack.size());
         nci->_generator = gen;
+        nci->_special = true;
         v->_callsstack.setSizeWithin(depth + 1);
         v->ci = nci;
         SQObjectPtr* dst = v->_stack.data() + newbase;
@@ -600,6 +607,7 @@ static void resumeGenerator(SQVM* v, SQGenerator* gen, SQInteger target) {
     ci->_literals = c->proto()->_literals.data();
     ci->_ip = gen->_ip ? gen->_ip : c->proto()->_instructions.data();
     ci->_generator = gen;
+    ci->_special = true;
     ci->_target = target;
     ci->_vargsbase = (SQInteger)v->_vargsstack.size();
     ci->_nvargs = 0;
@@ -682,11 +690,11 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
         // the frame takes over the reference `closure` holds when the direct entry applies
         if (!enterScriptFrame(closure, target, nargs, stackbase))
             startCall(_closure(closure), target, nargs, stackbase, false);
-        ci->_root = true;
+        ci->_root = ci->_special = true;
         break;
     case ExecType::ResumeGenerator:
         resumeGenerator(this, _generator(closure), -1);
-        ci->_root = true;
+        ci->_root = ci->_special = true;
         break;
     case ExecType::ResumeVM:
         break; // frames already in place (thread wakeup)
@@ -1076,6 +1084,13 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     NEXT;
                 }
                 OPCODE(RETURN) {
+                    if (!ci->_special && _debughook._type == OT_NULL) {
+                        popScriptFrame(arg0 != 0xFF ? arg1 : -1, nullptr);
+                        // The caller's code position and base go straight to the registers, as a call's do.
+                        ip = ci->_ip;
+                        sb = _stack.data() + _stackbase;
+                        FAST_NEXT;
+                    }
                     if (ci->_root) {
                         if (leaveScriptFrame(arg0 != 0xFF ? arg1 : -1, &outres)) return;
                     } else if (leaveScriptFrame(arg0 != 0xFF ? arg1 : -1, nullptr)) {
@@ -1526,6 +1541,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     SAVE_IP();
                     _etraps.push_back(SQExceptionTrap{_stackbase, _top, ci->_ip + arg1, arg0});
                     ci->_etraps++;
+                    ci->_special = true;
                     NEXT;
                 }
                 OPCODE(POPTRAP) {

@@ -35,6 +35,10 @@ struct SQVM : SQCollectable {
         SQInteger _vargsbase = 0;
         SQInteger _nvargs = 0;
         bool _root = false; // returning from it leaves execute()
+        // Set once a frame is anything but a plain script frame entered by a call: root, generator, varargs
+        // or an exception trap (it stays set when the trap is popped). A return of a frame without it, and
+        // with no debug hook, takes the short path without testing each of those.
+        bool _special = false;
         CallInfo() = default;
         // A script frame entered by a call.
         CallInfo(const SQInstruction* ip, SQObjectPtr* literals, SQObjectPtr&& closure, SQInteger prevstkbase,
@@ -206,6 +210,8 @@ struct SQVM : SQCollectable {
     // to the caller's target slot, or to *outres for the frame execute() entered. False if the frame needs
     // the general path.
     bool leaveScriptFrame(SQInteger resultslot, SQObjectPtr* outres);
+    // The work of leaveScriptFrame once its tests have passed.
+    void popScriptFrame(SQInteger resultslot, SQObjectPtr* outres);
     // A tail call of a script closure that needs nothing of the general path: the arguments at
     // STK(firstarg...) replace the running frame. Takes over `closure`'s reference. False if not.
     bool tailCallScript(SQObjectPtr& closure, SQInteger firstarg, SQInteger nargs);
