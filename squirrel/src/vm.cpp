@@ -175,14 +175,6 @@ SQ_HOT_INLINE bool SQVM::enterScriptFrame(SQObjectPtr& closure, SQInteger target
     return true;
 }
 
-SQ_HOT_INLINE bool SQVM::leaveScriptFrame(SQInteger resultslot, SQObjectPtr* outres) {
-    CallInfo& c = *ci;
-    // (counts, never negative: one test for both)
-    if (c._generator || (c._etraps | c._nvargs) != 0 || _debughook._type != OT_NULL) return false;
-    popScriptFrame(resultslot, outres);
-    return true;
-}
-
 SQ_HOT_INLINE void SQVM::popScriptFrame(SQInteger resultslot, SQObjectPtr* outres) {
     CallInfo& c = *ci;
     SQInteger last_top = _top;
@@ -308,7 +300,7 @@ void SQVM::startCall(SQClosure* closure, SQInteger target, SQInteger nargs, SQIn
     }
     ci->_vargsbase = vargsbase;
     ci->_nvargs = nvargs;
-    if (nvargs) ci->_special = true;
+    if (nvargs) ci->_special |= kFrameOther;
     if (_stepbudget >= 0) spendStep();
     if (_debughook._type != OT_NULL && !_debughook_running) callDebugHook('c');
 }
@@ -590,7 +582,7 @@ static void resumeGenerator(SQVM* v, SQGenerator* gen, SQInteger target) {
             gen->_ip ? gen->_ip : f->_instructions.data(), f->_literals.data(), SQObjectPtr(gen->_closure),
             v->_stackbase, v->_top, target, (SQInteger)v->_vargsstack.size());
         nci->_generator = gen;
-        nci->_special = true;
+        nci->_special = SQVM::kFrameOther;
         v->_callsstack.setSizeWithin(depth + 1);
         v->ci = nci;
         SQObjectPtr* dst = v->_stack.data() + newbase;
@@ -607,7 +599,7 @@ static void resumeGenerator(SQVM* v, SQGenerator* gen, SQInteger target) {
     ci->_literals = c->proto()->_literals.data();
     ci->_ip = gen->_ip ? gen->_ip : c->proto()->_instructions.data();
     ci->_generator = gen;
-    ci->_special = true;
+    ci->_special |= SQVM::kFrameOther;
     ci->_target = target;
     ci->_vargsbase = (SQInteger)v->_vargsstack.size();
     ci->_nvargs = 0;
@@ -690,11 +682,13 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
         // the frame takes over the reference `closure` holds when the direct entry applies
         if (!enterScriptFrame(closure, target, nargs, stackbase))
             startCall(_closure(closure), target, nargs, stackbase, false);
-        ci->_root = ci->_special = true;
+        ci->_root = true;
+        ci->_special |= kFrameRoot;
         break;
     case ExecType::ResumeGenerator:
         resumeGenerator(this, _generator(closure), -1);
-        ci->_root = ci->_special = true;
+        ci->_root = true;
+        ci->_special |= kFrameRoot;
         break;
     case ExecType::ResumeVM:
         break; // frames already in place (thread wakeup)
@@ -1084,20 +1078,16 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     NEXT;
                 }
                 OPCODE(RETURN) {
-                    if (!ci->_special && _debughook._type == OT_NULL) {
+                    if (ci->_special == 0 && _debughook._type == OT_NULL) {
                         popScriptFrame(arg0 != 0xFF ? arg1 : -1, nullptr);
                         // The caller's code position and base go straight to the registers, as a call's do.
                         ip = ci->_ip;
                         sb = _stack.data() + _stackbase;
                         FAST_NEXT;
                     }
-                    if (ci->_root) {
-                        if (leaveScriptFrame(arg0 != 0xFF ? arg1 : -1, &outres)) return;
-                    } else if (leaveScriptFrame(arg0 != 0xFF ? arg1 : -1, nullptr)) {
-                        // The caller's code position and base go straight to the registers, as a call's do.
-                        ip = ci->_ip;
-                        sb = _stack.data() + _stackbase;
-                        FAST_NEXT;
+                    if (ci->_special == kFrameRoot && _debughook._type == OT_NULL) {
+                        popScriptFrame(arg0 != 0xFF ? arg1 : -1, &outres);
+                        return;
                     }
                     SAVE_IP();
                     if (ci->_generator) ci->_generator->_state = SQGeneratorState::Dead;
@@ -1541,7 +1531,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                     SAVE_IP();
                     _etraps.push_back(SQExceptionTrap{_stackbase, _top, ci->_ip + arg1, arg0});
                     ci->_etraps++;
-                    ci->_special = true;
+                    ci->_special |= kFrameOther;
                     NEXT;
                 }
                 OPCODE(POPTRAP) {

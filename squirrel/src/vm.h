@@ -21,6 +21,7 @@ struct SQExceptionTrap {
 };
 
 struct SQVM : SQCollectable {
+    enum : unsigned char { kFrameRoot = 1, kFrameOther = 2 };
     struct CallInfo {
         const SQInstruction* _ip = nullptr;
         SQObjectPtr* _literals = nullptr;
@@ -35,10 +36,11 @@ struct SQVM : SQCollectable {
         SQInteger _vargsbase = 0;
         SQInteger _nvargs = 0;
         bool _root = false; // returning from it leaves execute()
-        // Set once a frame is anything but a plain script frame entered by a call: root, generator, varargs
-        // or an exception trap (it stays set when the trap is popped). A return of a frame without it, and
-        // with no debug hook, takes the short path without testing each of those.
-        bool _special = false;
+        // Nonzero once a frame is anything but a plain script frame entered by a call: kFrameRoot for the
+        // frame execute() entered, kFrameOther for a generator's, one with varargs or one with an exception
+        // trap (it stays set when the trap is popped). A return of a frame with nothing else, and with no
+        // debug hook, takes the short path without testing each of those.
+        unsigned char _special = 0;
         CallInfo() = default;
         // A script frame entered by a call.
         CallInfo(const SQInstruction* ip, SQObjectPtr* literals, SQObjectPtr&& closure, SQInteger prevstkbase,
@@ -206,11 +208,9 @@ struct SQVM : SQCollectable {
     // generator, debug hook, room on both stacks; the call spends its step of the budget); takes over
     // `closure`'s reference. False if not.
     bool enterScriptFrame(SQObjectPtr& closure, SQInteger target, SQInteger nargs, SQInteger stackbase);
-    // Leaves a plain script frame (no traps, varargs, generator or hook) and hands STK(resultslot) (-1: null)
-    // to the caller's target slot, or to *outres for the frame execute() entered. False if the frame needs
-    // the general path.
-    bool leaveScriptFrame(SQInteger resultslot, SQObjectPtr* outres);
-    // The work of leaveScriptFrame once its tests have passed.
+    // Leaves a script frame that is nothing but plain or the root (CallInfo::_special; no debug hook) and
+    // hands STK(resultslot) (-1: null) to the caller's target slot, or to *outres for the frame execute()
+    // entered.
     void popScriptFrame(SQInteger resultslot, SQObjectPtr* outres);
     // A tail call of a script closure that needs nothing of the general path: the arguments at
     // STK(firstarg...) replace the running frame. Takes over `closure`'s reference. False if not.
