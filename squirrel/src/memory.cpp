@@ -216,9 +216,9 @@ void* sqRealloc(void* p, size_t oldsize, size_t newsize) {
     if (newsize == 0) newsize = 1;
     if (injectFailure()) throw SQOutOfMemory{};
 #if SQ_BLOCK_POOL
-    if (!g_allocfunc && oldsize >= kLargeBlock && isLarge(p)) {
-        // a mapped block is not malloc's to resize
-        void* np = poolAlloc(newsize);
+    if (oldsize >= kLargeBlock && isLarge(p)) {
+        // a mapped block is neither malloc's nor a host allocator's to resize
+        void* np = g_allocfunc ? hookRealloc(nullptr, 0, newsize) : poolAlloc(newsize);
         if (!np) throw SQOutOfMemory{};
         std::memcpy(np, p, oldsize < newsize ? oldsize : newsize);
         largeFree(p);
@@ -237,6 +237,8 @@ void sqFree(void* p, size_t size) {
         poolFree(p, size);
         return;
     }
+    // made before a host installed its allocator
+    if (size >= kLargeBlock && largeFree(p)) return;
 #endif
     hookRealloc(p, size, 0);
 }

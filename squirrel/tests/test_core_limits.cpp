@@ -67,6 +67,27 @@ TEST(SquirrelLimits, RunawayScriptsEndInScriptErrors) {
     sq_close(v);
 }
 
+void* plainRealloc(SQUserPointer, void* p, SQUnsignedInteger, SQUnsignedInteger newsize) {
+    if (newsize == 0) {
+        free(p);
+        return nullptr;
+    }
+    return realloc(p, newsize);
+}
+
+// A host may install its own allocator while a VM made under the default one lives: the blocks made before
+// (the large mapped ones included) still go back the way they came.
+TEST(SquirrelLimits, BlocksOutliveASwitchOfAllocator) {
+    HSQUIRRELVM v = sq_open(256);
+    ASSERT_NE(v, nullptr);
+    EXPECT_EQ(runScript(v, "big <- {}\nfor (local i = 0; i < 100000; i++) big[i] <- i;"), "");
+    sq_setallocator(plainRealloc, nullptr);
+    EXPECT_EQ(runScript(v, "big[100000] <- 1; big = null;\nlocal t = {}\nfor (local i = 0; i < 1000; i++) t[i] <- i;"),
+              "");
+    sq_close(v);
+    sq_setallocator(nullptr, nullptr);
+}
+
 // A chain of concatenations built in one run is charged for the bytes it copies, as separate
 // concatenations are: a budget bounds the copying, not only the loop's jumps.
 TEST(SquirrelLimits, ConcatenationChainsSpendTheStepBudget) {
