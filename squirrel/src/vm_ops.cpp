@@ -141,9 +141,17 @@ bool SQVM::fallbackMetaGet(const SQObjectPtr& self, const SQObjectPtr& key, SQOb
 
 bool SQVM::get(const SQObjectPtr& selfref, const SQObjectPtr& keyref, SQObjectPtr& dest, bool raw,
                bool fetchroot) {
-    // Fast path: own table slot.
+    // Fast paths: own table slot; a string's or an array's built-in method by name (`s.len()`).
     if (selfref._type == OT_TABLE && selfref._unVal.pTable->get(keyref, dest)) return true;
     if (selfref._type == OT_INSTANCE && selfref._unVal.pInstance->get(keyref, dest)) return true;
+    if ((selfref._type == OT_STRING || selfref._type == OT_ARRAY) && keyref._type == OT_STRING && !raw) {
+        if (SQTable* ddel = _sharedstate->defaultDelegate(selfref._type)) {
+            if (SQTable::Node* n = ddel->findString(keyref._unVal.pString)) {
+                dest = sqRealVal(n->val);
+                return true;
+            }
+        }
+    }
     SQObjectPtr self = selfref, key = keyref; // the stack may move during metamethod calls
     switch (self._type) {
     case OT_TABLE:
