@@ -307,9 +307,10 @@ struct ComparatorOrder {
     bool script;
     SQInteger operator()(const SQObjectPtr& a, const SQObjectPtr& b) const {
         SQObjectPtr* args = &v->stackAt(top) + (script ? 1 : 2);
-        // (a comparator may have changed its parameters: compare, do not assume)
-        if (!sqSameTableKey(args[0], a)) args[0] = a;
-        if (!sqSameTableKey(args[1], b)) args[1] = b;
+        // (a comparator may have changed its parameters: compare, do not assume; the payload first, as it
+        // is what differs)
+        if (args[0]._unVal.pRefCounted != a._unVal.pRefCounted || args[0]._type != a._type) args[0] = a;
+        if (args[1]._unVal.pRefCounted != b._unVal.pRefCounted || args[1]._type != b._type) args[1] = b;
         SQObjectPtr r;
         if (script)
             v->execute(func, -1, 3, top, r, false, SQVM::ExecType::Call);
