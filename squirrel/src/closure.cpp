@@ -60,12 +60,9 @@ SQClosure* SQClosure::create(SQSharedState* ss, SQFunctionProto* func) {
     size_t nouter = func->_outervalues.size(), ndefaults = func->_defaultparams.size();
     void* mem = sqAlloc(sizeof(SQClosure) + (nouter + ndefaults) * sizeof(SQObjectPtr));
     static_assert(sizeof(SQClosure) % alignof(SQObjectPtr) == 0, "the values follow the closure aligned");
-    SQClosure* c = new (mem) SQClosure(ss);
+    SQClosure* c = new (mem) SQClosure(ss, func, nouter, ndefaults);
     SQObjectPtr* values = reinterpret_cast<SQObjectPtr*>(c + 1);
     for (size_t i = 0; i < nouter + ndefaults; ++i) new (&values[i]) SQObjectPtr();
-    c->_outervalues = SQValueRun(values, nouter);
-    c->_defaultparams = SQValueRun(values + nouter, ndefaults);
-    c->_function = SQObjectPtr(func);
     return c;
 }
 
@@ -73,7 +70,7 @@ SQClosure* SQClosure::capture(SQSharedState* ss, SQFunctionProto* func, const SQ
                               const SQClosure* outer, bool& symbols) {
     size_t nouter = func->_outervalues.size(), ndefaults = func->_defaultparams.size();
     void* mem = sqAlloc(sizeof(SQClosure) + (nouter + ndefaults) * sizeof(SQObjectPtr));
-    SQClosure* c = new (mem) SQClosure(ss);
+    SQClosure* c = new (mem) SQClosure(ss, func, nouter, ndefaults);
     // Nothing below can fail: each value is constructed once, as a copy of its source.
     SQObjectPtr* values = reinterpret_cast<SQObjectPtr*>(c + 1);
     symbols = false;
@@ -94,15 +91,15 @@ SQClosure* SQClosure::capture(SQSharedState* ss, SQFunctionProto* func, const SQ
     }
     for (size_t i = 0; i < ndefaults; ++i)
         new (&values[nouter + i]) SQObjectPtr(frame[func->_defaultparams[i]]);
-    c->_outervalues = SQValueRun(values, nouter);
-    c->_defaultparams = SQValueRun(values + nouter, ndefaults);
-    c->_function = SQObjectPtr(func);
     return c;
 }
 
 // Making and freeing closures is frequent (a function expression in a loop): the link into the chain and the
 // whole chain of destructors are inlined here.
-SQClosure::SQClosure(SQSharedState* ss) : SQCollectable(ss, LinkLater{}) {
+SQClosure::SQClosure(SQSharedState* ss, SQFunctionProto* func, size_t nouter, size_t ndefaults)
+    : SQCollectable(ss, LinkLater{}), _function(func),
+      _outervalues(reinterpret_cast<SQObjectPtr*>(this + 1), nouter),
+      _defaultparams(reinterpret_cast<SQObjectPtr*>(this + 1) + nouter, ndefaults) {
     linkAsHead(ss->_gcchain);
 }
 

@@ -40,7 +40,9 @@ struct SQClosure final : SQCollectable {
     // there are any. Throws SQOutOfMemory.
     static SQClosure* capture(SQSharedState* ss, SQFunctionProto* func, const SQObjectPtr* frame,
                               const SQClosure* outer, bool& symbols);
-    explicit SQClosure(SQSharedState* ss);
+    // Its values (nouter free variables, then ndefaults defaults) follow it in the same block; the caller
+    // constructs them.
+    SQClosure(SQSharedState* ss, SQFunctionProto* func, size_t nouter, size_t ndefaults);
     ~SQClosure() override;
     SQFunctionProto* proto() const { return _function._unVal.pFunctionProto; }
     SQClosure* clone();
