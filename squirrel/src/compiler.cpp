@@ -510,9 +510,13 @@ private:
             SQInteger jmppos = m_fs->pos();
             lex();
             scopedStatement();
+            if (tok() != '}' && m_lex.m_prevtoken != '}') optionalSemicolon();
             m_fs->setArg1(jmppos, m_fs->pos() - jmppos);
         }
         m_fs->setArg1(jnepos, endifblock - jnepos + (haselse ? 1 : 0));
+        // Unlike a block or a function, an if whose last branch ends with '}' does not end the statement by
+        // itself: what follows on the same line must be ';' or '}' ("if (a) { b(); } c();" is an error).
+        if (m_lex.m_prevtoken == '}' && !isEndOfStatement()) error("end of statement expected (; or lf)");
     }
 
     // while: 'while' '(' commaexpr ')' statement

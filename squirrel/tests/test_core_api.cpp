@@ -361,7 +361,7 @@ TEST_F(VmTest, ThreadsSuspendAndWakeUpFromTheHost) {
 // otherwise the wakeup fails with it and the thread is idle again.
 TEST_F(VmTest, WakeupCanThrowIntoTheSuspendedThread) {
     ASSERT_EQ(run("function waits(guard) {"
-                  "  if (!guard) { suspend(1); return \"not thrown\"; }"
+                  "  if (!guard) { suspend(1); return \"not thrown\"; }\n"
                   "  try { suspend(1); return \"not thrown\"; } catch (e) { return \"caught \" + e; }"
                   "}"),
               "");

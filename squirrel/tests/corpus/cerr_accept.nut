@@ -37,3 +37,22 @@ c("300 nested blocks", nest("{", "", "}", 300) + " return 1;");
 c("300 nested functions", "return typeof " + nest("function() { return ", "1", "; }", 300) + ";");
 c("300 nested arrays", "return " + nest("[", "", "]", 300) + ";");
 c("300 nested ifs", "local x = 0;\n" + nest("if (x == 0) ", "x = 1;", "", 300) + "\nreturn x;");
+
+// What may follow an if on its own line: a branch ending with '}' does not end the statement.
+c("if block, statement", "local r = 0; if (1) { r = 1; } r += 2; return r;");
+c("if block, newline", "local r = 0; if (1) { r = 1; }\nr += 2; return r;");
+c("if block, comment", "local r = 0; if (1) { r = 1; } /* c */ r += 2; return r;");
+c("if block, semicolon", "local r = 0; if (1) { r = 1; }; r += 2; return r;");
+c("if else blocks, statement", "local r = 0; if (0) {} else { r = 1; } r += 2; return r;");
+c("if else if block, statement", "local r = 0; if (0) {} else if (1) { r = 1; } r += 2; return r;");
+c("if table literal, statement", "local t; if (1) t = {} return typeof t;");
+c("if block in a block, statement", "local r = 0; { if (1) { r = 1; } r += 2; } return r;");
+c("if block in a function, return", "function f() { if (1) { return 1; } return 2; } return f();");
+c("if block in a case, break", "switch (1) { case 1: if (1) { print(0); } break; } return 1;");
+c("if block before a closing brace", "local r = 0; { if (1) { r = 1; } } return r;");
+c("if plain, statement", "local r = 0; if (1) r = 1; r += 2; return r;");
+c("if plain in a block, statement", "local r = 0; { if (1) r = 1; r += 2; } return r;");
+c("if else plain, statement", "local r = 0; if (1) r = 1; else r = 2; r += 2; return r;");
+c("if else plain in a block, statement", "local r = 0; { if (1) r = 1; else r = 2; r += 2; } return r;");
+c("if block else plain, statement", "local r = 0; if (1) {} else r = 2; r += 2; return r;");
+c("if block else plain in a block, statement", "local r = 0; { if (0) {} else r = 2; r += 2; } return r;");
