@@ -10,10 +10,11 @@
 // thread of the process per frame (the software rasteriser's threads included): on a shared machine it is
 // the figure that compares, since the wall clock also measures the neighbours.
 //
-// Strings/<count>: a heads-up display's worth of text, `count` strings of 8 to 14 characters per frame through
-// Graphics::DrawString with a real bitmap font (each string drawn under its own translation, every other one
-// in another colour, as shadowed text is), presented and finished like the sprites. "draw_calls_per_frame"
-// is the renderer's count. CpuStrings/<count> is the processor side of the same with submission off.
+// Strings/<count>: a heads-up display's worth of text, `count` strings of 8 to 14 characters per frame
+// through Graphics::DrawString with a real bitmap font (each string drawn under its own translation, every
+// other one in another colour, as shadowed text is), presented and finished like the sprites.
+// "draw_calls_per_frame" is the renderer's count. CpuStrings/<count> is the processor side of the same with
+// submission off.
 //
 // CpuDrawTexture and CpuDrawQuads: the processor side alone (drawing calls turned into batch vertex data,
 // submission to the GPU turned off); "allocations_per_frame" counts heap allocations inside the measured
@@ -44,8 +45,8 @@
 
 namespace {
 
-// The screen both renderers draw on. Engine checks that the GL surface covers it: SDL's offscreen driver keeps
-// a window's surface at the size the window was made with, which the platform matches on realising.
+// The screen both renderers draw on. Engine checks that the GL surface covers it: SDL's offscreen driver
+// keeps a window's surface at the size the window was made with, which the platform matches on realising.
 constexpr int kWidth = 800;
 constexpr int kHeight = 600;
 constexpr int kSpritesPerFrame = 2000;
@@ -259,8 +260,9 @@ struct HudFont {
         std::filesystem::create_directories("fonts");
         writePage("fonts/hud.tga");
         std::ofstream description("fonts/hud.fnt", std::ios::binary);
-        description << "info face=\"Hud\" size=12\ncommon lineHeight=14 base=11 scaleW=128 scaleH=72 pages=1\n"
-                       "page id=0 file=\"hud.tga\"\nchars count=95\n";
+        description
+            << "info face=\"Hud\" size=12\ncommon lineHeight=14 base=11 scaleW=128 scaleH=72 pages=1\n"
+               "page id=0 file=\"hud.tga\"\nchars count=95\n";
         for (int c = 32; c < 127; ++c) {
             const int cell = c - 32;
             description << "char id=" << c << " x=" << cell % 16 * 8 << " y=" << cell / 16 * 12
@@ -310,9 +312,8 @@ IFont* hudFont(benchmark::State& state) {
     return instance.font.get();
 }
 
-const char* const kHudTexts[] = {"Harbor Haven", "$ 1,204,500", "Day 12  08:45", "Guests: 1234",
-                                 "Trucks: 17",   "x4",          "Hotel",         "Warehouse",
-                                 "$ 12,000",     "Bulldoze"};
+const char* const kHudTexts[] = {"Harbor Haven", "$ 1,204,500", "Day 12  08:45", "Guests: 1234", "Trucks: 17",
+                                 "x4",           "Hotel",       "Warehouse",     "$ 12,000",     "Bulldoze"};
 
 // `count` strings over the screen, shadow colour and text colour by turns.
 void drawStrings(IGraphics* g, IFont* font, int count) {

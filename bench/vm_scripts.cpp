@@ -1,6 +1,6 @@
-// Script micro-benchmarks: each script in vm_scripts/ and vm_scripts2/ is compiled once and its main function run per
-// iteration on a VM set up as `sq` sets it up. The same files run unchanged under `sq` (see vm_compare.sh)
-// for side-by-side timing with other interpreters.
+// Script micro-benchmarks: each script in vm_scripts/ and vm_scripts2/ is compiled once and its main function
+// run per iteration on a VM set up as `sq` sets it up. The same files run unchanged under `sq` (see
+// vm_compare.sh) for side-by-side timing with other interpreters.
 #include "squirrel/sqstdlib.h"
 
 #include <benchmark/benchmark.h>

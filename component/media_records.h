@@ -98,8 +98,8 @@ struct ImageRecord {
     std::vector<std::uint8_t> decoded;
 };
 
-// One nested tile of a tile's program (ITileManager::GetFragments): the tile number and the offset it is drawn
-// at.
+// One nested tile of a tile's program (ITileManager::GetFragments): the tile number and the offset it is
+// drawn at.
 struct TileFragment {
     std::int32_t tile = -1;
     std::int32_t x = 0;

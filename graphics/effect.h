@@ -31,7 +31,10 @@ class EffectFile;
 class Emitter;
 } // namespace particles
 
-class Effect final : public IEffect, public ILoadable, public IScriptLoadable, public ScriptObjectBase<Effect> {
+class Effect final : public IEffect,
+                     public ILoadable,
+                     public IScriptLoadable,
+                     public ScriptObjectBase<Effect> {
 public:
     static constexpr char ScriptTypeName[] = "Effect";
     // CreateEmitter.
@@ -82,8 +85,8 @@ public:
     ~EffectEmitter() override;
 
     void* QueryInterface(InterfaceId id) override {
-        return queryAmong<IEffectEmitter, IRenderable, IWithLifeTime, IUpdateable, IPositionableUser, IPositionable,
-                          IVisible, IIdentifiable, IShutdownable, IScriptObject>(this, id);
+        return queryAmong<IEffectEmitter, IRenderable, IWithLifeTime, IUpdateable, IPositionableUser,
+                          IPositionable, IVisible, IIdentifiable, IShutdownable, IScriptObject>(this, id);
     }
 
     // IEffectEmitter / IRenderable

@@ -17,10 +17,10 @@
 #include <string>
 #include <vector>
 
+#include "binding/binding_script_object.h"
 #include "component/component_ref.h"
 #include "component/media_interfaces.h"
 #include "component/stream_interfaces.h"
-#include "binding/binding_script_object.h"
 
 class Font final : public IFont, public ILoadable, public ScriptObjectBase<Font> {
 public:

@@ -17,12 +17,12 @@
 #include <string>
 #include <vector>
 
+#include "binding/binding_script_object.h"
 #include "component/component_ref.h"
 #include "component/frame_interfaces.h"
 #include "component/media_interfaces.h"
 #include "graphics/graphics.h"
 #include "graphics/renderer.h"
-#include "binding/binding_script_object.h"
 
 class Layer final : public IGraphics, public IRenderable, public ScriptObjectBase<Layer> {
 public:

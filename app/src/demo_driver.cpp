@@ -228,50 +228,59 @@ void input(KDEventData& data, KDint32 index, KDint64 value) {
 void play(const ReplayLine& line) {
     switch (line.command) {
     case Command::Move:
-        post(KD_EVENT_INPUT_POINTER,
-             [](KDEventData& d, const ReplayLine& l) { pointer(d, KD_INPUT_POINTER_X, 0, l); }, line);
+        post(
+            KD_EVENT_INPUT_POINTER,
+            [](KDEventData& d, const ReplayLine& l) { pointer(d, KD_INPUT_POINTER_X, 0, l); }, line);
         break;
     case Command::Press:
-        post(KD_EVENT_INPUT_POINTER,
-             [](KDEventData& d, const ReplayLine& l) { pointer(d, KD_INPUT_POINTER_SELECT, l.c, l); }, line);
+        post(
+            KD_EVENT_INPUT_POINTER,
+            [](KDEventData& d, const ReplayLine& l) { pointer(d, KD_INPUT_POINTER_SELECT, l.c, l); }, line);
         break;
     case Command::Release:
-        post(KD_EVENT_INPUT_POINTER,
-             [](KDEventData& d, const ReplayLine& l) { pointer(d, KD_INPUT_POINTER_SELECT, 0, l); }, line);
+        post(
+            KD_EVENT_INPUT_POINTER,
+            [](KDEventData& d, const ReplayLine& l) { pointer(d, KD_INPUT_POINTER_SELECT, 0, l); }, line);
         break;
     case Command::Wheel:
-        post(KD_EVENT_INPUT_POINTER,
-             [](KDEventData& d, const ReplayLine& l) {
-                 d.inputpointer.index = KD_INPUT_POINTER_WHEEL;
-                 d.inputpointer.select = static_cast<KDint32>(static_cast<KDuint32>(l.a) << 16);
-                 d.inputpointer.x = l.b;
-                 d.inputpointer.y = l.c;
-             },
-             line);
+        post(
+            KD_EVENT_INPUT_POINTER,
+            [](KDEventData& d, const ReplayLine& l) {
+                d.inputpointer.index = KD_INPUT_POINTER_WHEEL;
+                d.inputpointer.select = static_cast<KDint32>(static_cast<KDuint32>(l.a) << 16);
+                d.inputpointer.x = l.b;
+                d.inputpointer.y = l.c;
+            },
+            line);
         break;
     case Command::Key:
-        post(KD_EVENT_INPUT,
-             [](KDEventData& d, const ReplayLine& l) {
-                 // Key data as a keyboard gives it: repeat count 1, bit 29 Alt, bits 30-31 on release.
-                 KDuint32 keyData = 1u | (l.c ? 0x20000000u : 0u) | (l.b ? 0u : 0xC0000000u);
-                 input(d, KD_INPUT_KEY_BASE + l.a,
-                       static_cast<KDint64>((static_cast<KDuint64>(keyData) << 32) | static_cast<KDuint32>(l.b)));
-             },
-             line);
+        post(
+            KD_EVENT_INPUT,
+            [](KDEventData& d, const ReplayLine& l) {
+                // Key data as a keyboard gives it: repeat count 1, bit 29 Alt, bits 30-31 on release.
+                KDuint32 keyData = 1u | (l.c ? 0x20000000u : 0u) | (l.b ? 0u : 0xC0000000u);
+                input(d, KD_INPUT_KEY_BASE + l.a,
+                      static_cast<KDint64>((static_cast<KDuint64>(keyData) << 32) |
+                                           static_cast<KDuint32>(l.b)));
+            },
+            line);
         break;
     case Command::Char:
-        post(KD_EVENT_INPUT,
-             [](KDEventData& d, const ReplayLine& l) {
-                 input(d, KD_INPUT_CHAR_BASE + l.a, static_cast<KDint64>((KDuint64{1} << 32) | 2u));
-             },
-             line);
+        post(
+            KD_EVENT_INPUT,
+            [](KDEventData& d, const ReplayLine& l) {
+                input(d, KD_INPUT_CHAR_BASE + l.a, static_cast<KDint64>((KDuint64{1} << 32) | 2u));
+            },
+            line);
         break;
     case Command::Pad:
-        post(KD_EVENT_INPUT, [](KDEventData& d, const ReplayLine& l) { input(d, l.a, l.b ? 1 : 0); }, line);
+        post(
+            KD_EVENT_INPUT, [](KDEventData& d, const ReplayLine& l) { input(d, l.a, l.b ? 1 : 0); }, line);
         break;
     case Command::Focus:
-        post(KD_EVENT_WINDOW_FOCUS,
-             [](KDEventData& d, const ReplayLine& l) { d.windowfocus.focusstate = l.a ? 1 : 0; }, line);
+        post(
+            KD_EVENT_WINDOW_FOCUS,
+            [](KDEventData& d, const ReplayLine& l) { d.windowfocus.focusstate = l.a ? 1 : 0; }, line);
         break;
     case Command::Close:
         post(KD_EVENT_WINDOW_CLOSE, nullptr, line);

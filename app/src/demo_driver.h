@@ -1,6 +1,7 @@
 // The deterministic demo mode, for tests and unattended demos. Three environment variables, each optional:
 //
-//   HH_FIXED_STEP_MS=N   every frame advances game time by exactly N ms (scaled by the update speed as usual),
+//   HH_FIXED_STEP_MS=N   every frame advances game time by exactly N ms (scaled by the update speed as
+//   usual),
 //                        and frames follow each other as fast as they are drawn,
 //                        whatever the wall clock says, so a run plays the same on a fast and a slow machine;
 //   HH_REPLAY=PATH       a replay file (a path of the machine, relative to the working folder or absolute)

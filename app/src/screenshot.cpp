@@ -21,13 +21,14 @@ void putBig32(std::vector<std::uint8_t>& out, std::uint32_t value) {
     for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(value >> shift));
 }
 
-void putChunk(std::vector<std::uint8_t>& out, const char type[4], const std::uint8_t* data, std::size_t size) {
+void putChunk(std::vector<std::uint8_t>& out, const char type[4], const std::uint8_t* data,
+              std::size_t size) {
     putBig32(out, static_cast<std::uint32_t>(size));
     const std::size_t start = out.size();
     out.insert(out.end(), type, type + 4);
     out.insert(out.end(), data, data + size);
-    putBig32(out, static_cast<std::uint32_t>(
-                      crc32(0, out.data() + start, static_cast<uInt>(out.size() - start))));
+    putBig32(out,
+             static_cast<std::uint32_t>(crc32(0, out.data() + start, static_cast<uInt>(out.size() - start))));
 }
 
 // An 8-bit RGBA PNG: one zlib stream of filter-0 rows (best compression is cheap at screenshot sizes).
@@ -49,7 +50,8 @@ std::vector<std::uint8_t> pngBytes(const std::uint32_t* pixels, std::int32_t wid
     }
     uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
     std::vector<std::uint8_t> packed(packedSize);
-    if (compress2(packed.data(), &packedSize, raw.data(), static_cast<uLong>(raw.size()), 9) != Z_OK) return {};
+    if (compress2(packed.data(), &packedSize, raw.data(), static_cast<uLong>(raw.size()), 9) != Z_OK)
+        return {};
     std::vector<std::uint8_t> out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     std::vector<std::uint8_t> header;
     putBig32(header, static_cast<std::uint32_t>(width));
@@ -103,8 +105,7 @@ bool saveScreenshot(IAbstract* target, std::string_view path) {
         return false;
     }
     const bool png = path.size() >= 4 && path.substr(path.size() - 4) == ".png";
-    std::vector<std::uint8_t> bytes =
-        png ? pngBytes(pixels, width, height) : tgaBytes(pixels, width, height);
+    std::vector<std::uint8_t> bytes = png ? pngBytes(pixels, width, height) : tgaBytes(pixels, width, height);
     texture->Unlock();
     if (bytes.empty()) {
         logError(kTag, "can't compress the picture");

@@ -79,8 +79,8 @@ TEST_F(HostSafety, RunawayCommandLineScriptIsStoppedAndTheGameGoesOn) {
                          "error: script stopped: command-line script, 'main' (console_buffer) ran out of its "
                          "step budget of 2000000 steps\n"))
         << log;
-    // The 1 ms timer went on after the runaway; how often it ran before the 100 ms check saw it past 3 depends
-    // on how busy the machine is, so only the lower bound is certain.
+    // The 1 ms timer went on after the runaway; how often it ran before the 100 ms check saw it past 3
+    // depends on how busy the machine is, so only the lower bound is certain.
     EXPECT_TRUE(std::regex_search(log, std::regex("ticks after the runaway: ([4-9]|[1-9][0-9]+)\n"))) << log;
 }
 

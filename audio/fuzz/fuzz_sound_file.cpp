@@ -34,8 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (sound.open("fuzz.snd") != AudioError::None) {
         return 0;
     }
-    if (sound.channels() < 1 || sound.channels() > 2 || sound.sampleRate() < 1 || sound.sampleRate() > 768000 ||
-        sound.frames() < 0) {
+    if (sound.channels() < 1 || sound.channels() > 2 || sound.sampleRate() < 1 ||
+        sound.sampleRate() > 768000 || sound.frames() < 0) {
         std::abort();
     }
     // Blocks as a music stream reads them, each exactly as large as asked for, so an overlong write shows.

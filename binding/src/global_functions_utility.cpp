@@ -93,7 +93,6 @@ SQInteger encodeUtf8(HSQUIRRELVM v) {
     return 1;
 }
 
-
 bool systemExecute(const char* target) {
     const SQStdHost* host = sqstd_gethost();
     return host->system(host->ud, target) == 0;

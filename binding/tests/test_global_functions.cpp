@@ -368,8 +368,7 @@ TEST_F(GlobalFunctions, Utf8Conversions) {
 }
 
 TEST_F(GlobalFunctions, ApplicationGroupPlaceholdersAcceptTheirArguments) {
-    EXPECT_TRUE(
-        holds("profilerReset() == null && XPromoReportLink(\"x\") == null"));
+    EXPECT_TRUE(holds("profilerReset() == null && XPromoReportLink(\"x\") == null"));
     EXPECT_EQ(takeLog(), "");
 }
 

@@ -11,12 +11,12 @@
 #include <cstring>
 #include <mutex>
 
+#include "binding/binding.h"
 #include "component/class_names.h"
 #include "component/component_registry.h"
 #include "component/engine_interfaces.h"
 #include "graphics/graphics.h"
 #include "platform/kd_window.h"
-#include "binding/binding.h"
 #include "script/script_call.h"
 #include "script/script_host.h"
 

@@ -24,7 +24,9 @@ public:
     bool CreateTextureFromImage(const ImageRecord&) override { return false; }
     std::int32_t GetWidth() override { return 64; }
     std::int32_t GetHeight() override { return 32; }
-    std::uint32_t* Lock(std::int32_t, std::int32_t, std::int32_t, std::int32_t, bool) override { return nullptr; }
+    std::uint32_t* Lock(std::int32_t, std::int32_t, std::int32_t, std::int32_t, bool) override {
+        return nullptr;
+    }
     void Unlock() override {}
 };
 
@@ -91,7 +93,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::uint32_t c : {0u, 32u, 45u, 65u, 0x20ACu, 0xFFFFFFFFu}) {
         font->IsSymbolExists(c);
         if (const Font::Glyph* glyph = font->glyphFor(c)) {
-            if (glyph->page < 0 || glyph->srcX < 0 || glyph->srcY < 0 || glyph->srcWidth < 0 || glyph->srcHeight < 0) {
+            if (glyph->page < 0 || glyph->srcX < 0 || glyph->srcY < 0 || glyph->srcWidth < 0 ||
+                glyph->srcHeight < 0) {
                 std::abort();
             }
         }

@@ -116,12 +116,12 @@ struct LayerDef {
     std::uint32_t capacity = 64; // particles alive at once
     float angle = 0.0f;          // start angle and its variation, degrees
     float angleVariation = 0.0f;
-    float stretch = 0.0f;        // aligned quads grow by speed x stretch along the velocity
-    Curve size;                  // pixels
+    float stretch = 0.0f;          // aligned quads grow by speed x stretch along the velocity
+    Curve size;                    // pixels
     Curve red, green, blue, alpha; // 0..1
-    Curve velocity;              // multiplies the start velocity
-    Curve spin;                  // degrees per second
-    Curve gravity;               // pixels per second squared, along +y
+    Curve velocity;                // multiplies the start velocity
+    Curve spin;                    // degrees per second
+    Curve gravity;                 // pixels per second squared, along +y
 };
 
 // An emitter: where and when particles are born. Its curves run over the emitter's time in seconds.

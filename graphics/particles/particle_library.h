@@ -79,7 +79,8 @@ public:
     // Reads and checks a whole file. Null with `error` set on failure.
     std::shared_ptr<EffectFile> load(FileReader& reader, std::string& error);
     // The same from bytes in memory.
-    std::shared_ptr<EffectFile> loadFromMemory(const std::uint8_t* bytes, std::size_t size, std::string& error);
+    std::shared_ptr<EffectFile> loadFromMemory(const std::uint8_t* bytes, std::size_t size,
+                                               std::string& error);
     // Releases the textures of every live effect file and forgets the device.
     void shutdown();
 
@@ -132,14 +133,14 @@ private:
 class Emitter {
 public:
     struct Particle {
-        float x = 0, y = 0;        // particle space
-        float vx = 0, vy = 0;      // start velocity
-        float fall = 0;            // speed gained from gravity, along +y
-        float dx = 0, dy = 0;      // velocity of the last step (aligned quads)
-        float age = 0, life = 1;   // seconds
-        float angle = 0;           // degrees
-        float random[4] = {};      // -1..1: size, colour, motion, spin
-        std::uint32_t frame = 0;   // random frame
+        float x = 0, y = 0;      // particle space
+        float vx = 0, vy = 0;    // start velocity
+        float fall = 0;          // speed gained from gravity, along +y
+        float dx = 0, dy = 0;    // velocity of the last step (aligned quads)
+        float age = 0, life = 1; // seconds
+        float angle = 0;         // degrees
+        float random[4] = {};    // -1..1: size, colour, motion, spin
+        std::uint32_t frame = 0; // random frame
     };
 
     Emitter(std::shared_ptr<EffectFile> file, std::size_t index);
@@ -190,7 +191,7 @@ private:
     float m_offset[3] = {0, 0, 0};
     std::uint32_t m_instanceSeed = 0;
     std::uint32_t m_random = 1;
-    double m_emitted = 0.0; // fractional particles owed by the rate
+    double m_emitted = 0.0;   // fractional particles owed by the rate
     double m_burstEnd = -1.0; // where the last step's burst window ended
     // The step readied by prepare.
     double m_time = 0.0;

@@ -6,13 +6,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "binding/binding.h"
 #include "component/class_names.h"
 #include "component/component_registry.h"
 #include "component/engine_interfaces.h"
 #include "graphics/utf8.h"
 #include "platform/kd.h"
 #include "platform/kd_file.h"
-#include "binding/binding.h"
 
 namespace {
 

@@ -457,7 +457,8 @@ bool createDeviceObjects() {
     std::uint16_t indices[kIndexCount];
     for (int n = 0; n < kMaxQuads; ++n) {
         s.quadIndexCounts[n] = 6;
-        s.quadIndexOffsets[n] = reinterpret_cast<const void*>(static_cast<std::uintptr_t>(n) * 6 * sizeof *indices);
+        s.quadIndexOffsets[n] =
+            reinterpret_cast<const void*>(static_cast<std::uintptr_t>(n) * 6 * sizeof *indices);
         const auto first = static_cast<std::uint16_t>(4 * n);
         const std::uint16_t quad[6] = {first,
                                        static_cast<std::uint16_t>(first + 1),
@@ -754,7 +755,8 @@ void Gfx_RenderQuads(const Quad* quads, std::int32_t count, DeviceTexture* textu
         std::uint32_t white = s->white;
         for (int i = 0; i < n; ++i) {
             std::memcpy(out + 4 * i, quads[i].v, sizeof quads[i].v);
-            white &= quads[i].v[0].colour & quads[i].v[1].colour & quads[i].v[2].colour & quads[i].v[3].colour;
+            white &=
+                quads[i].v[0].colour & quads[i].v[1].colour & quads[i].v[2].colour & quads[i].v[3].colour;
         }
         s->white = white;
         if (!s->viewIdentity) {

@@ -13,7 +13,8 @@ void installGraphicsApi(HSQUIRRELVM v) {
     const SQInteger root = sq_gettop(v);
     bindFunction(
         v, root, "TextureFilter_ColorMatrix", +[](IAbstract* texture, Matrix4 matrix) {
-            withInterface<ITexture>(texture, [&](ITexture* held) { TextureFilter_ColorMatrix(held, matrix); });
+            withInterface<ITexture>(texture,
+                                    [&](ITexture* held) { TextureFilter_ColorMatrix(held, matrix); });
         });
     sq_poptop(v);
 }

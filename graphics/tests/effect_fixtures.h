@@ -25,8 +25,9 @@ inline Bytes softPicture(int size, int rays) {
             float a = std::max(0.0f, 1.0f - r);
             a = a * a;
             if (rays > 0) {
-                const float ray = std::max(std::max(0.0f, 1.0f - std::fabs(dx) * 8.0f) * (1.0f - std::fabs(dy)),
-                                           std::max(0.0f, 1.0f - std::fabs(dy) * 8.0f) * (1.0f - std::fabs(dx)));
+                const float ray =
+                    std::max(std::max(0.0f, 1.0f - std::fabs(dx) * 8.0f) * (1.0f - std::fabs(dy)),
+                             std::max(0.0f, 1.0f - std::fabs(dy) * 8.0f) * (1.0f - std::fabs(dx)));
                 a = std::min(1.0f, a * 1.5f + ray);
             }
             std::uint8_t* p = &rgba[static_cast<std::size_t>((y * size + x) * 4)];
@@ -85,7 +86,8 @@ inline particles::EffectData pictureTables() {
     Bytes puff = softPicture(s, 0), spark = softPicture(s, 4);
     Bytes both(static_cast<std::size_t>(2 * s * s * 4));
     for (int y = 0; y < s; ++y) {
-        std::copy_n(&puff[static_cast<std::size_t>(y * s * 4)], s * 4, &both[static_cast<std::size_t>(y * 2 * s * 4)]);
+        std::copy_n(&puff[static_cast<std::size_t>(y * s * 4)], s * 4,
+                    &both[static_cast<std::size_t>(y * 2 * s * 4)]);
         std::copy_n(&spark[static_cast<std::size_t>(y * s * 4)], s * 4,
                     &both[static_cast<std::size_t>((y * 2 * s + s) * 4)]);
     }

@@ -27,10 +27,10 @@
 #include "graphics/render_target.h"
 #include "graphics/renderer.h"
 #include "graphics/tests/image_fixtures.h"
+#include "objects/system.h"
 #include "platform/kd.h"
 #include "platform/kd_libraries.h"
 #include "platform/kd_start.h"
-#include "objects/system.h"
 
 namespace graphics::test {
 

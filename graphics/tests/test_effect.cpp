@@ -55,8 +55,9 @@ protected:
 
     // Frames of one effect side by side: each cell shows a fresh emitter run for the cell's time.
     std::vector<std::uint32_t> filmStrip(IEffect& effect, const char* emitterName,
-                                         std::initializer_list<int> milliseconds, int cell, std::uint32_t background,
-                                         float anchorY, ComponentRef<IRenderTarget>& rt) {
+                                         std::initializer_list<int> milliseconds, int cell,
+                                         std::uint32_t background, float anchorY,
+                                         ComponentRef<IRenderTarget>& rt) {
         const int width = cell * static_cast<int>(milliseconds.size());
         rt = display().CreateRenderTarget(width, cell);
         IGraphics* g = rt->Begin(nullptr);
@@ -257,7 +258,8 @@ TEST_F(EffectTest, TheOffsetTurnsWithTheEmitter) {
     ComponentRef<IEffect> effect = load(data);
     ComponentRef<IEffectEmitter> emitter = effect->CreateEmitter(nullptr);
     // Turned a quarter: the X axis points along +y.
-    queryInterface<IPositionable>(emitter.get())->SetPosition(Matrix3(Vector2{0.0f, 1.0f}, Vector2{50.0f, 50.0f}));
+    queryInterface<IPositionable>(emitter.get())
+        ->SetPosition(Matrix3(Vector2{0.0f, 1.0f}, Vector2{50.0f, 50.0f}));
     step(emitter.get(), 1, 16);
     float x = 0, y = 0, z = 0;
     native(emitter).emitter()->getOffset(x, y, z);

@@ -30,16 +30,14 @@ TEST(EffectCurve, EvaluatesKeysSegmentsAndSmoothing) {
         float r;
         float expected;
     } cases[] = {
-        {&one, -5.0f, 0.0f, 3.0f},
-        {&one, 5.0f, -1.0f, 2.0f},    // the variation is scaled by r
-        {&line, 0.0f, 0.0f, 10.0f},   // before the first key
-        {&line, 1.0f, 0.0f, 10.0f},   // at the first key
-        {&line, 2.0f, 0.0f, 20.0f},   // linear inside a segment
-        {&line, 3.0f, 0.0f, 30.0f},   // at an inner key: the segment ending there
-        {&line, 3.5f, 0.0f, 15.0f},
-        {&line, 4.0f, 0.0f, 0.0f},    // at the last key
-        {&line, 9.0f, 0.0f, 0.0f},    // after it
-        {&eased, 0.25f, 0.0f, 0.15625f}, // (3 - 2t)t^2
+        {&one, -5.0f, 0.0f, 3.0f},       {&one, 5.0f, -1.0f, 2.0f}, // the variation is scaled by r
+        {&line, 0.0f, 0.0f, 10.0f},                                 // before the first key
+        {&line, 1.0f, 0.0f, 10.0f},                                 // at the first key
+        {&line, 2.0f, 0.0f, 20.0f},                                 // linear inside a segment
+        {&line, 3.0f, 0.0f, 30.0f}, // at an inner key: the segment ending there
+        {&line, 3.5f, 0.0f, 15.0f},      {&line, 4.0f, 0.0f, 0.0f}, // at the last key
+        {&line, 9.0f, 0.0f, 0.0f},                                  // after it
+        {&eased, 0.25f, 0.0f, 0.15625f},                            // (3 - 2t)t^2
         {&eased, 0.5f, 0.0f, 0.5f},
     };
     for (const auto& c : cases) {
@@ -59,8 +57,8 @@ TEST(EffectCurve, EqualKeyTimesJumpWithoutDividingByZero) {
 }
 
 TEST(EffectFormat, EveryLayoutRoundTrips) {
-    for (std::uint32_t version : {particles::kVersionOldest, particles::kVersionKeyExtras, 0x20000u,
-                                  particles::kVersionPreview}) {
+    for (std::uint32_t version :
+         {particles::kVersionOldest, particles::kVersionKeyExtras, 0x20000u, particles::kVersionPreview}) {
         EffectData data = simpleEffect();
         data.version = version;
         data.emitters.push_back(smokeEmitter());
@@ -115,7 +113,7 @@ TEST(EffectFormat, StringLengthsUseAllThreePrefixes) {
 // A file damaged in one place, and the reason the reader must give.
 struct Hostile {
     const char* name;
-    std::function<void(EffectData&)> edit;                // a change to the records before writing
+    std::function<void(EffectData&)> edit;                 // a change to the records before writing
     std::function<void(std::vector<std::uint8_t>&)> bytes; // or to the bytes after writing
     const char* reason;
 };
@@ -167,38 +165,51 @@ TEST(EffectFormat, HostileFilesAreRefusedWithAReason) {
          "bitmap rectangle outside its image"},
         {"unknown shape", [](EffectData& d) { d.emitters[0].shape = static_cast<particles::EmitShape>(4); },
          nullptr, "unknown emitter shape"},
-        {"unknown emitter flag", [](EffectData& d) { d.emitters[0].flags = 4; }, nullptr, "unknown emitter flags"},
-        {"negative duration", [](EffectData& d) { d.emitters[0].duration = -1.0f; }, nullptr, "negative duration"},
+        {"unknown emitter flag", [](EffectData& d) { d.emitters[0].flags = 4; }, nullptr,
+         "unknown emitter flags"},
+        {"negative duration", [](EffectData& d) { d.emitters[0].duration = -1.0f; }, nullptr,
+         "negative duration"},
         {"not a number", [nan](EffectData& d) { d.emitters[0].offset[1] = nan; }, nullptr,
          "value is not a finite number"},
         {"curve without keys", [](EffectData& d) { d.emitters[0].rate.keys.clear(); }, nullptr,
          "curve without keys"},
-        {"keys out of order", [](EffectData& d) { d.emitters[0].life = ramp({{1.0f, 1.0f}, {0.5f, 2.0f}}); },
+        {"keys out of order",
+         [](EffectData& d) {
+             d.emitters[0].life = ramp({{1.0f, 1.0f}, {0.5f, 2.0f}});
+         },
          nullptr, "curve keys out of time order"},
         {"too many keys",
-         [](EffectData& d) { d.emitters[0].rate.keys.assign(particles::kMaxKeys + 1, particles::CurveKey{}); },
+         [](EffectData& d) {
+             d.emitters[0].rate.keys.assign(particles::kMaxKeys + 1, particles::CurveKey{});
+         },
          nullptr, "curve key count out of range"},
-        {"burst without cycles", [](EffectData& d) { d.emitters[0].bursts.push_back({0.0f, 5, 0, 0.0f}); },
+        {"burst without cycles",
+         [](EffectData& d) {
+             d.emitters[0].bursts.push_back({0.0f, 5, 0, 0.0f});
+         },
          nullptr, "burst out of range"},
         {"repeating burst without interval",
-         [](EffectData& d) { d.emitters[0].bursts.push_back({0.0f, 5, 3, 0.0f}); }, nullptr, "burst out of range"},
+         [](EffectData& d) {
+             d.emitters[0].bursts.push_back({0.0f, 5, 3, 0.0f});
+         },
+         nullptr, "burst out of range"},
         {"emitter without layers", [](EffectData& d) { d.emitters[0].layers.clear(); }, nullptr,
          "emitter without layers"},
-        {"layer frames past the bitmaps", [](EffectData& d) { d.emitters[0].layers[0].bitmapCount = 3; }, nullptr,
-         "layer bitmaps out of range"},
-        {"layer frame index overflowing", [](EffectData& d) { d.emitters[0].layers[0].bitmapFirst = 0xFFFFFFFF; },
+        {"layer frames past the bitmaps", [](EffectData& d) { d.emitters[0].layers[0].bitmapCount = 3; },
          nullptr, "layer bitmaps out of range"},
+        {"layer frame index overflowing",
+         [](EffectData& d) { d.emitters[0].layers[0].bitmapFirst = 0xFFFFFFFF; }, nullptr,
+         "layer bitmaps out of range"},
         {"layer of no capacity", [](EffectData& d) { d.emitters[0].layers[0].capacity = 0; }, nullptr,
          "layer capacity out of range"},
         {"layer too large",
          [](EffectData& d) { d.emitters[0].layers[0].capacity = particles::kMaxLayerCapacity + 1; }, nullptr,
          "layer capacity out of range"},
         {"emitter too large",
-         [](EffectData& d) {
-             d.emitters[0].layers.assign(5, plainLayer(0, particles::kMaxLayerCapacity));
-         },
+         [](EffectData& d) { d.emitters[0].layers.assign(5, plainLayer(0, particles::kMaxLayerCapacity)); },
          nullptr, "emitter capacity out of range"},
-        {"unknown blend", [](EffectData& d) { d.emitters[0].layers[0].blend = static_cast<particles::LayerBlend>(2); },
+        {"unknown blend",
+         [](EffectData& d) { d.emitters[0].layers[0].blend = static_cast<particles::LayerBlend>(2); },
          nullptr, "unknown layer blend"},
         {"smoothing flag of 2", nullptr,
          [](auto& b) {

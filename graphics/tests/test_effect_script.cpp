@@ -57,7 +57,9 @@ protected:
         ScriptHost::setValue(ScriptHost::root(), name, ScriptValue::fromStack(-1));
         sq_pop(ScriptHost::vm(), 1);
     }
-    ScriptValue run(const std::string& text) { return ScriptHost::callClosure(ScriptHost::compileBuffer(text.c_str())); }
+    ScriptValue run(const std::string& text) {
+        return ScriptHost::callClosure(ScriptHost::compileBuffer(text.c_str()));
+    }
     std::string eval(const std::string& expression) {
         ScriptValue result = run("local r = (" + expression + "); return r == null ? \"null\" : \"\" + r;");
         if (result.type() != OT_STRING) {

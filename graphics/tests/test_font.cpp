@@ -1,9 +1,9 @@
 // Bitmap fonts: the text reader and its checks, measuring, word wrap, drawing (golden images) and the script
 // methods.
-#include "graphics/tests/font_fixture.h"
 #include "binding/component_class.h"
-#include "script/script_host.h"
 #include "binding/value_binding.h"
+#include "graphics/tests/font_fixture.h"
+#include "script/script_host.h"
 
 namespace {
 

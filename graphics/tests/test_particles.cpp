@@ -81,8 +81,8 @@ TEST_F(Particles, RateEmitsItsParticlesPerSecondAndTheyDieAtTheEndOfLife) {
 TEST_F(Particles, BurstsFireAtTheirTimesAndRepeatWithTheLoop) {
     particles::EmitterDef def = plainEmitter("burst", 0.0f, 10.0f);
     def.layers[0].capacity = 1000;
-    def.bursts.push_back({0.0f, 5, 1, 0.0f});   // once at the start
-    def.bursts.push_back({0.1f, 2, 3, 0.05f});  // at 0.1, 0.15 and 0.2
+    def.bursts.push_back({0.0f, 5, 1, 0.0f});  // once at the start
+    def.bursts.push_back({0.1f, 2, 3, 0.05f}); // at 0.1, 0.15 and 0.2
     auto e = emitterOf(def);
     ASSERT_TRUE(e);
     run(*e, 1, 10);
@@ -125,7 +125,8 @@ TEST_F(Particles, ShapesPlaceParticlesOnOrInsideThem) {
         {particles::EmitShape::Point, false, [](float x, float y) { return x == 100.0f && y == 50.0f; }},
         {particles::EmitShape::Line, false,
          [](float x, float y) { return std::fabs(x - 100.0f) <= 10.0f && y == 50.0f; }},
-        {particles::EmitShape::Circle, false, [](float x, float y) { return std::hypot(x - 100, y - 50) <= 10.001f; }},
+        {particles::EmitShape::Circle, false,
+         [](float x, float y) { return std::hypot(x - 100, y - 50) <= 10.001f; }},
         {particles::EmitShape::Circle, true,
          [](float x, float y) { return std::fabs(std::hypot(x - 100, y - 50) - 10.0f) < 0.01f; }},
         {particles::EmitShape::Rectangle, false,
@@ -133,13 +134,16 @@ TEST_F(Particles, ShapesPlaceParticlesOnOrInsideThem) {
         {particles::EmitShape::Rectangle, true,
          [](float x, float y) {
              const float dx = std::fabs(x - 100), dy = std::fabs(y - 50);
-             return (std::fabs(dx - 10.0f) < 0.01f && dy <= 3.0f) || (std::fabs(dy - 3.0f) < 0.01f && dx <= 10.0f);
+             return (std::fabs(dx - 10.0f) < 0.01f && dy <= 3.0f) ||
+                    (std::fabs(dy - 3.0f) < 0.01f && dx <= 10.0f);
          }},
     };
     for (const Case& c : cases) {
         particles::EmitterDef def = plainEmitter("shape", 0.0f, 10.0f);
         def.shape = c.shape;
-        def.width = c.shape == particles::EmitShape::Line || c.shape == particles::EmitShape::Rectangle ? 20.0f : 10.0f;
+        def.width = c.shape == particles::EmitShape::Line || c.shape == particles::EmitShape::Rectangle
+                        ? 20.0f
+                        : 10.0f;
         def.height = 6.0f;
         def.flags = c.edge ? std::uint32_t(particles::EMITTER_EDGE) : 0u;
         def.bursts.push_back({0.0f, 50, 1, 0.0f});

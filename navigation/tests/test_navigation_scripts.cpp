@@ -100,7 +100,8 @@ TEST_F(NavigationScripts, PassMapWritesTheRecordItRead) {
     EXPECT_TRUE(holds("written"));
     EXPECT_EQ(hexOf(out->bytes()), kMapRecord);
     // A route can't draw on the map: the call changes nothing, and says why (a null says nothing).
-    EXPECT_EQ(takeLog(), "[PassMap] warning: AddRenderer: the object is not a grid renderer; nothing changes\n");
+    EXPECT_EQ(takeLog(),
+              "[PassMap] warning: AddRenderer: the object is not a grid renderer; nothing changes\n");
 }
 
 TEST_F(NavigationScripts, RouterInitialisedBeforeTheMapIsReadFindsNoPathUntilInitialisedAgain) {

@@ -19,8 +19,9 @@ void restoreBackup(const std::string& target);
 
 // Closes tempFile (the open "X.kdtmp") and makes it X. Every step is checked: a write error seen earlier
 // (writeError, an errno value or 0; the caller notes every failed write, flush or seek), or a flush, sync or
-// close error, deletes "X.kdtmp" and keeps X; a failed read does not count. A failed swap puts the old X back. 0, or -1 with the last error set; in every failure the previous complete version
-// of X is still in place.
+// close error, deletes "X.kdtmp" and keeps X; a failed read does not count. A failed swap puts the old X
+// back. 0, or -1 with the last error set; in every failure the previous complete version of X is still in
+// place.
 KDint commitReplace(FILE* tempFile, const std::string& target, int writeError);
 
 } // namespace platform

@@ -220,7 +220,8 @@ KDint kdDestroyWindow(KDWindow* window) {
 // in its place, with its caption, style and smallest size.
 void remakeOffscreenWindow(KDWindow* window) {
     const char* driver = SDL_GetCurrentVideoDriver();
-    if (window->m_embedded || window->m_realised || driver == nullptr || std::strcmp(driver, "offscreen") != 0 ||
+    if (window->m_embedded || window->m_realised || driver == nullptr ||
+        std::strcmp(driver, "offscreen") != 0 ||
         (window->m_clientWidth == window->m_madeWidth && window->m_clientHeight == window->m_madeHeight)) {
         return;
     }

@@ -63,9 +63,10 @@ SQInteger sqCollectGarbage(SQVM* v) {
             c.m_gray.pop_back();
             o->mark(c);
         }
-        // The sweep walks the chain (newest first) and finalizes each piece of garbage still alive; only those
-        // count. Garbage whose last reference goes meanwhile is finalized through its release (dispose) and
-        // is not counted, as the reference counts. Nothing is freed before the end, so the list stays valid.
+        // The sweep walks the chain (newest first) and finalizes each piece of garbage still alive; only
+        // those count. Garbage whose last reference goes meanwhile is finalized through its release (dispose)
+        // and is not counted, as the reference counts. Nothing is freed before the end, so the list stays
+        // valid.
         SQVector<SQCollectable*> garbage;
         for (SQCollectable* o = ss->_gcchain; o; o = o->_gcnext)
             if (!o->_marked) garbage.push_back(o);
@@ -80,8 +81,10 @@ SQInteger sqCollectGarbage(SQVM* v) {
         }
         for (SQCollectable* o : garbage) {
             // a native handle may still hold a piece of garbage: it stays, emptied
-            if (o->_sweep == SQCollectable::kDead) o->destroy();
-            else o->_sweep = SQCollectable::kLive;
+            if (o->_sweep == SQCollectable::kDead)
+                o->destroy();
+            else
+                o->_sweep = SQCollectable::kLive;
         }
     } catch (SQOutOfMemory&) {
         // marking could not finish: free nothing this time

@@ -45,9 +45,9 @@ struct FuncState {
     SQInteger stacksize = 0;
     SQInteger traps = 0;
     SQInteger lastline = 0;
-    SQInteger jumpTargetAt = -1; // instruction index a patched jump lands on
+    SQInteger jumpTargetAt = -1;   // instruction index a patched jump lands on
     SQInteger statementStart = -1; // first instruction of the current statement: never folded into the last
-    SQInteger blockLineEnd = -1; // instruction count right after the line marker of a block's '{'
+    SQInteger blockLineEnd = -1;   // instruction count right after the line marker of a block's '{'
     bool varparams = false;
     bool bgenerator = false;
     SQObjectPtr name;
@@ -154,7 +154,8 @@ struct FuncState {
         li._line = line;
         li._op = (SQInteger)instructions.size();
         if (lineop) {
-            if (!force && blockLineEnd == (SQInteger)instructions.size() && instructions.back().op == _OP_LINE) {
+            if (!force && blockLineEnd == (SQInteger)instructions.size() &&
+                instructions.back().op == _OP_LINE) {
                 if (!lineinfos.empty() && lineinfos.back()._op == li._op - 1) lineinfos.pop_back();
                 instructions.back()._arg1 = (int32_t)line;
                 blockLineEnd = -1;
@@ -193,7 +194,8 @@ struct FuncState {
                 p._arg3 = (uint8_t)a1;
                 return;
             }
-            if ((p.op == _OP_ARITH || p.op == _OP_BITW || p.op == _OP_GET) && op == _OP_MOVE && p._arg0 == a1) {
+            if ((p.op == _OP_ARITH || p.op == _OP_BITW || p.op == _OP_GET) && op == _OP_MOVE &&
+                p._arg0 == a1) {
                 p._arg0 = (uint8_t)a0; // the result goes straight where it is moved to
                 statementStart = (SQInteger)instructions.size();
                 return;
@@ -1562,7 +1564,8 @@ private:
         ExpKind savedKind = m_kind;
         m_fs = &fs;
         statement();
-        fs.addLineInfo(m_lex.m_prevtoken == '\n' ? m_lex.m_lasttokenline : m_lex.m_currentline, m_lineinfo, true);
+        fs.addLineInfo(m_lex.m_prevtoken == '\n' ? m_lex.m_lasttokenline : m_lex.m_currentline, m_lineinfo,
+                       true);
         fs.emit(_OP_RETURN, 0xFF);
         fs.popLocals(0); // `this` and the parameters live through the final return
         m_fs = saved;

@@ -303,7 +303,7 @@ struct LanguageOrder {
 struct ComparatorOrder {
     HSQUIRRELVM v;
     const SQObjectPtr& func;
-    SQInteger top;     // the first argument slot: the function (native) or this (script)
+    SQInteger top; // the first argument slot: the function (native) or this (script)
     bool script;
     SQInteger operator()(const SQObjectPtr& a, const SQObjectPtr& b) const {
         SQObjectPtr* args = &v->stackAt(top) + (script ? 1 : 2);

@@ -592,9 +592,10 @@ bool SQVM::cmpOp(SQInteger op, const SQObjectPtr& a, const SQObjectPtr& b) {
 // Decimal text of a 32-bit integer, as "%d" prints it, ending at `end`; returns where it starts. Two digits
 // a division: numbers in concatenations are mostly ids and counters of several digits.
 static char* formatInteger(SQInteger i, char* end) {
-    static constexpr char kPairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-                                     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-                                     "8081828384858687888990919293949596979899";
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
     SQUnsignedInteger u = i < 0 ? 0u - (SQUnsignedInteger)i : (SQUnsignedInteger)i;
     char* p = end;
     while (u >= 100) {

@@ -82,8 +82,10 @@ TEST(SquirrelLimits, BlocksOutliveASwitchOfAllocator) {
     ASSERT_NE(v, nullptr);
     EXPECT_EQ(runScript(v, "big <- {}\nfor (local i = 0; i < 100000; i++) big[i] <- i;"), "");
     sq_setallocator(plainRealloc, nullptr);
-    EXPECT_EQ(runScript(v, "big[100000] <- 1; big = null;\nlocal t = {}\nfor (local i = 0; i < 1000; i++) t[i] <- i;"),
-              "");
+    EXPECT_EQ(
+        runScript(v,
+                  "big[100000] <- 1; big = null;\nlocal t = {}\nfor (local i = 0; i < 1000; i++) t[i] <- i;"),
+        "");
     sq_close(v);
     sq_setallocator(nullptr, nullptr);
 }

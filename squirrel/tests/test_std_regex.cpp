@@ -118,7 +118,7 @@ TEST(StdRegex, CompileErrorsHaveTheScriptMessages) {
         {"[abc", "letter expected"}, // an unclosed class runs into the pattern's end
         {"a)", "unexpected character"},
         {"a**", "unexpected character"}, // a quantifier cannot itself be quantified
-        {"", "letter expected"},          // an empty pattern is refused
+        {"", "letter expected"},         // an empty pattern is refused
         {"[]", "empty class"},
         {"[^]", "empty class"},
         {"[a-", "invalid range"},

@@ -29,7 +29,8 @@ bool parseCursors(const std::string& text, std::vector<CursorPicture>& out, std:
             }
             if (open->width == 0) open->width = static_cast<std::int32_t>(line.size());
             if (line.empty() || static_cast<std::int32_t>(line.size()) != open->width || open->width > 64)
-                return fail("rows of cursor " + open->name + " must all be 1 ... 64 characters wide like the first");
+                return fail("rows of cursor " + open->name +
+                            " must all be 1 ... 64 characters wide like the first");
             if (open->height == 64) return fail("cursor " + open->name + " is taller than 64 rows");
             for (char c : line) {
                 auto found = colours.find(c);
@@ -39,7 +40,8 @@ bool parseCursors(const std::string& text, std::vector<CursorPicture>& out, std:
             ++open->height;
             continue;
         }
-        if (const std::size_t hash = line.find('#'); hash != std::string::npos && line.rfind("colour", 0) != 0)
+        if (const std::size_t hash = line.find('#');
+            hash != std::string::npos && line.rfind("colour", 0) != 0)
             line.erase(hash);
         std::istringstream words(line);
         std::string what;
@@ -96,9 +98,10 @@ std::vector<std::uint8_t> encodeCursorBmp(const CursorPicture& picture) {
     put32(0x000000FFu);
     put32(0xFF000000u);
     out.insert(out.end(), {'B', 'G', 'R', 's'}); // sRGB
-    out.resize(out.size() + 36 + 12, 0);          // end points and gamma, unused for sRGB
+    out.resize(out.size() + 36 + 12, 0);         // end points and gamma, unused for sRGB
     for (std::int32_t y = picture.height - 1; y >= 0; --y) {
-        for (std::int32_t x = 0; x < picture.width; ++x) put32(picture.pixels[std::size_t(y * picture.width + x)]);
+        for (std::int32_t x = 0; x < picture.width; ++x)
+            put32(picture.pixels[std::size_t(y * picture.width + x)]);
     }
     return out;
 }

@@ -82,8 +82,8 @@ struct Compiler {
     }
     bool arity(const Words& w, std::size_t lo, std::size_t hi) {
         if (w.size() - 1 < lo || w.size() - 1 > hi) {
-            return fail("'" + w[0] + "' takes " + (lo == hi ? std::to_string(lo)
-                                                             : std::to_string(lo) + " to " + std::to_string(hi)) +
+            return fail("'" + w[0] + "' takes " +
+                        (lo == hi ? std::to_string(lo) : std::to_string(lo) + " to " + std::to_string(hi)) +
                         " value(s)");
         }
         return true;
@@ -160,7 +160,9 @@ struct Compiler {
             if (hex.size() != 6 || *end != '\0') {
                 return fail("bad colour '" + w[i] + "' (#RRGGBB)");
             }
-            auto part = [&](int shift) { return prefix + std::to_string(float((rgb >> shift) & 0xFF) / 255.0f); };
+            auto part = [&](int shift) {
+                return prefix + std::to_string(float((rgb >> shift) & 0xFF) / 255.0f);
+            };
             reds.push_back(part(16));
             greens.push_back(part(8));
             blues.push_back(part(0));
@@ -261,9 +263,11 @@ struct Compiler {
         std::vector<std::uint8_t> rgba(static_cast<std::size_t>(canvas.width) * canvas.height * 4);
         for (std::size_t i = 0; i < canvas.alpha.size(); ++i) {
             for (std::size_t c = 0; c < 3; ++c) {
-                rgba[i * 4 + c] = static_cast<std::uint8_t>(std::clamp(canvas.colour[i * 3 + c], 0.0f, 1.0f) * 255.0f + 0.5f);
+                rgba[i * 4 + c] = static_cast<std::uint8_t>(
+                    std::clamp(canvas.colour[i * 3 + c], 0.0f, 1.0f) * 255.0f + 0.5f);
             }
-            rgba[i * 4 + 3] = static_cast<std::uint8_t>(std::clamp(canvas.alpha[i], 0.0f, 1.0f) * 255.0f + 0.5f);
+            rgba[i * 4 + 3] =
+                static_cast<std::uint8_t>(std::clamp(canvas.alpha[i], 0.0f, 1.0f) * 255.0f + 0.5f);
         }
         particles::ImageDef image;
         image.name = canvasName;
@@ -334,8 +338,8 @@ struct Compiler {
                 return fail("bitmap '" + bitmapName + "' defined twice, or too many bitmaps");
             }
             bitmaps[bitmapName] = static_cast<std::uint32_t>(out.data.bitmaps.size());
-            out.data.bitmaps.push_back({texture->second, std::int32_t(x), std::int32_t(y), std::int32_t(bw),
-                                        std::int32_t(bh)});
+            out.data.bitmaps.push_back(
+                {texture->second, std::int32_t(x), std::int32_t(y), std::int32_t(bw), std::int32_t(bh)});
             return true;
         }
         if (op == "emitter") {
@@ -394,7 +398,8 @@ struct Compiler {
             return true;
         }
         if (op == "offset") {
-            return arity(w, 2, 2) && real(w, 1, -big, big, e.offset[0], "x") && real(w, 2, -big, big, e.offset[1], "y");
+            return arity(w, 2, 2) && real(w, 1, -big, big, e.offset[0], "x") &&
+                   real(w, 2, -big, big, e.offset[1], "y");
         }
         if (op == "shape") {
             if (!arity(w, 1, 4)) {
@@ -412,7 +417,8 @@ struct Compiler {
                 }
             } else if (kind == "rectangle") {
                 e.shape = particles::EmitShape::Rectangle;
-                if (!real(w, next++, 0.0f, big, e.width, "width") || !real(w, next++, 0.0f, big, e.height, "height")) {
+                if (!real(w, next++, 0.0f, big, e.width, "width") ||
+                    !real(w, next++, 0.0f, big, e.height, "height")) {
                     return false;
                 }
             } else {
@@ -455,14 +461,16 @@ struct Compiler {
                 !integer(w, 2, 0, particles::kMaxBurstCount, count, "count")) {
                 return false;
             }
-            if (w.size() != 3 && (w.size() != 5 || !integer(w, 3, 1, particles::kMaxBurstCycles, cycles, "cycles") ||
-                                  !real(w, 4, 0.001f, big, interval, "interval"))) {
+            if (w.size() != 3 &&
+                (w.size() != 5 || !integer(w, 3, 1, particles::kMaxBurstCycles, cycles, "cycles") ||
+                 !real(w, 4, 0.001f, big, interval, "interval"))) {
                 return out.error.empty() ? fail("'burst' takes time count [cycles interval]") : false;
             }
             if (e.bursts.size() >= particles::kMaxBursts) {
                 return fail("too many bursts");
             }
-            e.bursts.push_back({time, static_cast<std::uint32_t>(count), static_cast<std::uint32_t>(cycles), interval});
+            e.bursts.push_back(
+                {time, static_cast<std::uint32_t>(count), static_cast<std::uint32_t>(cycles), interval});
             return true;
         }
         if (op == "rate") return curve(w, 1, e.rate, 0.0f, 100000.0f);
@@ -491,7 +499,8 @@ struct Compiler {
                 return fail("fewer bitmaps follow '" + bitmapName + "' than frames asked for");
             }
             for (std::uint32_t i = 1; i < frames; ++i) {
-                if (out.data.bitmaps[bitmap->second + i].texture != out.data.bitmaps[bitmap->second].texture) {
+                if (out.data.bitmaps[bitmap->second + i].texture !=
+                    out.data.bitmaps[bitmap->second].texture) {
                     return fail("the frames of a layer must share one texture");
                 }
             }
@@ -603,11 +612,13 @@ bool compileEffectSource(const std::string& text, EffectSource& out) {
         for (std::size_t i = 0; i < raw.size(); ++i) {
             if (raw[i] == '#') {
                 std::size_t digits = 0;
-                while (i + 1 + digits < raw.size() && std::isxdigit(static_cast<unsigned char>(raw[i + 1 + digits]))) {
+                while (i + 1 + digits < raw.size() &&
+                       std::isxdigit(static_cast<unsigned char>(raw[i + 1 + digits]))) {
                     ++digits;
                 }
                 const std::size_t after = i + 1 + digits;
-                if (digits != 6 || (after < raw.size() && !std::isspace(static_cast<unsigned char>(raw[after])))) {
+                if (digits != 6 ||
+                    (after < raw.size() && !std::isspace(static_cast<unsigned char>(raw[after])))) {
                     break;
                 }
             }

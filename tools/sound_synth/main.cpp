@@ -50,7 +50,8 @@ int main(int argc, char** argv) {
     } else {
         const std::vector<std::uint8_t> bytes = encodeWav(sound);
         std::ofstream out(path, std::ios::binary);
-        ok = static_cast<bool>(out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size())));
+        ok = static_cast<bool>(
+            out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size())));
     }
     if (!ok) {
         std::fprintf(stderr, "hh-synth: can't write %s\n", path.c_str());

@@ -138,7 +138,8 @@ bool synthesize(const std::string& description, SynthResult& out) {
             voice.vibratoRate = v[1];
             voice.vibratoDepth = v[2];
         } else if (what == "tone") {
-            if (w.size() != 5 && w.size() != 6) return fail("tone takes start, duration, frequency, [end,] volume");
+            if (w.size() != 5 && w.size() != 6)
+                return fail("tone takes start, duration, frequency, [end,] volume");
             Tone tone;
             tone.voice = voice;
             const bool glide = w.size() == 6;
@@ -146,14 +147,14 @@ bool synthesize(const std::string& description, SynthResult& out) {
                 (glide && !frequency(w[4], tone.to)) || !number(w.back(), tone.volume))
                 return fail("bad tone values");
             if (!glide) tone.to = tone.from;
-            if (tone.start < 0 || tone.duration <= 0 || tone.start + tone.duration > kMaxMs || tone.volume < 0 ||
-                tone.volume > 1)
+            if (tone.start < 0 || tone.duration <= 0 || tone.start + tone.duration > kMaxMs ||
+                tone.volume < 0 || tone.volume > 1)
                 return fail("tone out of range");
             tones.push_back(tone);
         } else if (what == "notes") {
             double start = 0, step = 0, volume = 0;
-            if (w.size() < 5 || !number(w[1], start) || !number(w[2], step) || !number(w[3], volume) || start < 0 ||
-                step <= 0 || volume < 0 || volume > 1)
+            if (w.size() < 5 || !number(w[1], start) || !number(w[2], step) || !number(w[3], volume) ||
+                start < 0 || step <= 0 || volume < 0 || volume > 1)
                 return fail("notes takes start, step, volume and at least one note");
             for (std::size_t i = 4; i < w.size(); ++i) {
                 const double at = start + step * double(i - 4);
@@ -206,12 +207,14 @@ bool synthesize(const std::string& description, SynthResult& out) {
             double gain = tone.volume;
             if (tone.voice.attack > 0 && ms < tone.voice.attack) gain *= ms / tone.voice.attack;
             const double left = tone.duration - ms;
-            if (tone.voice.release > 0 && left < tone.voice.release) gain *= std::max(0.0, left / tone.voice.release);
+            if (tone.voice.release > 0 && left < tone.voice.release)
+                gain *= std::max(0.0, left / tone.voice.release);
             mix[first + i] += gain * oscillator(tone.voice.wave, phase, noise);
         }
     }
     if (echoDelay > 0) {
-        const std::size_t delay = std::max<std::size_t>(1, static_cast<std::size_t>(echoDelay * out.rate / 1000.0));
+        const std::size_t delay =
+            std::max<std::size_t>(1, static_cast<std::size_t>(echoDelay * out.rate / 1000.0));
         for (std::size_t i = delay; i < count; ++i) mix[i] += echoGain * mix[i - delay];
     }
     double peak = 0;
@@ -219,7 +222,8 @@ bool synthesize(const std::string& description, SynthResult& out) {
     const double scale = peak > 1.0 ? 1.0 / peak : 1.0;
     out.samples.resize(count);
     for (std::size_t i = 0; i < count; ++i)
-        out.samples[i] = static_cast<std::int16_t>(std::lround(std::clamp(mix[i] * scale, -1.0, 1.0) * 32767.0));
+        out.samples[i] =
+            static_cast<std::int16_t>(std::lround(std::clamp(mix[i] * scale, -1.0, 1.0) * 32767.0));
     return true;
 }
 

@@ -144,8 +144,8 @@ struct Compiler {
             auto edge = [](double ax, double ay, double bx, double by, double px, double py) {
                 return (bx - ax) * (py - ay) - (by - ay) * (px - ax);
             };
-            const double area = edge(double(v[0]), double(v[1]), double(v[2]), double(v[3]), double(v[4]),
-                                     double(v[5]));
+            const double area =
+                edge(double(v[0]), double(v[1]), double(v[2]), double(v[3]), double(v[4]), double(v[5]));
             if (area == 0.0) {
                 return true;
             }
@@ -159,7 +159,8 @@ struct Compiler {
                     const double e0 = edge(double(v[0]), double(v[1]), double(v[2]), double(v[3]), x, y);
                     const double e1 = edge(double(v[2]), double(v[3]), double(v[4]), double(v[5]), x, y);
                     const double e2 = edge(double(v[4]), double(v[5]), double(v[0]), double(v[1]), x, y);
-                    const bool inside = area > 0 ? (e0 >= 0 && e1 >= 0 && e2 >= 0) : (e0 <= 0 && e1 <= 0 && e2 <= 0);
+                    const bool inside =
+                        area > 0 ? (e0 >= 0 && e1 >= 0 && e2 >= 0) : (e0 <= 0 && e1 <= 0 && e2 <= 0);
                     if (inside) {
                         image.pixels[static_cast<std::size_t>(py * image.width + px)] = c;
                     }
@@ -172,8 +173,8 @@ struct Compiler {
             std::int64_t x, y, rw, rh;
             std::uint32_t top, bottom;
             if (!count(w, 7) || !s16(w, 1, x, "x") || !s16(w, 2, y, "y") ||
-                !arg(w, 3, 1, 32767, rw, "width") || !arg(w, 4, 1, 32767, rh, "height") || !colour(w, 5, top) ||
-                !colour(w, 6, bottom)) {
+                !arg(w, 3, 1, 32767, rw, "width") || !arg(w, 4, 1, 32767, rh, "height") ||
+                !colour(w, 5, top) || !colour(w, 6, bottom)) {
                 return false;
             }
             for (std::int64_t py = std::max<std::int64_t>(y, 0);

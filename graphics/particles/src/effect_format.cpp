@@ -228,8 +228,8 @@ bool readCurve(Reader& in, std::uint32_t version, Curve& curve) {
 
 bool readLayer(Reader& in, std::uint32_t version, const EffectData& data, LayerDef& layer) {
     std::uint32_t blend = 0;
-    if (!in.string(layer.name) || !in.u32(layer.bitmapFirst) || !in.u32(layer.bitmapCount) || !in.u32(blend) ||
-        !in.u32(layer.flags) || !in.u32(layer.capacity) || !in.f32(layer.angle) ||
+    if (!in.string(layer.name) || !in.u32(layer.bitmapFirst) || !in.u32(layer.bitmapCount) ||
+        !in.u32(blend) || !in.u32(layer.flags) || !in.u32(layer.capacity) || !in.f32(layer.angle) ||
         !in.f32AtLeast(layer.angleVariation, 0.0f, "negative angle variation") ||
         !in.f32AtLeast(layer.stretch, 0.0f, "negative stretch")) {
         return false;
@@ -299,7 +299,8 @@ bool readEmitter(Reader& in, std::uint32_t version, const EffectData& data, Emit
         }
     }
     std::uint32_t layerCount = 0;
-    const std::size_t minLayer = kMinString + 32 + 8 * (version >= kVersionKeyExtras ? kMinCurve : kMinCurveOld);
+    const std::size_t minLayer =
+        kMinString + 32 + 8 * (version >= kVersionKeyExtras ? kMinCurve : kMinCurveOld);
     if (!in.count(layerCount, kMaxLayers, minLayer, "layer count out of range")) {
         return false;
     }
@@ -542,8 +543,8 @@ std::vector<std::uint8_t> writeEffectData(const EffectData& data) {
         out.u32(emitter.flags);
         out.u32(emitter.seed);
         out.f32(emitter.duration);
-        for (const Curve* curve : {&emitter.rate, &emitter.life, &emitter.speed, &emitter.direction,
-                                   &emitter.spread}) {
+        for (const Curve* curve :
+             {&emitter.rate, &emitter.life, &emitter.speed, &emitter.direction, &emitter.spread}) {
             out.curve(*curve, version);
         }
         out.u32(static_cast<std::uint32_t>(emitter.bursts.size()));

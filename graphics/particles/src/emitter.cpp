@@ -147,7 +147,8 @@ void Emitter::spawn(float fraction) {
     const float life = std::max(kMinLife, m_def.life.evaluate(t, randomSigned()));
     const float speed = m_def.speed.evaluate(t, randomSigned());
     const float direction =
-        (m_def.direction.evaluate(t, randomSigned()) + m_def.spread.evaluate(t) * (random01() - 0.5f)) * kDegrees;
+        (m_def.direction.evaluate(t, randomSigned()) + m_def.spread.evaluate(t) * (random01() - 0.5f)) *
+        kDegrees;
     const float vx = std::cos(direction) * speed;
     const float vy = std::sin(direction) * speed;
 
@@ -196,8 +197,8 @@ void Emitter::spawn(float fraction) {
         LayerState& layer = m_layers[i];
         float random[4] = {randomSigned(), randomSigned(), randomSigned(), randomSigned()};
         const float angle = def.angle + def.angleVariation * randomSigned();
-        const auto frame =
-            static_cast<std::uint32_t>(boundedCount(random01() * float(def.bitmapCount), def.bitmapCount - 1));
+        const auto frame = static_cast<std::uint32_t>(
+            boundedCount(random01() * float(def.bitmapCount), def.bitmapCount - 1));
         if (layer.live >= layer.pool.size()) {
             continue; // full: the particle is dropped
         }
@@ -271,8 +272,8 @@ void Emitter::move(double time, float step) {
     const bool loop = (m_def.flags & EMITTER_LOOP) != 0;
     const bool finished = m_def.duration > 0.0f && !loop && time >= m_def.duration;
     if (!finished) {
-        const auto t =
-            static_cast<float>(loop && m_def.duration > 0.0f ? std::fmod(time, double(m_def.duration)) : time);
+        const auto t = static_cast<float>(
+            loop && m_def.duration > 0.0f ? std::fmod(time, double(m_def.duration)) : time);
         // More than a full pool in one step could not live anyway; the cap also keeps an infinite rate
         // from poisoning what is owed.
         double owed = m_emitted + double(m_def.rate.evaluate(t)) * step;
@@ -318,9 +319,9 @@ void Emitter::render(Device& device) {
             if (alpha <= 0.0f || size <= 0.0f) {
                 continue;
             }
-            const std::uint32_t colour = channel(alpha) << 24 | channel(def.red.evaluate(a, p.random[1])) << 16 |
-                                         channel(def.green.evaluate(a, p.random[1])) << 8 |
-                                         channel(def.blue.evaluate(a, p.random[1]));
+            const std::uint32_t colour =
+                channel(alpha) << 24 | channel(def.red.evaluate(a, p.random[1])) << 16 |
+                channel(def.green.evaluate(a, p.random[1])) << 8 | channel(def.blue.evaluate(a, p.random[1]));
             // Half axes in particle space: X along the angle (or the velocity), Y across it.
             float half = size * 0.5f;
             float cx = 1.0f, cy = 0.0f;
@@ -348,7 +349,8 @@ void Emitter::render(Device& device) {
             if (randomFrame) {
                 frame += p.frame;
             } else if (def.bitmapCount > 1) {
-                frame += static_cast<std::uint32_t>(boundedCount(a * float(def.bitmapCount), def.bitmapCount - 1));
+                frame +=
+                    static_cast<std::uint32_t>(boundedCount(a * float(def.bitmapCount), def.bitmapCount - 1));
             }
             const float* uv = m_file->bitmapUv(frame);
             Quad& q = m_quads[static_cast<std::size_t>(next++)];

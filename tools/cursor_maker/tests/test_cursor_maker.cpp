@@ -43,7 +43,8 @@ TEST(CursorMaker, FaultsNameTheirLine) {
         const char* error;
     } cases[] = {
         {"cursor a\n#\nend\n", "line 2: no colour for '#'"},
-        {"colour . 0x0\ncursor a\n..\n.\nend\n", "line 4: rows of cursor a must all be 1 ... 64 characters wide like the first"},
+        {"colour . 0x0\ncursor a\n..\n.\nend\n",
+         "line 4: rows of cursor a must all be 1 ... 64 characters wide like the first"},
         {"colour . 0x0\ncursor a\n..\n", "line 3: cursor a has no end"},
         {"cursor ../x\n", "line 1: a cursor name is letters, digits, '_' and '-'"},
         {"colour . 0x1FFFFFFFF\n", "line 1: bad colour '0x1FFFFFFFF'"},

@@ -39,7 +39,8 @@ TEST(EffectCompiler, TheSampleGameEffectsCompileAndReadBack) {
     };
     for (const auto& effect : effects) {
         EffectSource source;
-        ASSERT_TRUE(compileEffectSource(readText(std::string(HH_GAME_EFFECTS) + "/" + effect.file + ".fxsrc"), source))
+        ASSERT_TRUE(compileEffectSource(readText(std::string(HH_GAME_EFFECTS) + "/" + effect.file + ".fxsrc"),
+                                        source))
             << effect.file << ": " << source.error;
         ASSERT_EQ(effect.emitters.size(), source.data.emitters.size()) << effect.file;
         for (std::size_t i = 0; i < effect.emitters.size(); ++i) {
@@ -62,7 +63,8 @@ TEST(EffectCompiler, TheSampleGameEffectsCompileAndReadBack) {
 TEST(EffectCompiler, KeysVariationsSmoothingAndColours) {
     std::string text = kMinimal;
     text.insert(text.find("  layer l"), "  rate 0:10 1:20~5 smooth\n  life 2~0.5\n");
-    text.insert(text.find("    bitmap b"), "    colour 0:#FF8000 1:#0000FF   # orange to blue\n    align 0.5\n");
+    text.insert(text.find("    bitmap b"),
+                "    colour 0:#FF8000 1:#0000FF   # orange to blue\n    align 0.5\n");
     EffectSource source;
     ASSERT_TRUE(compileEffectSource(text, source)) << source.error;
     const particles::EmitterDef& e = source.data.emitters[0];
@@ -114,8 +116,10 @@ TEST(EffectCompiler, FaultsNameTheirLine) {
         {"image x 4 4\n  dot 2 2 1\n", "line 3: the last block has no 'end'"},
         {"image x 4 4\n  blob 2 2 1\nend\n", "line 2: unknown drawing 'blob'"},
         {"texture t nothing\n", "line 1: unknown image 'nothing'"},
-        {"image x 4 4\nend\ntexture t x\nbitmap b t 2 2 4 4\n", "line 4: bitmap 'b' reaches outside its image"},
-        {"image x 4 4\nend\ntexture t x\nbitmap b t 0 0 4 4\nemitter e\nend\n", "line 6: emitter 'e' has no layer"},
+        {"image x 4 4\nend\ntexture t x\nbitmap b t 2 2 4 4\n",
+         "line 4: bitmap 'b' reaches outside its image"},
+        {"image x 4 4\nend\ntexture t x\nbitmap b t 0 0 4 4\nemitter e\nend\n",
+         "line 6: emitter 'e' has no layer"},
         {"image x 4 4\nend\ntexture t x\nbitmap b t 0 0 4 4\nemitter e\n  layer l\n  end\nend\n",
          "line 7: layer 'l' has no bitmap"},
     };

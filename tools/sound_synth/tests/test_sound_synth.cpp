@@ -22,7 +22,8 @@ TEST(SoundSynth, ToneHasItsPitchPlaceAndLength) {
     ASSERT_TRUE(synthesize("rate 8000\nenvelope 0 0\ntone 100 500 A4 0.5\n", sound)) << sound.error;
     EXPECT_EQ(sound.rate, 8000);
     EXPECT_EQ(sound.samples.size(), 4800u); // ends with the tone: 600 ms
-    for (std::size_t i = 0; i < 800; ++i) ASSERT_EQ(sound.samples[i], 0) << "silence before the tone, sample " << i;
+    for (std::size_t i = 0; i < 800; ++i)
+        ASSERT_EQ(sound.samples[i], 0) << "silence before the tone, sample " << i;
     EXPECT_NEAR(risingCrossings(sound, 800, 4800), 220, 2); // 440 Hz for half a second
     int peak = 0;
     for (std::int16_t s : sound.samples) peak = std::max(peak, std::abs(int(s)));
