@@ -10,12 +10,9 @@ inline SQHash sqHashKey(const SQObject& key) {
     if (key._type == OT_STRING) return key._unVal.pString->_hash;
     if (key._type == OT_INTEGER) return (SQHash)key._unVal.nInteger;
     switch (key._type) {
-    case OT_STRING:
-        return key._unVal.pString->_hash;
     case OT_FLOAT:
         return (SQHash)(SQInteger)key._unVal.fFloat;
     case OT_BOOL:
-    case OT_INTEGER:
         return (SQHash)key._unVal.nInteger;
     default:
         return (SQHash)(((uintptr_t)key._unVal.pRefCounted) >> 3);

@@ -682,12 +682,10 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
         // the frame takes over the reference `closure` holds when the direct entry applies
         if (!enterScriptFrame(closure, target, nargs, stackbase))
             startCall(_closure(closure), target, nargs, stackbase, false);
-        ci->_root = true;
         ci->_special |= kFrameRoot;
         break;
     case ExecType::ResumeGenerator:
         resumeGenerator(this, _generator(closure), -1);
-        ci->_root = true;
         ci->_special |= kFrameRoot;
         break;
     case ExecType::ResumeVM:
@@ -1095,7 +1093,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                         temp_reg = STK(arg1);
                     else
                         temp_reg.Null();
-                    bool root = ci->_root;
+                    bool root = ci->isRoot();
                     SQInteger trg = ci->_target;
                     if (!root && !ci->_generator && _debughook._type == OT_NULL) {
                         // a plain script frame returning to the script frame below it
@@ -1413,7 +1411,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                         temp_reg.Null();
                     if (_debughook._type != OT_NULL && !_debughook_running) callDebugHook('r');
                     yieldGenerator(this, gen);
-                    if (ci->_etraps == 0 && ci->_nvargs == 0 && !ci->_root) {
+                    if (ci->_etraps == 0 && ci->_nvargs == 0 && !ci->isRoot()) {
                         // The frame's slots all moved into the generator: nothing is left to release.
                         SQInteger oldbase = _stackbase, last_top = _top, trg = ci->_target;
                         _stackbase = ci->_prevstkbase;
@@ -1428,7 +1426,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
                             temp_reg.Null();
                         NEXT;
                     }
-                    if (leaveFrameWith(temp_reg, outres, ci->_root, ci->_target)) return;
+                    if (leaveFrameWith(temp_reg, outres, ci->isRoot(), ci->_target)) return;
                     NEXT;
                 }
                 OPCODE(RESUME) {
@@ -1616,7 +1614,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
             caught = true;
             break;
         }
-        if (_callsstack[i]._root) break;
+        if (_callsstack[i].isRoot()) break;
     }
     if ((!caught || _sharedstate->_notifyallexceptions) && raiseerror) callErrorHandler(currerror);
     bool resumed = false;
@@ -1635,7 +1633,7 @@ void SQVM::execute(const SQObjectPtr& closureref, SQInteger target, SQInteger na
             break;
         }
         if (ci->_generator) ci->_generator->kill();
-        bool root = ci->_root;
+        bool root = ci->isRoot();
         leaveFrame();
         if (root) break;
     }

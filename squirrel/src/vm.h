@@ -35,12 +35,13 @@ struct SQVM : SQCollectable {
         SQInteger _ncalls = 1; // frames folded into this one by tail calls
         SQInteger _vargsbase = 0;
         SQInteger _nvargs = 0;
-        bool _root = false; // returning from it leaves execute()
         // Nonzero once a frame is anything but a plain script frame entered by a call: kFrameRoot for the
         // frame execute() entered, kFrameOther for a generator's, one with varargs or one with an exception
         // trap (it stays set when the trap is popped). A return of a frame with nothing else, and with no
         // debug hook, takes the short path without testing each of those.
         unsigned char _special = 0;
+        // Returning from it leaves execute().
+        bool isRoot() const { return (_special & kFrameRoot) != 0; }
         CallInfo() = default;
         // A script frame entered by a call.
         CallInfo(const SQInstruction* ip, SQObjectPtr* literals, SQObjectPtr&& closure, SQInteger prevstkbase,
