@@ -1,6 +1,6 @@
 // Shared fixture of the renderer tests: SDL's offscreen video driver (real OpenGL through Mesa), one
-// started Display, and golden-image comparison against reference PNGs in tests/data/golden; SystemGlTest adds
-// a running System over a temporary working folder.
+// started Display, and golden-image comparison against reference PNGs in tests/data/golden; FolderGlTest adds
+// a temporary working folder and the collected log, SystemGlTest a running System over it.
 //
 // A failed comparison writes "<name>.actual.png" and "<name>.expected.png" into the working folder. Running
 // a test with HH_UPDATE_GOLDEN=1 writes the references instead (look at them before committing).
@@ -116,11 +116,11 @@ inline void expectGolden(const std::string& name, const std::vector<std::uint32_
                       << ".actual.png and .expected.png";
 }
 
-// A GlTest with a running System (its resource manager reads from a fresh temporary working folder, removed
-// afterwards) and the log collected, for tests that load resources through the engine.
-class SystemGlTest : public GlTest {
+// A GlTest working in a fresh temporary folder (removed afterwards) with the platform's file systems
+// started and the log collected, for tests that read files through the platform.
+class FolderGlTest : public GlTest {
 protected:
-    explicit SystemGlTest(const char* folderPrefix) : m_prefix(folderPrefix) {}
+    explicit FolderGlTest(const char* folderPrefix) : m_prefix(folderPrefix) {}
 
     void SetUp() override {
         GlTest::SetUp();
@@ -130,17 +130,9 @@ protected:
         m_root = pattern;
         std::filesystem::current_path(m_root);
         platform::startFileSystems();
-        kdSetLogHook(&SystemGlTest::collect, this);
-        ComponentRegistry& registry = ComponentRegistry::instance();
-        registerObjectModelClasses(registry);
-        registerGraphicsClasses(registry);
-        m_system = registry.create(classId(ClassName::System)).query<ISystem>();
-        ASSERT_TRUE(m_system);
-        ASSERT_TRUE(m_system->Init(&display()));
+        kdSetLogHook(&FolderGlTest::collect, this);
     }
     void TearDown() override {
-        m_system->Shutdown();
-        m_system.reset();
         kdSetLogHook(nullptr, nullptr);
         kdUnmountAll();
         std::filesystem::current_path(m_previous);
@@ -149,7 +141,7 @@ protected:
         GlTest::TearDown();
     }
     static void collect(const KDchar* text, void* self) {
-        static_cast<SystemGlTest*>(self)->m_log.emplace_back(text);
+        static_cast<FolderGlTest*>(self)->m_log.emplace_back(text);
     }
     // Whether a collected log line contains `text`.
     bool logged(const std::string& text) const {
@@ -161,6 +153,30 @@ protected:
     std::filesystem::path m_previous;
     std::filesystem::path m_root;
     std::vector<std::string> m_log;
+};
+
+// A FolderGlTest with a running System (its resource manager reads from the temporary folder), for tests that
+// load resources through the engine.
+class SystemGlTest : public FolderGlTest {
+protected:
+    explicit SystemGlTest(const char* folderPrefix) : FolderGlTest(folderPrefix) {}
+
+    void SetUp() override {
+        FolderGlTest::SetUp();
+        if (HasFatalFailure()) return;
+        ComponentRegistry& registry = ComponentRegistry::instance();
+        registerObjectModelClasses(registry);
+        registerGraphicsClasses(registry);
+        m_system = registry.create(classId(ClassName::System)).query<ISystem>();
+        ASSERT_TRUE(m_system);
+        ASSERT_TRUE(m_system->Init(&display()));
+    }
+    void TearDown() override {
+        if (m_system) m_system->Shutdown();
+        m_system.reset();
+        FolderGlTest::TearDown();
+    }
+
     ComponentRef<ISystem> m_system;
 };
 

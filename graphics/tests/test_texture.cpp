@@ -1,58 +1,24 @@
 // Textures: the builder's formats and size rules, loading through the file system, locking and cloning.
-#include <unistd.h>
-
-#include <filesystem>
-
 #include "graphics/tests/gl_test_support.h"
 #include "graphics/texture.h"
-#include "platform/kd_start.h"
 
 namespace {
 
 using namespace graphics::test;
-namespace stdfs = std::filesystem;
 
 struct ImageDeleter {
     void operator()(ImageRecord* image) const { FreeImage(image); }
 };
 using Image = std::unique_ptr<ImageRecord, ImageDeleter>;
 
-class TextureTest : public GlTest {
+class TextureTest : public FolderGlTest {
 protected:
-    void SetUp() override {
-        GlTest::SetUp();
-        m_previous = stdfs::current_path();
-        char pattern[] = "/tmp/hh-gfx-XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(pattern));
-        m_root = pattern;
-        stdfs::current_path(m_root);
-        platform::startFileSystems();
-        kdSetLogHook(&TextureTest::collect, this);
-    }
-    void TearDown() override {
-        kdSetLogHook(nullptr, nullptr);
-        platform::stopFileSystems();
-        stdfs::current_path(m_previous);
-        std::error_code ignored;
-        stdfs::remove_all(m_root, ignored);
-        GlTest::TearDown();
-    }
-    static void collect(const KDchar* text, void* self) {
-        static_cast<TextureTest*>(self)->m_log.emplace_back(text);
-    }
-    bool logged(const std::string& text) const {
-        return std::any_of(m_log.begin(), m_log.end(),
-                           [&](const std::string& line) { return line.find(text) != std::string::npos; });
-    }
+    TextureTest() : FolderGlTest("hh-gfx") {}
 
     bool build(ITexture& texture, const Bytes& file) {
         Image image(ReadImageFromMemory(file.data(), file.size()));
         return image != nullptr && texture.CreateTextureFromImage(*image);
     }
-
-    stdfs::path m_previous;
-    stdfs::path m_root;
-    std::vector<std::string> m_log;
 };
 
 TEST_F(TextureTest, PowerOfTwoDeviceEnlargesAndAddressesTheSamePixels) {
