@@ -416,10 +416,6 @@ TEST_F(VmTest, Regressions) {
     }
 }
 
-} // namespace
-
-namespace {
-
 // Instance members are looked up through a small cache per class: the same names at other indices in other
 // classes, a derived class, and a class with more members than the cache has entries must all read back
 // right.
